@@ -1,0 +1,98 @@
+#include "config/motor_estimates.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ostream>
+
+#include "support/test_support.hpp"
+
+namespace kr570 {
+namespace {
+
+enum class Expect { Value, PositiveInfinity, NotANumber, Zero };
+
+struct EstimateCase {
+    const char* name;
+    float inductance, resistance, drive_voltage, current;
+    Expect expect;
+};
+
+void PrintTo(const EstimateCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MotorEstimates : public ::testing::TestWithParam<EstimateCase> {};
+
+TEST_P(MotorEstimates, FollowTheRiseTimeFormula) {
+    const EstimateCase& c = GetParam();
+    const double onTime =
+        onTimeMicroseconds(c.inductance, c.resistance, c.drive_voltage, c.current);
+    const double duty = dutyCycleEstimate(c.inductance, c.resistance, c.drive_voltage, c.current);
+    const double slew = slewRateEstimate(c.inductance, c.resistance, c.drive_voltage, c.current);
+    for (const double value : {onTime, duty, slew}) {
+        switch (c.expect) {
+            case Expect::PositiveInfinity:
+                EXPECT_TRUE(std::isinf(value) && value > 0) << value;
+                break;
+            case Expect::NotANumber:
+                EXPECT_TRUE(std::isnan(value)) << value;
+                break;
+            case Expect::Zero:
+                EXPECT_EQ(0.0, value);
+                break;
+            case Expect::Value:
+                EXPECT_TRUE(std::isfinite(value) && value > 0) << value;
+                break;
+        }
+    }
+    EXPECT_TRUE(duty == slew || (std::isnan(duty) && std::isnan(slew)))
+        << "duty cycle and slew rate share one formula";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MotorEstimates,
+    ::testing::Values(EstimateCase{"defaults", 1.7F, 1.5F, 24.0F, 2.5F, Expect::Value},
+                      EstimateCase{"x_is_zero", 1.7F, 1.5F, 24.0F, 16.0F, Expect::PositiveInfinity},
+                      EstimateCase{"x_negative", 1.7F, 1.5F, 24.0F, 20.0F, Expect::NotANumber},
+                      EstimateCase{"no_resistance", 1.7F, 0.0F, 24.0F, 2.5F, Expect::NotANumber},
+                      EstimateCase{"no_voltage", 1.7F, 1.5F, 0.0F, 2.5F, Expect::NotANumber},
+                      EstimateCase{"no_current", 1.7F, 1.5F, 24.0F, 0.0F, Expect::Zero},
+                      EstimateCase{"no_inductance", 0.0F, 1.5F, 24.0F, 2.5F, Expect::Zero}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MotorParameterBlock, DefaultsPrintTheKnownFigures) {
+    test::OutputCapture out;
+    writeMotorParameterBlock(out.stream(), test::defaultRecord());
+    EXPECT_EQ(
+        "; Calculated motor parameters:\n"
+        ";   On time= 192.552247 usecond\n"
+        ";   Duty Cycle= 0.192552 %\n"
+        ";   Slew Rate= 0.192552 \n\n",
+        out.text());
+}
+
+TEST(MotorParameterBlock, InductanceIsTakenInSinglePrecision) {
+    // 1.7 held as a float is 1.70000005; computed from the exact decimal the last digit
+    // of the on time would read 2 instead of 7.
+    const double fromFloat = onTimeMicroseconds(1.7F, 1.5F, 24.0F, 2.5F);
+    char text[32];
+    std::snprintf(text, sizeof text, "%f", fromFloat);
+    EXPECT_STREQ("192.552247", text);
+}
+
+TEST(MotorParameterBlock, NonFiniteEstimatesStillPrintFourLines) {
+    ConfigRecord record = test::defaultRecord();
+    record.current = 16.0F;  // I*R/V = 1
+    test::OutputCapture out;
+    writeMotorParameterBlock(out.stream(), record);
+    EXPECT_EQ(
+        "; Calculated motor parameters:\n"
+        ";   On time= inf usecond\n"
+        ";   Duty Cycle= inf %\n"
+        ";   Slew Rate= inf \n\n",
+        out.text());
+}
+
+}  // namespace
+}  // namespace kr570

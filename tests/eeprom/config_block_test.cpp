@@ -1,0 +1,134 @@
+#include "eeprom/config_block.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "support/test_support.hpp"
+
+namespace kr570 {
+namespace {
+
+// The controller's default configuration block, byte for byte.
+const std::vector<std::uint8_t> kDefaultBlock = {
+    0x85, 0xC2, 0x1E, 0x4F, 0x11, 0x01, 0x00, 0x63, 'C',  'o',  'p',  'y',  'r',  'i',  'g',
+    'h',  't',  ' ',  'K',  'R',  '5',  '7',  '0',  ' ',  'C',  'o',  'n',  't',  'r',  'o',
+    'l',  's',  0x00, 0x01, 0x23, 0x00, 0x00, 0x00, 0xC0, 0x3F, 0x9A, 0x99, 0xD9, 0x3F, 0x00,
+    0x00, 0x20, 0x40, 0x00, 0x00, 0xC0, 0x41, 0x01, 0x80, 0x80, 0x00, 0x0A, 0xB9, 0x01, 0x77,
+    0x00, 0x00, 0x01, 0x40, 0x1F, 0x01, 0x32, 0xA0, 0x0F, 0x70, 0x63, 0x01};
+
+std::vector<std::uint8_t> blockOf(const EepromImage& image) {
+    return {image.data(), image.data() + block::kLength};
+}
+
+TEST(EepromImage, CodecsAreLittleEndian) {
+    auto image = std::make_unique<EepromImage>();
+    image->putByte(0, 0x1FF);
+    image->putWord(1, 0x12345);
+    image->putFloat(3, 1.5F);
+    const std::vector<std::uint8_t> expected = {0xFF, 0x45, 0x23, 0x00, 0x00, 0xC0, 0x3F};
+    EXPECT_EQ(expected, std::vector<std::uint8_t>(image->data(), image->data() + 7));
+    EXPECT_EQ(0xFF, image->getByte(0));
+    EXPECT_EQ(0x2345, image->getWord(1));
+    EXPECT_EQ(1.5F, image->getFloat(3));
+}
+
+TEST(EepromImage, FloatKeepsEveryBitPattern) {
+    auto image = std::make_unique<EepromImage>();
+    for (const std::uint32_t bits : {0x7FC00001U, 0xFF800000U, 0x80000000U, 0x00000001U}) {
+        float value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        image->putFloat(10, value);
+        const float back = image->getFloat(10);
+        std::uint32_t backBits = 0;
+        std::memcpy(&backBits, &back, sizeof backBits);
+        EXPECT_EQ(bits, backBits);
+    }
+}
+
+TEST(EepromImage, StartsZeroAndFillsWithTheLowByte) {
+    auto image = std::make_unique<EepromImage>();
+    EXPECT_EQ(0, image->getByte(0));
+    EXPECT_EQ(0, image->getByte(EepromImage::kSize - 1));
+    image->fillImage(0x1AB);
+    EXPECT_EQ(0xAB, image->getByte(0));
+    EXPECT_EQ(0xAB, image->getByte(EepromImage::kSize - 1));
+}
+
+TEST(ConfigBlock, DefaultsBuildTheFactoryBlock) {
+    auto image = std::make_unique<EepromImage>();
+    buildBlock(*image, test::defaultRecord());
+    EXPECT_EQ(kDefaultBlock, blockOf(*image));
+    EXPECT_EQ(0, image->getByte(block::kLength)) << "nothing past the block is written";
+}
+
+TEST(ConfigBlock, PackReturnsTheLengthAndKeepsTheHeader) {
+    auto image = std::make_unique<EepromImage>();
+    ConfigRecord record = test::defaultRecord();
+    buildBlock(*image, record);
+    record.productId = 7;
+    record.notice.fill('z');
+    record.ontime = 3;
+    EXPECT_EQ(72, packBlock(*image, record));
+    EXPECT_EQ(1, image->getByte(block::kProductId));
+    EXPECT_EQ('C', image->getByte(block::kNotice));
+    EXPECT_EQ(3, image->getByte(block::kOntime));
+}
+
+TEST(ConfigBlock, TimesKeepOnlyTheirLow16Bits) {
+    auto image = std::make_unique<EepromImage>();
+    ConfigRecord record = test::defaultRecord();
+    record.motorshutofftime = 70000;
+    record.powerreductiontime = -1;
+    buildBlock(*image, record);
+    ConfigRecord back{};
+    unpackBlock(*image, back);
+    EXPECT_EQ(70000 - 65536, back.motorshutofftime);
+    EXPECT_EQ(65535, back.powerreductiontime);
+}
+
+TEST(ConfigBlock, UnpackTakesEveryByteAsItStands) {
+    auto image = std::make_unique<EepromImage>();
+    image->fillImage(0xFF);  // no signature, every switch 255, every code 0xFF
+    image->putFloat(block::kResistance, 1.5F);
+    image->putByte(block::kNotice + 3, 0);
+    ConfigRecord record = test::defaultRecord();
+    unpackBlock(*image, record);
+    EXPECT_FALSE(hasBlockSignature(*image));
+    EXPECT_EQ(255, record.productId);
+    EXPECT_EQ(255, record.followpots);
+    EXPECT_EQ(255, record.i2cmode);
+    EXPECT_EQ(0xFF, record.stepmode);
+    EXPECT_EQ(255, record.fixedByte57);
+    EXPECT_EQ(1.5F, record.resistance);
+    EXPECT_EQ(65535, record.motorshutofftime);
+    EXPECT_EQ(std::string("\xFF\xFF\xFF"), std::string(record.notice.data()));
+    EXPECT_EQ('\xFF', record.notice[24]);
+}
+
+TEST(ConfigBlock, PackThenUnpackGivesTheRecordBack) {
+    ConfigRecord record = test::defaultRecord();
+    record.followmotorparameters = 1;
+    record.resistance = 0.25F;
+    record.stepmode = 'h';
+    record.dirpolarity = 'w';
+    record.fixedByte57 = 0x12;
+    record.motorshutofftime = 65535;
+    auto image = std::make_unique<EepromImage>();
+    buildBlock(*image, record);
+    ConfigRecord back{};
+    unpackBlock(*image, back);
+    EXPECT_EQ(0, std::memcmp(&record.notice, &back.notice, kNoticeLength));
+    EXPECT_EQ(record.followmotorparameters, back.followmotorparameters);
+    EXPECT_EQ(record.resistance, back.resistance);
+    EXPECT_EQ(record.stepmode, back.stepmode);
+    EXPECT_EQ(record.dirpolarity, back.dirpolarity);
+    EXPECT_EQ(record.fixedByte57, back.fixedByte57);
+    EXPECT_EQ(record.motorshutofftime, back.motorshutofftime);
+    EXPECT_TRUE(hasBlockSignature(*image));
+}
+
+}  // namespace
+}  // namespace kr570

@@ -1,0 +1,84 @@
+#include "support/test_support.hpp"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kr570::test {
+
+std::FILE* streamWith(const std::string& text) {
+    std::FILE* stream = std::tmpfile();
+    if (stream == nullptr) {
+        throw std::runtime_error("tmpfile failed");
+    }
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::rewind(stream);
+    return stream;
+}
+
+OutputCapture::OutputCapture() : stream_(std::tmpfile()) {
+    if (stream_ == nullptr) {
+        throw std::runtime_error("tmpfile failed");
+    }
+}
+
+OutputCapture::~OutputCapture() {
+    std::fclose(stream_);
+}
+
+std::string OutputCapture::text() {
+    std::fflush(stream_);
+    const long end = std::ftell(stream_);
+    std::string text(static_cast<std::size_t>(end), '\0');
+    std::rewind(stream_);
+    const std::size_t got = std::fread(text.data(), 1, text.size(), stream_);
+    text.resize(got);
+    std::fseek(stream_, 0, SEEK_END);
+    return text;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kr570-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0;
+}
+
+ConfigRecord defaultRecord() {
+    ConfigRecord record{};
+    setDefaults(record);
+    return record;
+}
+
+std::string sourcePath(const std::string& relative) {
+    return std::string(KR570_SOURCE_DIR) + "/" + relative;
+}
+
+}  // namespace kr570::test
