@@ -1,0 +1,53 @@
+#include "io/byte_source.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kr570 {
+
+namespace {
+// Large reads keep system calls rare on big HEX files; the buffer is the reader's only memory.
+constexpr std::size_t kBufferSize = 64 * 1024;
+static_assert(ByteSource::kMaxWindow < kBufferSize / 2, "room for a window after compaction");
+}  // namespace
+
+ByteSource::ByteSource(std::FILE* stream, bool countLines)
+    : stream_(stream), buffer_(kBufferSize), countLines_(countLines) {}
+
+std::size_t ByteSource::refill(std::size_t n) {
+    n = std::min(n, kMaxWindow);
+    while (end_ - begin_ < n && !atEnd_) {
+        if (begin_ > 0 && end_ + kMaxWindow > buffer_.size()) {
+            // Keep the unread bytes and the line count; drop what has been read.
+            countLinesUpTo(begin_);
+            std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+            end_ -= begin_;
+            counted_ -= begin_;
+            begin_ = 0;
+        }
+        const std::size_t got =
+            std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, stream_);
+        end_ += got;
+        if (got == 0) {
+            atEnd_ = true;
+        }
+    }
+    return end_ - begin_;
+}
+
+void ByteSource::countLinesUpTo(std::size_t position) {
+    if (countLines_ && position > counted_) {
+        lineFeeds_ += std::count(buffer_.data() + counted_, buffer_.data() + position, '\n');
+        counted_ = position;
+    }
+}
+
+long ByteSource::line() {
+    if (!countLines_) {
+        return 0;
+    }
+    countLinesUpTo(begin_);
+    return lineFeeds_ + 1;
+}
+
+}  // namespace kr570

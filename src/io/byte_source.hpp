@@ -1,0 +1,60 @@
+// Buffered forward reading of an open input stream, shared by the HEX reader and the
+// configuration text parser. Memory stays fixed whatever the file's size, and the line count
+// is kept here so that the readers never do their own bookkeeping.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+namespace kr570 {
+
+class ByteSource {
+  public:
+    // Longest look-ahead a caller may ask of `ensure`.
+    static constexpr std::size_t kMaxWindow = 4096;
+
+    // Line counting costs a pass over the text, so it is done only when someone will ask.
+    explicit ByteSource(std::FILE* stream, bool countLines = false);
+
+    // Makes at least `n` (at most kMaxWindow) bytes available from the current position,
+    // unless the stream ends first; returns how many are available. A read error counts as
+    // the end of the stream.
+    std::size_t ensure(std::size_t n) { return end_ - begin_ >= n ? end_ - begin_ : refill(n); }
+
+    // The available bytes: [cursor(), limit()).
+    const unsigned char* cursor() const { return buffer_.data() + begin_; }
+    const unsigned char* limit() const { return buffer_.data() + end_; }
+    void advance(std::size_t n) { begin_ += n; }
+
+    // The byte `ahead` positions on, or -1 beyond the end of the stream.
+    int peek(std::size_t ahead = 0) {
+        return ensure(ahead + 1) > ahead ? buffer_[begin_ + ahead] : -1;
+    }
+    // The next byte, consumed, or -1 at the end of the stream.
+    int get() {
+        if (begin_ == end_ && refill(1) == 0) {
+            return -1;
+        }
+        return buffer_[begin_++];
+    }
+
+    // The 1-based number of the line that the current position lies on, counted by line
+    // feeds; 0 when line counting is off.
+    long line();
+
+  private:
+    std::size_t refill(std::size_t n);
+    void countLinesUpTo(std::size_t position);
+
+    std::FILE* stream_;
+    std::vector<unsigned char> buffer_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool atEnd_ = false;
+    bool countLines_;
+    long lineFeeds_ = 0;       // line feeds before `counted_`
+    std::size_t counted_ = 0;  // buffer position up to which line feeds are counted
+};
+
+}  // namespace kr570

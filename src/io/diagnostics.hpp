@@ -1,0 +1,29 @@
+// Warnings about input files, in the form compilers use: "NAME:LINE: warning: MESSAGE".
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <utility>
+
+namespace kr570 {
+
+class Diagnostics {
+  public:
+    Diagnostics(std::FILE* sink, std::string fileName)
+        : sink_(sink), fileName_(std::move(fileName)) {}
+
+    // A warning about line `line` of the file; a line of 0 names the file alone.
+    void warn(long line, const std::string& message);
+
+    int count() const { return count_; }
+
+  private:
+    std::FILE* sink_;
+    std::string fileName_;
+    int count_ = 0;
+};
+
+// Quotes a piece of the input for a message, shortened when it is long.
+std::string quoted(const std::string& text);
+
+}  // namespace kr570
