@@ -1,0 +1,422 @@
+#include "text/config_parser.hpp"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "config/motor_estimates.hpp"
+#include "text/number_reader.hpp"
+
+namespace kr570 {
+
+namespace {
+
+// A word is kept only as far as any keyword or value word could reach; a longer word is still
+// read whole, but can never equal one of them. Memory stays fixed however long a word is.
+constexpr std::size_t kWordKept = 64;
+
+struct Word {
+    std::string text;        // the first kWordKept characters
+    std::size_t length = 0;  // the word's whole length
+    long line = 0;           // where it began, when lines are counted
+
+    bool is(const char* other) const { return length == text.size() && text == other; }
+};
+
+// Reads the next run of non-whitespace characters; false when only whitespace remains. The
+// whitespace that ends the word stays in the stream.
+bool readWord(ByteSource& input, Word& word) {
+    skipSpace(input);
+    word.text.clear();
+    word.length = 0;
+    word.line = input.line();
+    for (;;) {
+        const std::size_t available = input.ensure(1);
+        if (available == 0) {
+            break;
+        }
+        const unsigned char* const start = input.cursor();
+        const unsigned char* const limit = input.limit();
+        const unsigned char* p = start;
+        while (p < limit && !isTextSpace(*p)) {
+            ++p;
+        }
+        const auto run = static_cast<std::size_t>(p - start);
+        if (word.text.size() < kWordKept) {
+            word.text.append(reinterpret_cast<const char*>(start),
+                             std::min(run, kWordKept - word.text.size()));
+        }
+        word.length += run;
+        input.advance(run);
+        if (p < limit) {
+            break;
+        }
+    }
+    return word.length > 0;
+}
+
+enum class Kind { Float, Byte, Time, Address, Switch, Code };
+
+struct CodeWord {
+    const char* word;
+    char code;
+};
+
+constexpr CodeWord kStepModes[] = {{"wave", 'w'}, {"full", 'f'}, {"half", 'h'}, {nullptr, 0}};
+constexpr CodeWord kStepPolarities[] = {{"positive", 'p'}, {"negative", 'n'}, {nullptr, 0}};
+constexpr CodeWord kDirPolarities[] = {{"highcw", 'c'}, {"lowcw", 'w'}, {nullptr, 0}};
+constexpr CodeWord kYesNo[] = {{"yes", 1}, {"no", 0}, {nullptr, 0}};
+constexpr CodeWord kOnOff[] = {{"on", 1}, {"off", 0}, {nullptr, 0}};
+
+// One keyword of the configuration text: the field of that name and how its value is read.
+struct Keyword {
+    const char* name;
+    Kind kind;
+    float ConfigRecord::*floatField = nullptr;
+    std::uint8_t ConfigRecord::*byteField = nullptr;  // bytes, switches, codes, the address
+    std::int32_t ConfigRecord::*timeField = nullptr;
+    const CodeWord* words = nullptr;  // a switch's yes and no words, or a code's words
+};
+
+constexpr Keyword floatKey(const char* name, float ConfigRecord::*field) {
+    return {name, Kind::Float, field, nullptr, nullptr, nullptr};
+}
+constexpr Keyword byteKey(const char* name, Kind kind, std::uint8_t ConfigRecord::*field,
+                          const CodeWord* words = nullptr) {
+    return {name, kind, nullptr, field, nullptr, words};
+}
+constexpr Keyword timeKey(const char* name, std::int32_t ConfigRecord::*field) {
+    return {name, Kind::Time, nullptr, nullptr, field, nullptr};
+}
+
+using R = ConfigRecord;
+constexpr Keyword kKeywords[] = {
+    byteKey("followmotorparameters", Kind::Switch, &R::followmotorparameters, kYesNo),
+    floatKey("resistance", &R::resistance),
+    floatKey("inductance", &R::inductance),
+    floatKey("current", &R::current),
+    floatKey("drive_voltage", &R::drive_voltage),
+    byteKey("followpots", Kind::Switch, &R::followpots, kYesNo),
+    byteKey("ontime", Kind::Byte, &R::ontime),
+    byteKey("dutycycle", Kind::Byte, &R::dutycycle),
+    byteKey("slewrate", Kind::Byte, &R::slewrate),
+    byteKey("recoverytime", Kind::Byte, &R::recoverytime),
+    byteKey("followstepheader", Kind::Switch, &R::followstepheader, kYesNo),
+    byteKey("stepmode", Kind::Code, &R::stepmode, kStepModes),
+    byteKey("automotorshutoff", Kind::Switch, &R::automotorshutoff, kYesNo),
+    timeKey("motorshutofftime", &R::motorshutofftime),
+    byteKey("motorpowerreductionmode", Kind::Switch, &R::motorpowerreductionmode, kOnOff),
+    byteKey("motorpowerreduction", Kind::Byte, &R::motorpowerreduction),
+    timeKey("powerreductiontime", &R::powerreductiontime),
+    byteKey("steppolarity", Kind::Code, &R::steppolarity, kStepPolarities),
+    byteKey("dirpolarity", Kind::Code, &R::dirpolarity, kDirPolarities),
+    byteKey("checklimitswitch", Kind::Switch, &R::checklimitswitch, kYesNo),
+    byteKey("checkestop", Kind::Switch, &R::checkestop, kYesNo),
+    byteKey("i2cmode", Kind::Switch, &R::i2cmode, kOnOff),
+    byteKey("TWI_slaveAddress", Kind::Address, &R::TWI_slaveAddress),
+    byteKey("followstepdir", Kind::Switch, &R::followstepdir, kYesNo),
+};
+
+const Keyword* findKeyword(const Word& word) {
+    for (const Keyword& keyword : kKeywords) {
+        if (word.is(keyword.name)) {
+            return &keyword;
+        }
+    }
+    return nullptr;
+}
+
+// Edit distance between two short words, for suggesting the keyword a typo meant.
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::string::size_type rows = a.size();
+    std::vector<std::size_t> previous(b.size() + 1);
+    std::vector<std::size_t> current(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        previous[j] = j;
+    }
+    for (std::size_t i = 1; i <= rows; ++i) {
+        current[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t substitution = previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
+        }
+        previous.swap(current);
+    }
+    return previous[b.size()];
+}
+
+std::string lowered(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+// The keyword a mistyped word most likely meant, or nullptr when none is close.
+const char* nearestKeyword(const Word& word) {
+    if (word.length != word.text.size()) {
+        return nullptr;
+    }
+    const std::string typed = lowered(word.text);
+    const char* best = nullptr;
+    std::size_t bestDistance = 0;
+    for (const Keyword& keyword : kKeywords) {
+        const std::string name = lowered(keyword.name);
+        // Allow one slip in a short word, up to three in the long run-together keywords.
+        const std::size_t allowed = std::min<std::size_t>(3, 1 + name.size() / 8);
+        const std::size_t distance = editDistance(typed, name);
+        if (distance <= allowed && (best == nullptr || distance < bestDistance)) {
+            best = keyword.name;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+std::string wordList(const CodeWord* words) {
+    std::string list;
+    for (const CodeWord* w = words; w->word != nullptr; ++w) {
+        if (!list.empty()) {
+            list += (w + 1)->word == nullptr ? " or " : ", ";
+        }
+        list += "'" + std::string(w->word) + "'";
+    }
+    return list;
+}
+
+// Reads the value of one keyword and stores it; reports through `warn` what was adjusted.
+class ValueReader {
+  public:
+    ValueReader(ByteSource& input, ConfigRecord& record, Diagnostics* diagnostics)
+        : input_(input), record_(record), diagnostics_(diagnostics) {}
+
+    void read(const Keyword& keyword, long keywordLine) {
+        keywordLine_ = keywordLine;
+        switch (keyword.kind) {
+            case Kind::Float:
+                readFloatValue(keyword);
+                break;
+            case Kind::Byte:
+                readByteValue(keyword);
+                break;
+            case Kind::Time:
+                readTimeValue(keyword);
+                break;
+            case Kind::Address:
+                readAddressValue(keyword);
+                break;
+            case Kind::Switch:
+            case Kind::Code:
+                readWordValue(keyword);
+                break;
+        }
+    }
+
+  private:
+    void warn(long line, const std::string& message) {
+        if (diagnostics_ != nullptr) {
+            diagnostics_->warn(line, message);
+        }
+    }
+
+    // The line a value starts on, once the whitespace before it has been skipped.
+    long valueLine() {
+        if (diagnostics_ == nullptr) {
+            return 0;
+        }
+        skipSpace(input_);
+        return input_.line();
+    }
+
+    // Reports a value that is no number; the field keeps what it held.
+    void noNumber(const Keyword& keyword, long line) {
+        if (diagnostics_ == nullptr) {
+            return;
+        }
+        if (input_.peek() == -1) {
+            warn(keywordLine_, "'" + std::string(keyword.name) +
+                                   "' has no value at the end of the file; the setting is kept");
+            return;
+        }
+        // Show what stands there without consuming it: the parser reads it next.
+        std::string shown;
+        for (std::size_t i = 0; i < 16; ++i) {
+            const int c = input_.peek(i);
+            if (c == -1 || isTextSpace(c)) {
+                break;
+            }
+            shown.push_back(static_cast<char>(c));
+        }
+        warn(line, "'" + std::string(keyword.name) + "' needs a number, not " + quoted(shown) +
+                       "; the setting is kept");
+    }
+
+    void outOfRange(const Keyword& keyword, long line, const std::string& text) {
+        warn(line,
+             quoted(text) + " is out of range for '" + keyword.name + "'; the setting is kept");
+    }
+
+    void readFloatValue(const Keyword& keyword) {
+        const long line = valueLine();
+        const NumberValue<float> number = readFloat(input_);
+        if (!number.found) {
+            noNumber(keyword, line);
+            return;
+        }
+        record_.*keyword.floatField = number.value;
+        if (!number.inRange) {
+            warn(line, quoted(number.text) + " is too large for a single-precision '" +
+                           keyword.name + "'; it is stored as infinity");
+        }
+    }
+
+    void readByteValue(const Keyword& keyword) {
+        const long line = valueLine();
+        const NumberValue<std::int32_t> number = readDecimal(input_);
+        if (!number.found) {
+            noNumber(keyword, line);
+            return;
+        }
+        if (!number.inRange) {
+            outOfRange(keyword, line, number.text);
+            return;
+        }
+        // The block keeps one byte: the value modulo 256.
+        const auto stored = static_cast<std::uint8_t>(number.value);
+        record_.*keyword.byteField = stored;
+        if (number.value != stored) {
+            warn(line, quoted(number.text) + " does not fit '" + keyword.name + "' (0 to 255); " +
+                           std::to_string(stored) + " is stored");
+        }
+    }
+
+    void readTimeValue(const Keyword& keyword) {
+        const long line = valueLine();
+        const NumberValue<std::int32_t> number = readDecimal(input_);
+        if (!number.found) {
+            noNumber(keyword, line);
+            return;
+        }
+        if (!number.inRange) {
+            outOfRange(keyword, line, number.text);
+            return;
+        }
+        record_.*keyword.timeField = number.value;
+        if (number.value < 0 || number.value > 0xFFFF) {
+            const auto reaching = static_cast<std::uint16_t>(number.value);
+            warn(line, quoted(number.text) + " is outside 0 to 65535; '" + keyword.name +
+                           "' reaches the controller as " + std::to_string(reaching));
+        }
+    }
+
+    void readAddressValue(const Keyword& keyword) {
+        const long line = valueLine();
+        const NumberValue<std::uint32_t> number = readHexNumber(input_);
+        if (!number.found) {
+            noNumber(keyword, line);
+            return;
+        }
+        if (!number.inRange) {
+            outOfRange(keyword, line, number.text);
+            return;
+        }
+        const auto stored = static_cast<std::uint8_t>(number.value);
+        record_.*keyword.byteField = stored;
+        if (number.value != stored) {
+            char shown[8];
+            std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
+            warn(line, quoted(number.text) + " does not fit '" + keyword.name +
+                           "' (0x0 to 0xff); " + shown + " is stored");
+        }
+    }
+
+    void readWordValue(const Keyword& keyword) {
+        Word value;
+        const bool present = readWord(input_, value);
+        const CodeWord* match = nullptr;
+        for (const CodeWord* w = keyword.words; w->word != nullptr && present; ++w) {
+            if (value.is(w->word)) {
+                match = w;
+            }
+        }
+        const bool isSwitch = keyword.kind == Kind::Switch;
+        if (match != nullptr) {
+            record_.*keyword.byteField = static_cast<std::uint8_t>(match->code);
+            return;
+        }
+        // A switch is on only for its "yes" word; anything else turns it off. A code keeps
+        // its letter unless one of its own words is given.
+        if (isSwitch) {
+            record_.*keyword.byteField = 0;
+        }
+        if (diagnostics_ == nullptr) {
+            return;
+        }
+        const std::string outcome =
+            isSwitch ? "'" + std::string(keyword.name) + "' is set to " + keyword.words[1].word
+                     : "the setting is kept";
+        if (!present) {
+            warn(keywordLine_, "'" + std::string(keyword.name) +
+                                   "' has no value at the end of the file; " + outcome);
+        } else {
+            warn(value.line, quoted(value.text) + " is not " + wordList(keyword.words) + " for '" +
+                                 keyword.name + "'; " + outcome);
+        }
+    }
+
+    ByteSource& input_;
+    ConfigRecord& record_;
+    Diagnostics* diagnostics_;
+    long keywordLine_ = 0;
+};
+
+}  // namespace
+
+void skipRestOfLine(ByteSource& input) {
+    for (;;) {
+        const std::size_t available = input.ensure(1);
+        if (available == 0) {
+            return;
+        }
+        const unsigned char* const start = input.cursor();
+        const unsigned char* const limit = input.limit();
+        const unsigned char* p = start;
+        while (p < limit && *p != '\n' && *p != '\r') {
+            ++p;
+        }
+        if (p < limit) {
+            input.advance(static_cast<std::size_t>(p - start) + 1);
+            return;
+        }
+        input.advance(available);
+    }
+}
+
+void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
+                     Diagnostics* diagnostics) {
+    ByteSource source(input, diagnostics != nullptr);
+    ValueReader values(source, record, diagnostics);
+    Word word;
+    while (readWord(source, word)) {
+        if (word.text[0] == ';') {
+            skipRestOfLine(source);
+            continue;
+        }
+        const Keyword* keyword = findKeyword(word);
+        if (keyword != nullptr) {
+            values.read(*keyword, word.line);
+        } else if (diagnostics != nullptr) {
+            const char* suggestion = nearestKeyword(word);
+            diagnostics->warn(
+                word.line,
+                quoted(word.text) + " is not a keyword; " +
+                    (suggestion != nullptr ? "did you mean '" + std::string(suggestion) + "'?"
+                                           : std::string("it is ignored")));
+        }
+    }
+    writeMotorParameterBlock(console, record);
+}
+
+}  // namespace kr570

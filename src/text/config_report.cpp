@@ -1,0 +1,137 @@
+#include "text/config_report.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "config/motor_estimates.hpp"
+
+namespace kr570 {
+
+namespace {
+
+// Settings the controller treats as on only when they hold exactly 1.
+const char* exactlyOne(std::uint8_t value, const char* on, const char* off) {
+    return value == 1 ? on : off;
+}
+
+// Settings the controller treats as on whenever they are not 0.
+const char* nonZero(std::uint8_t value, const char* on, const char* off) {
+    return value != 0 ? on : off;
+}
+
+const char* stepmodeLine(std::uint8_t code) {
+    switch (code) {
+        case 'w':
+            return "stepmode  wave\n\n";
+        case 'f':
+            return "stepmode  full\n\n";
+        case 'h':
+            return "stepmode  half\n\n";
+        default:
+            return "";  // an unknown code has no line: reading back keeps the default
+    }
+}
+
+void writeHeader(std::FILE* out, const ConfigRecord& r, const std::string& sourceName,
+                 const std::tm& created) {
+    std::fputs("; KR570 Configuration File created by KR570Convert V1.01\n", out);
+    std::fprintf(out, "; Source file: %s\n", sourceName.c_str());
+    char time[48];
+    char date[48];
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", created.tm_hour, created.tm_min,
+                  created.tm_sec);
+    std::snprintf(date, sizeof date, "%02d/%02d/%02d", created.tm_mon + 1, created.tm_mday,
+                  created.tm_year % 100);
+    std::fprintf(out, "; File created: %s ", time);
+    std::fprintf(out, "%s\n", date);
+    std::fprintf(out, ";\n; Product Id: %d\n;\n", r.productId);
+    std::fprintf(out, ";\n; Software Revision Level: %d.%d\n;\n", r.revisionMajor, r.revisionMinor);
+    // The notice ends at its first NUL, or after its 25 bytes when it holds none.
+    std::fputs("; Embedded Copyright Notice:  ", out);
+    std::fwrite(r.notice.data(), 1, strnlen(r.notice.data(), r.notice.size()), out);
+    std::fputs("\n;\n\n", out);
+}
+
+void writeSettings(std::FILE* out, const ConfigRecord& r) {
+    std::fputs("; I2C Configuration - I2C address in hex\n", out);
+    std::fputs(nonZero(r.i2cmode, "i2cmode  on\n", "i2cmode  off\n"), out);
+    std::fprintf(out, "TWI_slaveAddress 0x%x\n\n", r.TWI_slaveAddress);
+
+    std::fputs("; Stepper motor parameters\n", out);
+    std::fputs(exactlyOne(r.followmotorparameters, "followmotorparameters yes\n",
+                          "followmotorparameters no\n"),
+               out);
+    std::fprintf(out, "resistance %.2f\n", static_cast<double>(r.resistance));
+    std::fprintf(out, "inductance %.2f\n", static_cast<double>(r.inductance));
+    std::fprintf(out, "current %.2f\n", static_cast<double>(r.current));
+    std::fprintf(out, "drive_voltage %.2f\n\n", static_cast<double>(r.drive_voltage));
+    writeMotorParameterBlock(out, r);
+
+    std::fputs("; Potentiometer set PWM parameters\n", out);
+    std::fputs(exactlyOne(r.followpots, "followpots yes\n", "followpots no\n"), out);
+    std::fprintf(out, "ontime  %d\n", r.ontime);
+    std::fprintf(out, "dutycycle  %d\n", r.dutycycle);
+    std::fprintf(out, "slewrate  %d\n", r.slewrate);
+    std::fprintf(out, "recoverytime  %d\n\n", r.recoverytime);
+
+    std::fputs("; Step mode header selection switch enable/disable and step mode setting\n", out);
+    std::fputs(exactlyOne(r.followstepheader, "followstepheader  yes\n", "followstepheader  no\n"),
+               out);
+    std::fputs(stepmodeLine(r.stepmode), out);
+
+    std::fputs(";  Automatic Motor shut off mode and time (msec) - enable/disable\n", out);
+    std::fputs(
+        exactlyOne(r.automotorshutoff, "automotorshutoff  yes\n", "automotorshutoff  no\n\n"), out);
+    std::fprintf(out, "motorshutofftime  %d\n\n", static_cast<int>(r.motorshutofftime));
+
+    std::fputs(";  Reduce motor hold torque enable/disable and time (msec)\n", out);
+    std::fputs(exactlyOne(r.motorpowerreductionmode, "motorpowerreductionmode  on\n",
+                          "motorpowerreductionmode  off\n"),
+               out);
+    std::fprintf(out, "motorpowerreduction  %d\n", r.motorpowerreduction);
+    std::fprintf(out, "powerreductiontime  %d\n\n", static_cast<int>(r.powerreductiontime));
+
+    std::fputs("; Set step/dir input polarity\n", out);
+    std::fputs(r.steppolarity == 'p' ? "steppolarity positive\n" : "steppolarity negative\n", out);
+    std::fputs(r.dirpolarity == 'c' ? "dirpolarity highcw\n\n" : "dirpolarity lowcw\n\n", out);
+
+    std::fputs("; Limit switch and eStop switch checking\n", out);
+    std::fputs(nonZero(r.checklimitswitch, "checklimitswitch  yes\n", "checklimitswitch  no\n"),
+               out);
+    std::fputs(nonZero(r.checkestop, "checkestop  yes\n\n", "checkestop  no\n\n"), out);
+
+    std::fputs("; Follow step/direction signal inputs or just i2c\n", out);
+    std::fputs(nonZero(r.followstepdir, "followstepdir  yes\n", "followstepdir  no\n"), out);
+    std::fputs("\n; End of KR570 Configuration settings\n", out);
+}
+
+}  // namespace
+
+void writeConfigReport(std::FILE* output, const ConfigRecord& record, const std::string& sourceName,
+                       const std::tm& created) {
+    writeHeader(output, record, sourceName, created);
+    writeSettings(output, record);
+}
+
+std::tm reportCreationTime(const char* sourceDateEpoch, std::time_t now) {
+    std::tm result{};
+    if (sourceDateEpoch != nullptr && *sourceDateEpoch >= '0' && *sourceDateEpoch <= '9') {
+        char* end = nullptr;
+        errno = 0;
+        const long long seconds = std::strtoll(sourceDateEpoch, &end, 10);
+        const auto epoch = static_cast<std::time_t>(seconds);
+        if (errno == 0 && *end == '\0' && epoch == seconds &&
+            gmtime_r(&epoch, &result) != nullptr) {
+            return result;
+        }
+    }
+    localtime_r(&now, &result);
+    return result;
+}
+
+std::tm reportCreationTime() {
+    return reportCreationTime(std::getenv("SOURCE_DATE_EPOCH"), std::time(nullptr));
+}
+
+}  // namespace kr570

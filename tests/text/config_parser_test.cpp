@@ -1,0 +1,255 @@
+#include "text/config_parser.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "eeprom/config_block.hpp"
+#include "support/test_support.hpp"
+
+namespace kr570 {
+namespace {
+
+struct Parsed {
+    ConfigRecord record;
+    std::string console;
+    std::string warnings;
+};
+
+Parsed parse(const std::string& text) {
+    Parsed parsed{test::defaultRecord(), "", ""};
+    std::FILE* input = test::streamWith(text);
+    test::OutputCapture console;
+    test::OutputCapture warnings;
+    Diagnostics diagnostics(warnings.stream(), "in.txt");
+    parseConfigText(input, parsed.record, console.stream(), &diagnostics);
+    std::fclose(input);
+    parsed.console = console.text();
+    parsed.warnings = warnings.text();
+    return parsed;
+}
+
+// Every field of a record as the block holds it, plus the two times in full.
+std::vector<std::uint8_t> fieldsOf(const ConfigRecord& record) {
+    auto image = std::make_unique<EepromImage>();
+    buildBlock(*image, record);
+    std::vector<std::uint8_t> fields(image->data(), image->data() + block::kLength);
+    for (const std::int32_t time : {record.motorshutofftime, record.powerreductiontime}) {
+        for (int shift = 16; shift < 32; shift += 8) {
+            fields.push_back(static_cast<std::uint8_t>(time >> shift));
+        }
+    }
+    return fields;
+}
+
+struct ParseCase {
+    const char* name;
+    std::string text;
+    std::function<void(ConfigRecord&)> change;  // what the text changes in the defaults
+};
+
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConfigParser : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ConfigParser, StoresWhatTheTextSays) {
+    ConfigRecord expected = test::defaultRecord();
+    GetParam().change(expected);
+    EXPECT_EQ(fieldsOf(expected), fieldsOf(parse(GetParam().text).record));
+}
+
+const auto kNothing = [](ConfigRecord&) {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, ConfigParser,
+    ::testing::Values(
+        ParseCase{"empty", "", kNothing},
+        ParseCase{"only_comments", "; a comment\n;;\n;joined text\n   ; indented\n", kNothing},
+        ParseCase{"every_keyword",
+                  "followmotorparameters yes resistance 2.25 inductance 0.5 current 1.25\n"
+                  "drive_voltage 12 followpots no ontime 1 dutycycle 2 slewrate 3\n"
+                  "recoverytime 4 followstepheader no stepmode half automotorshutoff no\n"
+                  "motorshutofftime 100 motorpowerreductionmode off motorpowerreduction 5\n"
+                  "powerreductiontime 200 steppolarity negative dirpolarity lowcw\n"
+                  "checklimitswitch yes checkestop yes i2cmode off TWI_slaveAddress 7f\n"
+                  "followstepdir no\n",
+                  [](ConfigRecord& r) {
+                      r.followmotorparameters = 1;
+                      r.resistance = 2.25F;
+                      r.inductance = 0.5F;
+                      r.current = 1.25F;
+                      r.drive_voltage = 12.0F;
+                      r.followpots = 0;
+                      r.ontime = 1;
+                      r.dutycycle = 2;
+                      r.slewrate = 3;
+                      r.recoverytime = 4;
+                      r.followstepheader = 0;
+                      r.stepmode = 'h';
+                      r.automotorshutoff = 0;
+                      r.motorshutofftime = 100;
+                      r.motorpowerreductionmode = 0;
+                      r.motorpowerreduction = 5;
+                      r.powerreductiontime = 200;
+                      r.steppolarity = 'n';
+                      r.dirpolarity = 'w';
+                      r.checklimitswitch = 1;
+                      r.checkestop = 1;
+                      r.i2cmode = 0;
+                      r.TWI_slaveAddress = 0x7F;
+                      r.followstepdir = 0;
+                  }},
+        ParseCase{"byte_wraps_modulo_256", "ontime 300 dutycycle -1",
+                  [](ConfigRecord& r) {
+                      r.ontime = 44;
+                      r.dutycycle = 255;
+                  }},
+        ParseCase{"switch_needs_exact_yes", "followpots Yes checkestop 1",
+                  [](ConfigRecord& r) { r.followpots = 0; }},
+        ParseCase{"on_off_switch", "i2cmode yes motorpowerreductionmode off",
+                  [](ConfigRecord& r) {
+                      r.i2cmode = 0;
+                      r.motorpowerreductionmode = 0;
+                  }},
+        ParseCase{"code_keeps_unknown_word", "stepmode quarter steppolarity Negative", kNothing},
+        ParseCase{"code_full", "stepmode full", [](ConfigRecord& r) { r.stepmode = 'f'; }},
+        ParseCase{"address_with_prefix", "TWI_slaveAddress 0X2a",
+                  [](ConfigRecord& r) { r.TWI_slaveAddress = 42; }},
+        ParseCase{"address_is_hex", "TWI_slaveAddress 123",
+                  [](ConfigRecord& r) { r.TWI_slaveAddress = 0x23; }},
+        ParseCase{"float_then_word", "resistance 3.25ohm",
+                  [](ConfigRecord& r) { r.resistance = 3.25F; }},
+        ParseCase{"comment_joined_to_number", "ontime 7;note dutycycle 5\nslewrate 6",
+                  [](ConfigRecord& r) {
+                      r.ontime = 7;
+                      r.slewrate = 6;
+                  }},
+        ParseCase{"comment_joined_to_word", "followpots yes;note",
+                  [](ConfigRecord& r) { r.followpots = 0; }},
+        ParseCase{"code_followed_by_comment", "stepmode ; half stepmode full\ncurrent 3",
+                  [](ConfigRecord& r) {
+                      r.stepmode = 'f';
+                      r.current = 3.0F;
+                  }},
+        ParseCase{"float_followed_by_comment", "resistance ; 9.0\ncurrent 3",
+                  [](ConfigRecord& r) { r.current = 3.0F; }},
+        ParseCase{"joined_by_equals", "resistance=2.0 ontime=5", kNothing},
+        ParseCase{"value_on_next_line", "resistance\n\n2.0",
+                  [](ConfigRecord& r) { r.resistance = 2.0F; }},
+        ParseCase{"last_occurrence_wins", "ontime 5\n; ontime 9\nontime 6 ontime 7",
+                  [](ConfigRecord& r) { r.ontime = 7; }},
+        ParseCase{"switch_as_last_word", "followmotorparameters yes followmotorparameters",
+                  kNothing},
+        ParseCase{"crlf_line_ends", "ontime 5\r\n; comment\r\ndutycycle 6\r\n",
+                  [](ConfigRecord& r) {
+                      r.ontime = 5;
+                      r.dutycycle = 6;
+                  }},
+        ParseCase{"comment_without_line_end", "ontime 5 ; the end",
+                  [](ConfigRecord& r) { r.ontime = 5; }},
+        ParseCase{"time_keeps_32_bits", "motorshutofftime 70000 powerreductiontime -5",
+                  [](ConfigRecord& r) {
+                      r.motorshutofftime = 70000;
+                      r.powerreductiontime = -5;
+                  }},
+        ParseCase{"no_number_keeps_value", "ontime abc TWI_slaveAddress zz dutycycle 9",
+                  [](ConfigRecord& r) { r.dutycycle = 9; }},
+        ParseCase{"missing_value_at_end", "ontime", kNothing},
+        ParseCase{"out_of_range_keeps_value", "ontime 99999999999 motorshutofftime -3000000000",
+                  kNothing},
+        ParseCase{"long_word_is_no_keyword",
+                  std::string(100000, 'o') + " ontime 3 " + "ontime" + std::string(200, 'x'),
+                  [](ConfigRecord& r) { r.ontime = 3; }},
+        ParseCase{"nul_inside_word", std::string("ontime 3 ont\0ime 4", 18),
+                  [](ConfigRecord& r) { r.ontime = 3; }},
+        ParseCase{"several_per_line_tabs", "ontime\t1\vdutycycle\f2 slewrate 3",
+                  [](ConfigRecord& r) {
+                      r.ontime = 1;
+                      r.dutycycle = 2;
+                      r.slewrate = 3;
+                  }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConfigParser, PrintsTheMotorBlockOfTheParsedValues) {
+    EXPECT_EQ(
+        "; Calculated motor parameters:\n"
+        ";   On time= 192.552247 usecond\n"
+        ";   Duty Cycle= 0.192552 %\n"
+        ";   Slew Rate= 0.192552 \n\n",
+        parse("; nothing but a comment\n").console);
+    EXPECT_NE(std::string::npos, parse("current 16").console.find("On time= inf usecond"));
+}
+
+TEST(ConfigParser, SkipRestOfLineStopsAfterOneLineEnd) {
+    std::FILE* stream = test::streamWith("comment text\r\nnext");
+    ByteSource source(stream);
+    skipRestOfLine(source);
+    EXPECT_EQ('\n', source.get());
+    std::fclose(stream);
+}
+
+struct WarningCase {
+    const char* name;
+    std::string text;
+    std::string warnings;
+};
+
+void PrintTo(const WarningCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConfigParserWarnings : public ::testing::TestWithParam<WarningCase> {};
+
+TEST_P(ConfigParserWarnings, NameTheLineAndWhatHappened) {
+    EXPECT_EQ(GetParam().warnings, parse(GetParam().text).warnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfigParserWarnings,
+    ::testing::Values(
+        WarningCase{"clean", "; ok\nontime 5\nfollowpots no\ni2cmode off\nstepmode wave\n", ""},
+        WarningCase{"typo", "\ncurent 3.0\n",
+                    "in.txt:2: warning: 'curent' is not a keyword; did you mean 'current'?\n"
+                    "in.txt:2: warning: '3.0' is not a keyword; it is ignored\n"},
+        WarningCase{"wrong_case", "Resistance 2",
+                    "in.txt:1: warning: 'Resistance' is not a keyword; did you mean "
+                    "'resistance'?\n"
+                    "in.txt:1: warning: '2' is not a keyword; it is ignored\n"},
+        WarningCase{"no_number", "resistance\n  abc\n",
+                    "in.txt:2: warning: 'resistance' needs a number, not 'abc'; the setting is "
+                    "kept\n"
+                    "in.txt:2: warning: 'abc' is not a keyword; it is ignored\n"},
+        WarningCase{"missing_at_end", "\nontime",
+                    "in.txt:2: warning: 'ontime' has no value at the end of the file; the "
+                    "setting is kept\n"},
+        WarningCase{"switch_word", "followpots Yes\ni2cmode yes",
+                    "in.txt:1: warning: 'Yes' is not 'yes' or 'no' for 'followpots'; "
+                    "'followpots' is set to no\n"
+                    "in.txt:2: warning: 'yes' is not 'on' or 'off' for 'i2cmode'; 'i2cmode' is "
+                    "set to off\n"},
+        WarningCase{"code_word", "stepmode quarter",
+                    "in.txt:1: warning: 'quarter' is not 'wave', 'full' or 'half' for "
+                    "'stepmode'; the setting is kept\n"},
+        WarningCase{"byte_overflow", "ontime 300",
+                    "in.txt:1: warning: '300' does not fit 'ontime' (0 to 255); 44 is stored\n"},
+        WarningCase{"address_overflow", "TWI_slaveAddress 0x123",
+                    "in.txt:1: warning: '0x123' does not fit 'TWI_slaveAddress' (0x0 to 0xff); "
+                    "0x23 is stored\n"},
+        WarningCase{"time_overflow", "motorshutofftime 70000",
+                    "in.txt:1: warning: '70000' is outside 0 to 65535; 'motorshutofftime' "
+                    "reaches the controller as 4464\n"},
+        WarningCase{"out_of_range", "ontime 99999999999",
+                    "in.txt:1: warning: '99999999999' is out of range for 'ontime'; the setting "
+                    "is kept\n"},
+        WarningCase{"float_overflow", "current 1e39",
+                    "in.txt:1: warning: '1e39' is too large for a single-precision 'current'; it "
+                    "is stored as infinity\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kr570

@@ -1,0 +1,218 @@
+#include "text/config_report.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <ostream>
+
+#include "eeprom/config_block.hpp"
+#include "support/test_support.hpp"
+#include "text/config_parser.hpp"
+
+namespace kr570 {
+namespace {
+
+// 09:05:03 on 18 March 2010.
+std::tm exampleTime() {
+    return reportCreationTime("1268903103", 0);
+}
+
+std::string reportOf(const ConfigRecord& record, const std::string& source = "config.hex") {
+    test::OutputCapture out;
+    writeConfigReport(out.stream(), record, source, exampleTime());
+    return out.text();
+}
+
+ConfigRecord unpacked(const EepromImage& image) {
+    ConfigRecord record{};
+    unpackBlock(image, record);
+    return record;
+}
+
+TEST(ConfigReport, DefaultBlockGivesTheReferenceReport) {
+    auto image = std::make_unique<EepromImage>();
+    buildBlock(*image, test::defaultRecord());
+    EXPECT_EQ(test::readFile(test::sourcePath("tests/golden/default_report.txt")),
+              reportOf(unpacked(*image)));
+}
+
+TEST(ConfigReport, ZeroBlockGivesTheEmptyReport) {
+    auto image = std::make_unique<EepromImage>();
+    EXPECT_EQ(test::readFile(test::sourcePath("tests/golden/zero_report.txt")),
+              reportOf(unpacked(*image), "empty.hex"));
+}
+
+struct LayoutCase {
+    const char* name;
+    std::function<void(ConfigRecord&)> change;
+    std::vector<std::string> present;  // texts the report holds
+    std::vector<std::string> absent;   // texts it must not hold
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConfigReportLayout : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(ConfigReportLayout, ShowsEachByteAsTheControllerReadsIt) {
+    ConfigRecord record = test::defaultRecord();
+    GetParam().change(record);
+    const std::string report = reportOf(record);
+    for (const std::string& text : GetParam().present) {
+        EXPECT_NE(std::string::npos, report.find(text)) << "missing: " << text;
+    }
+    for (const std::string& text : GetParam().absent) {
+        EXPECT_EQ(std::string::npos, report.find(text)) << "unexpected: " << text;
+    }
+}
+
+void allSwitches(ConfigRecord& r, std::uint8_t value) {
+    for (std::uint8_t* field : {&r.followmotorparameters, &r.followpots, &r.followstepheader,
+                                &r.automotorshutoff, &r.motorpowerreductionmode, &r.i2cmode,
+                                &r.checklimitswitch, &r.checkestop, &r.followstepdir}) {
+        *field = value;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfigReportLayout,
+    ::testing::Values(
+        LayoutCase{"switches_hold_2",
+                   [](ConfigRecord& r) { allSwitches(r, 2); },
+                   {"\nfollowmotorparameters no\n", "\nfollowpots no\n", "\nfollowstepheader  no\n",
+                    "\nautomotorshutoff  no\n\nmotorshutofftime",
+                    "\nmotorpowerreductionmode  off\n", "\ni2cmode  on\n",
+                    "\nchecklimitswitch  yes\n", "\ncheckestop  yes\n\n", "\nfollowstepdir  yes\n"},
+                   {}},
+        LayoutCase{"switches_hold_1",
+                   [](ConfigRecord& r) { allSwitches(r, 1); },
+                   {"\nfollowmotorparameters yes\n", "\nautomotorshutoff  yes\nmotorshutofftime"},
+                   {}},
+        LayoutCase{"upper_case_stepmode",
+                   [](ConfigRecord& r) { r.stepmode = 'W'; },
+                   {"followstepheader  yes\n;  Automatic Motor shut off mode"},
+                   {"stepmode"}},
+        LayoutCase{"zero_stepmode", [](ConfigRecord& r) { r.stepmode = 0; }, {}, {"stepmode"}},
+        LayoutCase{"half_and_full",
+                   [](ConfigRecord& r) { r.stepmode = 'h'; },
+                   {"\nstepmode  half\n\n;  Automatic"},
+                   {}},
+        LayoutCase{"other_polarities",
+                   [](ConfigRecord& r) {
+                       r.steppolarity = 'x';
+                       r.dirpolarity = 'C';
+                   },
+                   {"\nsteppolarity negative\ndirpolarity lowcw\n\n"},
+                   {}},
+        LayoutCase{"notice_without_nul",
+                   [](ConfigRecord& r) {
+                       r.notice.fill('N');
+                       r.fixedByte57 = 'X';
+                   },
+                   {"Notice:  " + std::string(25, 'N') + "\n;\n\n"},
+                   {std::string(26, 'N')}},
+        LayoutCase{"notice_empty",
+                   [](ConfigRecord& r) { r.notice[0] = '\0'; },
+                   {"; Embedded Copyright Notice:  \n;\n\n"},
+                   {}},
+        LayoutCase{"revision_minor_plain",
+                   [](ConfigRecord& r) {
+                       r.revisionMajor = 1;
+                       r.revisionMinor = 5;
+                   },
+                   {"; Software Revision Level: 1.5\n"},
+                   {}},
+        LayoutCase{"times_are_unsigned_words",
+                   [](ConfigRecord& r) {
+                       r.motorshutofftime = 0xFFFF;
+                       r.powerreductiontime = 0xFFFF;
+                   },
+                   {"motorshutofftime  65535\n\n", "powerreductiontime  65535\n\n"},
+                   {"-1"}},
+        LayoutCase{"address_in_lower_hex",
+                   [](ConfigRecord& r) { r.TWI_slaveAddress = 0xAB; },
+                   {"TWI_slaveAddress 0xab\n\n"},
+                   {}},
+        LayoutCase{"floats_two_decimals",
+                   [](ConfigRecord& r) { r.resistance = -0.125F; },
+                   {"resistance -0.12\n"},
+                   {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConfigReport, SourceNameIsWrittenUnchanged) {
+    const std::string report = reportOf(test::defaultRecord(), "50%d\\x%s.hex");
+    EXPECT_NE(std::string::npos, report.find("; Source file: 50%d\\x%s.hex\n"));
+}
+
+TEST(ConfigReport, ControlBytesInTheNoticeAreWrittenAsTheyStand) {
+    ConfigRecord record = test::defaultRecord();
+    std::memcpy(record.notice.data(), "ab\ncd", 6);
+    EXPECT_NE(std::string::npos, reportOf(record).find("Notice:  ab\ncd\n;\n\n"));
+}
+
+TEST(ConfigReport, ReadsBackIntoTheSameSettings) {
+    ConfigRecord record = test::defaultRecord();
+    allSwitches(record, 2);
+    record.stepmode = 'W';
+    record.steppolarity = 'n';
+    record.ontime = 201;
+    record.resistance = 0.75F;
+    record.TWI_slaveAddress = 0x0A;
+    std::FILE* report = test::streamWith(reportOf(record));
+    ConfigRecord back = test::defaultRecord();
+    test::OutputCapture console;
+    parseConfigText(report, back, console.stream());
+    std::fclose(report);
+    EXPECT_EQ(0, back.followmotorparameters);
+    EXPECT_EQ(0, back.followpots);
+    EXPECT_EQ(0, back.followstepheader);
+    EXPECT_EQ(0, back.automotorshutoff);
+    EXPECT_EQ(0, back.motorpowerreductionmode);
+    EXPECT_EQ(1, back.i2cmode);
+    EXPECT_EQ(1, back.checklimitswitch);
+    EXPECT_EQ(1, back.checkestop);
+    EXPECT_EQ(1, back.followstepdir);
+    EXPECT_EQ('w', back.stepmode) << "a report without a stepmode line keeps the default";
+    EXPECT_EQ('n', back.steppolarity);
+    EXPECT_EQ(201, back.ontime);
+    EXPECT_EQ(0.75F, back.resistance);
+    EXPECT_EQ(0x0A, back.TWI_slaveAddress);
+}
+
+struct ClockCase {
+    const char* value;
+    bool fromEpoch;
+};
+
+void PrintTo(const ClockCase& c, std::ostream* os) {
+    *os << (c.value != nullptr ? c.value : "unset");
+}
+
+class ReportClock : public ::testing::TestWithParam<ClockCase> {};
+
+TEST_P(ReportClock, TakesOnlyAWellFormedSourceDateEpoch) {
+    const std::time_t now = 1700000000;
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::tm chosen = reportCreationTime(GetParam().value, now);
+    if (GetParam().fromEpoch) {
+        EXPECT_EQ(2010 - 1900, chosen.tm_year);
+        EXPECT_EQ(9, chosen.tm_hour);
+        EXPECT_EQ(3, chosen.tm_sec);
+    } else {
+        EXPECT_EQ(local.tm_year, chosen.tm_year);
+        EXPECT_EQ(local.tm_hour, chosen.tm_hour);
+        EXPECT_EQ(local.tm_min, chosen.tm_min);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ReportClock,
+                         ::testing::Values(ClockCase{"1268903103", true}, ClockCase{nullptr, false},
+                                           ClockCase{"", false}, ClockCase{"12x", false},
+                                           ClockCase{"-5", false}, ClockCase{" 1268903103", false},
+                                           ClockCase{"99999999999999999999999", false}));
+
+}  // namespace
+}  // namespace kr570
