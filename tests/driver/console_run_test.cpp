@@ -1,0 +1,159 @@
+// The interactive run, through the real executable with piped standard input.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <ostream>
+
+#include "support/test_support.hpp"
+#include "support/tool_runner.hpp"
+
+namespace kr570 {
+namespace {
+
+using test::runTool;
+
+const std::string kBanner =
+    "KR570 Motor Controller Configuration Compiler Utility V1.01\n"
+    "Copyright KR570 Controls\n"
+    "\n"
+    "Enter input file with .hex or .txt extension - \n"
+    "program will convert according to the file extension\n\n"
+    "Enter input file name: ";
+
+const std::string kMotorBlock =
+    "; Calculated motor parameters:\n"
+    ";   On time= 192.552247 usecond\n"
+    ";   Duty Cycle= 0.192552 %\n"
+    ";   Slew Rate= 0.192552 \n\n";
+
+const std::string kDefaultHex = test::readFile(test::sourcePath("tests/golden/default.hex"));
+
+TEST(ConsoleRun, TextToHexDialogue) {
+    test::TempDir dir;
+    test::writeFile(dir.file("x-axis.txt"), "; nothing changed\n");
+    const auto run = runTool({}, "x-axis.txt\nx-axis.hex\n", dir.path());
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(kBanner + "Enter output file name: " + kMotorBlock + "\nProgram finished!\n",
+              run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(kDefaultHex, test::readFile(dir.file("x-axis.hex")));
+}
+
+TEST(ConsoleRun, HexToTextDialogue) {
+    test::TempDir dir;
+    test::writeFile(dir.file("config.hex"), kDefaultHex);
+    const auto run =
+        runTool({}, "config.hex config.txt", dir.path(), {"SOURCE_DATE_EPOCH=1268903103"});
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(kBanner + "Enter output file name: \nProgram finished!\n", run.out);
+    EXPECT_EQ(test::readFile(test::sourcePath("tests/golden/default_report.txt")),
+              test::readFile(dir.file("config.txt")));
+}
+
+struct DirectionCase {
+    const char* input;
+    bool text;
+};
+
+void PrintTo(const DirectionCase& c, std::ostream* os) {
+    *os << c.input;
+}
+
+class ConsoleDirection : public ::testing::TestWithParam<DirectionCase> {};
+
+TEST_P(ConsoleDirection, FollowsTheLastCharacterOfTheName) {
+    test::TempDir dir;
+    // Valid both ways: as text it sets ontime to 7; as HEX it has no records.
+    test::writeFile(dir.file(GetParam().input), "ontime 7\n");
+    const auto run =
+        runTool({}, std::string(GetParam().input) + "\nout\n", dir.path(), {"SOURCE_DATE_EPOCH=0"});
+    ASSERT_EQ(0, run.status);
+    const std::string out = test::readFile(dir.file("out"));
+    if (GetParam().text) {
+        EXPECT_EQ(0U, out.find(":1000000085c21e4f")) << out;
+        EXPECT_NE(std::string::npos, run.out.find("; Calculated motor parameters:"));
+    } else {
+        EXPECT_EQ(0U, out.find("; KR570 Configuration File")) << out;
+        EXPECT_NE(std::string::npos, out.find("ontime  0\n"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ConsoleDirection,
+    ::testing::Values(DirectionCase{"a.txt", true}, DirectionCase{"a.TXT", true},
+                      DirectionCase{"a.lst", true}, DirectionCase{"t", true},
+                      DirectionCase{"a.hex", false}, DirectionCase{"a.bak", false},
+                      DirectionCase{"noextension", false}, DirectionCase{"a.tx", false}));
+
+TEST(ConsoleRun, MissingInputEndsWithoutAskingForTheOutput) {
+    test::TempDir dir;
+    const auto run = runTool({}, "missing.txt\n", dir.path());
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(
+        kBanner + "Can't open input file missing.txt\nHit any key to exit\n\nProgram finished!\n",
+        run.out);
+}
+
+TEST(ConsoleRun, ClosedStandardInputNeverHangs) {
+    test::TempDir dir;
+    const auto run = runTool({}, "", dir.path(), {}, test::Stdin::Closed);
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(kBanner + "Can't open input file \nHit any key to exit\n\nProgram finished!\n",
+              run.out);
+}
+
+TEST(ConsoleRun, InputThatIsAFolderIsNotConverted) {
+    test::TempDir dir;
+    const auto run = runTool({}, ".\nout.hex\n", dir.path());
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos, run.out.find("Can't open input file .\n"));
+    EXPECT_FALSE(test::fileExists(dir.file("out.hex")));
+}
+
+TEST(ConsoleRun, OutputInAMissingFolder) {
+    test::TempDir dir;
+    test::writeFile(dir.file("in.txt"), "");
+    const auto run = runTool({}, "in.txt\nnowhere/out.hex\n", dir.path());
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(kBanner +
+                  "Enter output file name: Can't open output file nowhere/out.hex\n"
+                  "Hit any key to exit\n\nProgram finished!\n",
+              run.out);
+}
+
+TEST(ConsoleRun, OutputThatIsTheInputLeavesItUntouched) {
+    test::TempDir dir;
+    const std::string text = "ontime 5\n";
+    test::writeFile(dir.file("in.txt"), text);
+    ASSERT_EQ(0, symlink("in.txt", dir.file("link.hex").c_str()));
+    for (const char* output : {"in.txt", "./in.txt", "link.hex"}) {
+        const auto run = runTool({}, std::string("in.txt\n") + output + "\n", dir.path());
+        EXPECT_EQ(1, run.status);
+        EXPECT_EQ(kBanner + "Enter output file name: Output file " + output +
+                      " is the input file\nHit any key to exit\n\nProgram finished!\n",
+                  run.out);
+        EXPECT_EQ(text, test::readFile(dir.file("in.txt")));
+    }
+}
+
+TEST(ConsoleRun, FullDiskIsReported) {
+    test::TempDir dir;
+    test::writeFile(dir.file("in.txt"), "");
+    const auto run = runTool({}, "in.txt\n/dev/full\n", dir.path());
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos,
+              run.out.find("Can't write output file /dev/full\nHit any key to exit\n\nProgram "
+                           "finished!\n"));
+}
+
+TEST(ConsoleRun, LongFileNamesAreKeptWhole) {
+    test::TempDir dir;
+    const std::string name = std::string(230, 'n') + ".txt";
+    test::writeFile(dir.file(name), "ontime 9\n");
+    const auto run = runTool({}, name + "\n" + std::string(230, 'o') + ".hex\n", dir.path());
+    EXPECT_EQ(0, run.status);
+    EXPECT_TRUE(test::fileExists(dir.file(std::string(230, 'o') + ".hex")));
+}
+
+}  // namespace
+}  // namespace kr570

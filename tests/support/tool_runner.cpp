@@ -1,0 +1,80 @@
+#include "support/tool_runner.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "support/test_support.hpp"
+
+namespace kr570::test {
+
+RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
+                  const std::string& workDir, const std::vector<std::string>& environment,
+                  Stdin stdinKind) {
+    TempDir io;
+    const std::string inPath = io.file("stdin");
+    const std::string outPath = io.file("stdout");
+    const std::string errPath = io.file("stderr");
+    writeFile(inPath, input);
+
+    std::vector<std::string> argv{KR570CONVERT_PATH};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> rawArgv;
+    for (std::string& argument : argv) {
+        rawArgv.push_back(argument.data());
+    }
+    rawArgv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        if (stdinKind == Stdin::Closed) {
+            close(STDIN_FILENO);
+        } else {
+            const int in = open(inPath.c_str(), O_RDONLY);
+            dup2(in, STDIN_FILENO);
+            close(in);
+        }
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        close(out);
+        close(err);
+        for (const std::string& entry : environment) {
+            putenv(const_cast<char*>(entry.c_str()));
+        }
+        if (chdir(workDir.c_str()) != 0) {
+            _exit(127);
+        }
+        execv(rawArgv[0], rawArgv.data());
+        _exit(127);
+    }
+
+    RunResult result;
+    int waitStatus = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        const pid_t done = waitpid(child, &waitStatus, WNOHANG);
+        if (done == child) {
+            result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &waitStatus, 0);
+            result.status = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    return result;
+}
+
+}  // namespace kr570::test

@@ -1,0 +1,25 @@
+// Runs of the real kr570convert executable, for the end-to-end tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kr570::test {
+
+// How a test hands the tool its standard input.
+enum class Stdin { Text, Closed };
+
+struct RunResult {
+    int status = -1;  // exit status, or -1 when the run had to be killed
+    std::string out;
+    std::string err;
+};
+
+// Runs the real kr570convert in `workDir` with `arguments`, standard input from `input`, and
+// the extra environment entries NAME=VALUE. A run that takes longer than a few seconds is
+// killed and reported with status -1, so a hang fails the test instead of stalling it.
+RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
+                  const std::string& workDir, const std::vector<std::string>& environment = {},
+                  Stdin stdinKind = Stdin::Text);
+
+}  // namespace kr570::test
