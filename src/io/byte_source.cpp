@@ -12,21 +12,20 @@ static_assert(ByteSource::kMaxWindow < kBufferSize / 2, "room for a window after
 }  // namespace
 
 ByteSource::ByteSource(std::FILE* stream, bool countLines)
-    : stream_(stream), buffer_(kBufferSize), countLines_(countLines) {}
+    : stream_(stream), buffer_(new unsigned char[kBufferSize]), countLines_(countLines) {}
 
 std::size_t ByteSource::refill(std::size_t n) {
     n = std::min(n, kMaxWindow);
     while (end_ - begin_ < n && !atEnd_) {
-        if (begin_ > 0 && end_ + kMaxWindow > buffer_.size()) {
+        if (begin_ > 0 && end_ + kMaxWindow > kBufferSize) {
             // Keep the unread bytes and the line count; drop what has been read.
             countLinesUpTo(begin_);
-            std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+            std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
             end_ -= begin_;
             counted_ -= begin_;
             begin_ = 0;
         }
-        const std::size_t got =
-            std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, stream_);
+        const std::size_t got = std::fread(buffer_.get() + end_, 1, kBufferSize - end_, stream_);
         end_ += got;
         if (got == 0) {
             atEnd_ = true;
@@ -37,7 +36,7 @@ std::size_t ByteSource::refill(std::size_t n) {
 
 void ByteSource::countLinesUpTo(std::size_t position) {
     if (countLines_ && position > counted_) {
-        lineFeeds_ += std::count(buffer_.data() + counted_, buffer_.data() + position, '\n');
+        lineFeeds_ += std::count(buffer_.get() + counted_, buffer_.get() + position, '\n');
         counted_ = position;
     }
 }

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <vector>
+#include <memory>
 
 namespace kr570 {
 
@@ -23,8 +23,8 @@ class ByteSource {
     std::size_t ensure(std::size_t n) { return end_ - begin_ >= n ? end_ - begin_ : refill(n); }
 
     // The available bytes: [cursor(), limit()).
-    const unsigned char* cursor() const { return buffer_.data() + begin_; }
-    const unsigned char* limit() const { return buffer_.data() + end_; }
+    const unsigned char* cursor() const { return buffer_.get() + begin_; }
+    const unsigned char* limit() const { return buffer_.get() + end_; }
     void advance(std::size_t n) { begin_ += n; }
 
     // The byte `ahead` positions on, or -1 beyond the end of the stream.
@@ -48,7 +48,7 @@ class ByteSource {
     void countLinesUpTo(std::size_t position);
 
     std::FILE* stream_;
-    std::vector<unsigned char> buffer_;
+    std::unique_ptr<unsigned char[]> buffer_;  // never zeroed: only read bytes count
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;

@@ -1,6 +1,7 @@
 #include "text/config_parser.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,7 @@ constexpr CodeWord kOnOff[] = {{"on", 1}, {"off", 0}, {nullptr, 0}};
 struct Keyword {
     const char* name;
     Kind kind;
+    std::size_t nameLength = 0;
     float ConfigRecord::*floatField = nullptr;
     std::uint8_t ConfigRecord::*byteField = nullptr;  // bytes, switches, codes, the address
     std::int32_t ConfigRecord::*timeField = nullptr;
@@ -79,14 +81,16 @@ struct Keyword {
 };
 
 constexpr Keyword floatKey(const char* name, float ConfigRecord::*field) {
-    return {name, Kind::Float, field, nullptr, nullptr, nullptr};
+    return {name,    Kind::Float, std::char_traits<char>::length(name), field, nullptr,
+            nullptr, nullptr};
 }
 constexpr Keyword byteKey(const char* name, Kind kind, std::uint8_t ConfigRecord::*field,
                           const CodeWord* words = nullptr) {
-    return {name, kind, nullptr, field, nullptr, words};
+    return {name, kind, std::char_traits<char>::length(name), nullptr, field, nullptr, words};
 }
 constexpr Keyword timeKey(const char* name, std::int32_t ConfigRecord::*field) {
-    return {name, Kind::Time, nullptr, nullptr, field, nullptr};
+    return {name,  Kind::Time, std::char_traits<char>::length(name), nullptr, nullptr,
+            field, nullptr};
 }
 
 using R = ConfigRecord;
@@ -118,8 +122,10 @@ constexpr Keyword kKeywords[] = {
 };
 
 const Keyword* findKeyword(const Word& word) {
+    // Every word of the text passes here: compare lengths before characters.
     for (const Keyword& keyword : kKeywords) {
-        if (word.is(keyword.name)) {
+        if (word.length == keyword.nameLength &&
+            std::memcmp(word.text.data(), keyword.name, keyword.nameLength) == 0) {
             return &keyword;
         }
     }
@@ -166,6 +172,11 @@ const char* nearestKeyword(const Word& word) {
         const std::string name = lowered(keyword.name);
         // Allow one slip in a short word, up to three in the long run-together keywords.
         const std::size_t allowed = std::min<std::size_t>(3, 1 + name.size() / 8);
+        const std::size_t lengthGap =
+            typed.size() > name.size() ? typed.size() - name.size() : name.size() - typed.size();
+        if (lengthGap > allowed) {
+            continue;  // too far apart to be a slip, and cheap to rule out
+        }
         const std::size_t distance = editDistance(typed, name);
         if (distance <= allowed && (best == nullptr || distance < bestDistance)) {
             best = keyword.name;
@@ -253,9 +264,20 @@ class ValueReader {
                        "; the setting is kept");
     }
 
-    void outOfRange(const Keyword& keyword, long line, const std::string& text) {
-        warn(line,
-             quoted(text) + " is out of range for '" + keyword.name + "'; the setting is kept");
+    // Whether an integer value can be stored; reports why not when it cannot, and the field
+    // keeps what it held.
+    template <typename T>
+    bool storable(const Keyword& keyword, long line, const NumberValue<T>& number) {
+        if (!number.found) {
+            noNumber(keyword, line);
+            return false;
+        }
+        if (!number.inRange) {
+            warn(line, quoted(number.text) + " is out of range for '" + keyword.name +
+                           "'; the setting is kept");
+            return false;
+        }
+        return true;
     }
 
     void readFloatValue(const Keyword& keyword) {
@@ -275,12 +297,7 @@ class ValueReader {
     void readByteValue(const Keyword& keyword) {
         const long line = valueLine();
         const NumberValue<std::int32_t> number = readDecimal(input_);
-        if (!number.found) {
-            noNumber(keyword, line);
-            return;
-        }
-        if (!number.inRange) {
-            outOfRange(keyword, line, number.text);
+        if (!storable(keyword, line, number)) {
             return;
         }
         // The block keeps one byte: the value modulo 256.
@@ -295,12 +312,7 @@ class ValueReader {
     void readTimeValue(const Keyword& keyword) {
         const long line = valueLine();
         const NumberValue<std::int32_t> number = readDecimal(input_);
-        if (!number.found) {
-            noNumber(keyword, line);
-            return;
-        }
-        if (!number.inRange) {
-            outOfRange(keyword, line, number.text);
+        if (!storable(keyword, line, number)) {
             return;
         }
         record_.*keyword.timeField = number.value;
@@ -314,12 +326,7 @@ class ValueReader {
     void readAddressValue(const Keyword& keyword) {
         const long line = valueLine();
         const NumberValue<std::uint32_t> number = readHexNumber(input_);
-        if (!number.found) {
-            noNumber(keyword, line);
-            return;
-        }
-        if (!number.inRange) {
-            outOfRange(keyword, line, number.text);
+        if (!storable(keyword, line, number)) {
             return;
         }
         const auto stored = static_cast<std::uint8_t>(number.value);
