@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,9 +60,11 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
     int waitStatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
-        const pid_t done = waitpid(child, &waitStatus, WNOHANG);
+        rusage usage{};
+        const pid_t done = wait4(child, &waitStatus, WNOHANG, &usage);
         if (done == child) {
             result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+            result.peakKib = usage.ru_maxrss;
             break;
         }
         if (std::chrono::steady_clock::now() > deadline) {

@@ -10,7 +10,8 @@ namespace kr570::test {
 enum class Stdin { Text, Closed };
 
 struct RunResult {
-    int status = -1;  // exit status, or -1 when the run had to be killed
+    int status = -1;   // exit status, or -1 when the run had to be killed
+    long peakKib = 0;  // the run's peak resident memory
     std::string out;
     std::string err;
 };

@@ -1,0 +1,125 @@
+// Input that is no configuration and no HEX file at all: every run must end, keep its memory
+// bounded and still write its output.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "support/test_support.hpp"
+#include "support/tool_runner.hpp"
+
+namespace kr570 {
+namespace {
+
+using test::runTool;
+
+// Writes `count` copies of `piece` without holding them all in memory.
+void writeRepeated(const std::string& path, const std::string& piece, std::size_t count,
+                   const std::string& tail = "") {
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t i = 0; i < count; ++i) {
+        out << piece;
+    }
+    out << tail;
+}
+
+std::string garbage(std::size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes.push_back(static_cast<char>(generator() & 0xFFU));
+    }
+    return bytes;
+}
+
+// Peak memory of a run on a tiny file of the same direction, as the baseline.
+long baselineKib(const test::TempDir& dir, const std::string& input, const std::string& output) {
+    test::writeFile(dir.file(input), "ontime 5\n:0100000011ee\n");
+    return runTool({input, output}, "", dir.path()).peakKib;
+}
+
+struct LargeCase {
+    const char* name;
+    std::string input;
+    std::string piece;
+    std::size_t count;
+    std::string tail;
+    std::string expectInOutput;
+};
+
+void PrintTo(const LargeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LargeInput : public ::testing::TestWithParam<LargeCase> {};
+
+TEST_P(LargeInput, IsStreamedInBoundedMemory) {
+    const LargeCase& c = GetParam();
+    test::TempDir dir;
+    const bool toHex = c.input.back() == 't';
+    const std::string output = toHex ? "out.hex" : "out.report";
+    const long baseline = baselineKib(dir, toHex ? "small.txt" : "small.hex", output);
+    writeRepeated(dir.file(c.input), c.piece, c.count, c.tail);
+    const auto run = runTool({c.input, output}, "", dir.path());
+    ASSERT_EQ(0, run.status) << run.err;
+    EXPECT_LE(run.peakKib, baseline + 4096) << "the reader must not hold the file";
+    EXPECT_NE(std::string::npos, test::readFile(dir.file(output)).find(c.expectInOutput));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LargeInput,
+    ::testing::Values(LargeCase{"hex_64_mib_without_colon_or_line_end", "big.hex",
+                                std::string(1 << 20, 'x'), 64, ":0100230001db\n",
+                                "followmotorparameters yes\n"},
+                      LargeCase{"hex_10_mb_word", "word.hex", std::string(1000, 'A'), 10000, "",
+                                "i2cmode  off\n"},
+                      LargeCase{"text_10_mb_word", "word.txt", std::string(1000, 'o'), 10000,
+                                " ontime 3\n", ":100030000000c041010380000ab9"},
+                      LargeCase{"text_64_mib_comment", "comment.txt", std::string(1 << 20, ';'), 64,
+                                "\nontime 4\n", ":100030000000c041010480000ab9"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct GarbageCase {
+    const char* name;
+    std::string input;
+    std::string content;
+};
+
+void PrintTo(const GarbageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Garbage : public ::testing::TestWithParam<GarbageCase> {};
+
+TEST_P(Garbage, StillGivesAFullOutput) {
+    test::TempDir dir;
+    test::writeFile(dir.file(GetParam().input), GetParam().content);
+    const bool toHex = GetParam().input.back() == 't';
+    const auto quiet = runTool({GetParam().input, "out"}, "", dir.path(), {"SOURCE_DATE_EPOCH=0"});
+    ASSERT_EQ(0, quiet.status) << quiet.err;
+    const std::string output = test::readFile(dir.file("out"));
+    EXPECT_NE(std::string::npos,
+              output.find(toHex ? ":00000001FF\n" : "; End of KR570 Configuration settings\n"));
+    // Warnings describe the garbage but never change what is written.
+    const auto loud =
+        runTool({"-w", GetParam().input, "out2"}, "", dir.path(), {"SOURCE_DATE_EPOCH=0"});
+    ASSERT_EQ(0, loud.status);
+    EXPECT_EQ(output, test::readFile(dir.file("out2")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Garbage,
+    ::testing::Values(
+        GarbageCase{"binary_as_hex", "noise.hex", garbage(1 << 20, 1)},
+        GarbageCase{"binary_as_text", "noise.txt", garbage(1 << 20, 2)},
+        GarbageCase{"colons_as_hex", "colons.hex", std::string(100000, ':')},
+        GarbageCase{"nul_bytes_as_hex", "nul.hex", std::string(":01000000\0\0ee\n", 14)},
+        GarbageCase{"nul_bytes_as_text", "nul.txt", std::string("ontime\0 5 ontime 6\0", 19)},
+        GarbageCase{"non_ascii_as_text", "utf8.txt",
+                    "stepmode h\xC3\xA4lf \xE2\x82\xAC ontime 7\n"},
+        GarbageCase{"truncated_hex", "cut.hex", ":1000000085c21e4f1101006343"},
+        GarbageCase{"truncated_text", "cut.txt", "ontime 5\nfollowmotorparam"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kr570
