@@ -1,0 +1,14 @@
+// Writes a large Intel HEX file for bench/compare.sh: generate_hex PATH MEBIBYTES
+#include <cstdio>
+#include <cstdlib>
+
+#include "generated_files.hpp"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fputs("usage: generate_hex PATH MEBIBYTES\n", stderr);
+        return 2;
+    }
+    kr570::bench::writeHexFile(argv[1], std::strtoull(argv[2], nullptr, 10) << 20);
+    return 0;
+}

@@ -1,0 +1,76 @@
+#include "generated_files.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+
+namespace kr570::bench {
+
+namespace {
+
+std::FILE* create(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) {
+        throw std::runtime_error("cannot create " + path);
+    }
+    return file;
+}
+
+}  // namespace
+
+void writeHexFile(const std::string& path, std::size_t bytes) {
+    std::FILE* file = create(path);
+    std::size_t written = 0;
+    std::uint32_t address = 0;
+    std::uint32_t seed = 570;
+    while (written < bytes) {
+        if (address % 0x10000 == 0) {
+            const unsigned segment = address >> 16;
+            const unsigned sum = 2 + 4 + (segment >> 8) + (segment & 0xFF);
+            written += static_cast<std::size_t>(
+                std::fprintf(file, ":02000004%04X%02X\n", segment, (0x100 - (sum & 0xFF)) & 0xFF));
+        }
+        unsigned sum = 16 + ((address >> 8) & 0xFF) + (address & 0xFF);
+        written += static_cast<std::size_t>(std::fprintf(file, ":10%04X00", address & 0xFFFF));
+        for (int i = 0; i < 16; ++i) {
+            seed = seed * 1103515245U + 12345U;
+            const unsigned value = (seed >> 16) & 0xFF;
+            sum += value;
+            written += static_cast<std::size_t>(std::fprintf(file, "%02X", value));
+        }
+        written +=
+            static_cast<std::size_t>(std::fprintf(file, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF));
+        address += 16;
+    }
+    std::fputs(":00000001FF\n", file);
+    std::fclose(file);
+}
+
+void writeConfigFile(const std::string& path, std::size_t bytes) {
+    static const char kGroup[] =
+        "; Stepper motor parameters of one axis\n"
+        "followmotorparameters yes\n"
+        "resistance 1.50\n"
+        "inductance 1.70\n"
+        "current 2.50\n"
+        "drive_voltage 24.00\n"
+        "\n"
+        "; Potentiometer set PWM parameters\n"
+        "followpots no\n"
+        "ontime  128\n"
+        "dutycycle  128\n"
+        "slewrate  0\n"
+        "recoverytime  10\n"
+        "stepmode  half\n"
+        "motorshutofftime  8000\n"
+        "TWI_slaveAddress 0x23\n"
+        "steppolarity positive\n"
+        "dirpolarity highcw\n\n";
+    std::FILE* file = create(path);
+    for (std::size_t written = 0; written < bytes; written += sizeof kGroup - 1) {
+        std::fputs(kGroup, file);
+    }
+    std::fclose(file);
+}
+
+}  // namespace kr570::bench
