@@ -72,15 +72,6 @@ TEST(MotorParameterBlock, DefaultsPrintTheKnownFigures) {
         out.text());
 }
 
-TEST(MotorParameterBlock, InductanceIsTakenInSinglePrecision) {
-    // 1.7 held as a float is 1.70000005; computed from the exact decimal the last digit
-    // of the on time would read 2 instead of 7.
-    const double fromFloat = onTimeMicroseconds(1.7F, 1.5F, 24.0F, 2.5F);
-    char text[32];
-    std::snprintf(text, sizeof text, "%f", fromFloat);
-    EXPECT_STREQ("192.552247", text);
-}
-
 TEST(MotorParameterBlock, NonFiniteEstimatesStillPrintFourLines) {
     ConfigRecord record = test::defaultRecord();
     record.current = 16.0F;  // I*R/V = 1
