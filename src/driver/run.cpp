@@ -59,18 +59,24 @@ struct FailureReport {
     }
 };
 
-// The record and the image of one run, all zero until the run fills them.
+// The record and the image of one run: all zero at the start, then the record takes the
+// controller's defaults before anything else happens.
 struct RunData {
     ConfigRecord record{};
     EepromImage image{};
+
+    static std::unique_ptr<RunData> withDefaults() {
+        auto data = std::make_unique<RunData>();
+        setDefaults(data->record);
+        return data;
+    }
 };
 
 // Opens both files, converts and closes them. The output name is asked for only once the
 // input is open, as the interactive dialogue does.
-int convertFiles(const std::string& inputName, const std::function<std::string()>& outputName,
-                 const FailureReport& fail, std::FILE* console, std::FILE* warnings) {
-    auto data = std::make_unique<RunData>();
-    setDefaults(data->record);
+int convertFiles(RunData& data, const std::string& inputName,
+                 const std::function<std::string()>& outputName, const FailureReport& fail,
+                 std::FILE* console, std::FILE* warnings) {
     std::FILE* input = openInput(inputName);
     if (input == nullptr) {
         return fail(Failure::InputOpen, inputName);
@@ -85,7 +91,7 @@ int convertFiles(const std::string& inputName, const std::function<std::string()
     }
     Diagnostics diagnostics(warnings, inputName);
     convert(chooseDirection(inputName),
-            Conversion{data->record, data->image, input, output, inputName, console,
+            Conversion{data.record, data.image, input, output, inputName, console,
                        warnings != nullptr ? &diagnostics : nullptr});
     std::fclose(input);
     if (!closeOutput(output, name)) {
@@ -96,6 +102,7 @@ int convertFiles(const std::string& inputName, const std::function<std::string()
 
 int runInteractive(Console& console) {
     std::fputs(kBanner, console.out);
+    const auto data = RunData::withDefaults();
     std::fputs("Enter input file name: ", console.out);
     std::fflush(console.out);
     const std::string inputName = console.input.readWord();
@@ -105,15 +112,16 @@ int runInteractive(Console& console) {
         return console.input.readWord();
     };
     const int status =
-        convertFiles(inputName, askOutputName,
+        convertFiles(*data, inputName, askOutputName,
                      FailureReport{console.out, &console.input, console.out}, console.out, nullptr);
     std::fputs(kFinished, console.out);
     return status;
 }
 
 int runBatch(const CommandLine& commandLine, Console& console) {
+    const auto data = RunData::withDefaults();
     const int status = convertFiles(
-        commandLine.inputName, [&commandLine] { return commandLine.outputName; },
+        *data, commandLine.inputName, [&commandLine] { return commandLine.outputName; },
         FailureReport{console.err, nullptr, console.out}, console.out,
         commandLine.warnings ? console.err : nullptr);
     std::fputs(kFinished, console.out);
