@@ -6,13 +6,11 @@
 
 #include <cerrno>
 
+#include "io/characters.hpp"
+
 namespace kr570 {
 
 namespace {
-
-bool isSpace(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // Waits for one key on a terminal: no line editing, no echo, and no signal keys, so that
 // Ctrl-C is a key press like any other and the terminal is always restored.
@@ -66,11 +64,11 @@ int ConsoleInput::peek() {
 }
 
 std::string ConsoleInput::readWord() {
-    while (isSpace(peek())) {
+    while (isWhitespace(peek())) {
         ++position_;
     }
     std::string word;
-    for (int c = peek(); c != -1 && !isSpace(c); c = peek()) {
+    for (int c = peek(); c != -1 && !isWhitespace(c); c = peek()) {
         word.push_back(static_cast<char>(c));
         ++position_;
     }

@@ -1,11 +1,11 @@
 #include "hex/hex_reader.hpp"
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "io/byte_source.hpp"
+#include "io/characters.hpp"
 
 namespace kr570 {
 
@@ -22,25 +22,6 @@ constexpr unsigned kRecordStartLinear = 0x05;
 // type, 255 data bytes and the checksum.
 constexpr std::size_t kLongestRecord = 2 + 4 + 2 + 2 * 255 + 2;
 
-constexpr std::uint8_t kNotHex = 0xFF;
-
-constexpr std::array<std::uint8_t, 256> makeHexDigitTable() {
-    std::array<std::uint8_t, 256> table{};
-    for (auto& entry : table) {
-        entry = kNotHex;
-    }
-    for (int c = '0'; c <= '9'; ++c) {
-        table[c] = static_cast<std::uint8_t>(c - '0');
-    }
-    for (int c = 'a'; c <= 'f'; ++c) {
-        table[c] = static_cast<std::uint8_t>(c - 'a' + 10);
-        table[c - 'a' + 'A'] = static_cast<std::uint8_t>(c - 'a' + 10);
-    }
-    return table;
-}
-
-constexpr std::array<std::uint8_t, 256> kHexDigitValue = makeHexDigitTable();
-
 // Takes a record's fixed-width fields from the bytes after its ':'. A field ends the record
 // at its first character that is not a hexadecimal digit; that character is not consumed.
 class FieldCursor {
@@ -52,10 +33,10 @@ class FieldCursor {
     bool take(int digits, std::uint32_t& value) {
         std::uint32_t result = 0;
         for (int i = 0; i < digits; ++i) {
-            if (p_ == end_ || kHexDigitValue[*p_] == kNotHex) {
+            if (p_ == end_ || hexDigitValue(*p_) == kNotHexDigit) {
                 return false;
             }
-            result = (result << 4) | kHexDigitValue[*p_++];
+            result = (result << 4) | hexDigitValue(*p_++);
         }
         value = result;
         return true;

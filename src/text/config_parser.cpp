@@ -39,7 +39,7 @@ bool readWord(ByteSource& input, Word& word) {
         const unsigned char* const start = input.cursor();
         const unsigned char* const limit = input.limit();
         const unsigned char* p = start;
-        while (p < limit && !isTextSpace(*p)) {
+        while (p < limit && !isWhitespace(*p)) {
             ++p;
         }
         const auto run = static_cast<std::size_t>(p - start);
@@ -255,7 +255,7 @@ class ValueReader {
         std::string shown;
         for (std::size_t i = 0; i < 16; ++i) {
             const int c = input_.peek(i);
-            if (c == -1 || isTextSpace(c)) {
+            if (c == -1 || isWhitespace(c)) {
                 break;
             }
             shown.push_back(static_cast<char>(c));

@@ -15,19 +15,6 @@ bool isDigit(int c) {
     return c >= '0' && c <= '9';
 }
 
-int hexDigitValue(int c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Consumes one character into the number's text.
 template <typename T>
 void take(ByteSource& input, NumberValue<T>& number) {
@@ -103,7 +90,7 @@ void skipSpace(ByteSource& input) {
         }
         const unsigned char* p = input.cursor();
         const unsigned char* const limit = input.limit();
-        while (p < limit && isTextSpace(*p)) {
+        while (p < limit && isWhitespace(*p)) {
             ++p;
         }
         input.advance(static_cast<std::size_t>(p - input.cursor()));
@@ -147,9 +134,9 @@ NumberValue<std::uint32_t> readHexNumber(ByteSource& input) {
     std::size_t prefix = signLength(input);
     if (input.peek(prefix) == '0' &&
         (input.peek(prefix + 1) == 'x' || input.peek(prefix + 1) == 'X') &&
-        hexDigitValue(input.peek(prefix + 2)) >= 0) {
+        hexDigitValue(input.peek(prefix + 2)) != kNotHexDigit) {
         prefix += 2;
-    } else if (hexDigitValue(input.peek(prefix)) < 0) {
+    } else if (hexDigitValue(input.peek(prefix)) == kNotHexDigit) {
         return number;
     }
     number.found = true;
@@ -159,7 +146,7 @@ NumberValue<std::uint32_t> readHexNumber(ByteSource& input) {
     }
     constexpr std::uint64_t kLimit = 0xFFFFFFFFULL;
     std::uint64_t magnitude = 0;
-    while (hexDigitValue(input.peek()) >= 0) {
+    while (hexDigitValue(input.peek()) != kNotHexDigit) {
         magnitude = std::min(magnitude * 16 + static_cast<unsigned>(hexDigitValue(input.peek())),
                              kLimit + 1);
         take(input, number);

@@ -6,13 +6,9 @@
 #include <string>
 
 #include "io/byte_source.hpp"
+#include "io/characters.hpp"
 
 namespace kr570 {
-
-// Whitespace of configuration text: blank, tab, line feed, vertical tab, form feed, return.
-inline bool isTextSpace(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // Discards whitespace up to the next other character or the end of the stream.
 void skipSpace(ByteSource& input);

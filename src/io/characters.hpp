@@ -1,0 +1,41 @@
+// Character classes shared by every reader of text: the configuration text parser, the Intel
+// HEX scanner and the console.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace kr570 {
+
+// Whitespace of words and file names: blank, tab, line feed, vertical tab, form feed, return.
+inline bool isWhitespace(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+inline constexpr std::uint8_t kNotHexDigit = 0xFF;
+
+namespace detail {
+constexpr std::array<std::uint8_t, 256> makeHexDigitTable() {
+    std::array<std::uint8_t, 256> table{};
+    for (auto& entry : table) {
+        entry = kNotHexDigit;
+    }
+    for (int c = '0'; c <= '9'; ++c) {
+        table[c] = static_cast<std::uint8_t>(c - '0');
+    }
+    for (int c = 'a'; c <= 'f'; ++c) {
+        table[c] = static_cast<std::uint8_t>(c - 'a' + 10);
+        table[c - 'a' + 'A'] = static_cast<std::uint8_t>(c - 'a' + 10);
+    }
+    return table;
+}
+inline constexpr std::array<std::uint8_t, 256> kHexDigitTable = makeHexDigitTable();
+}  // namespace detail
+
+// The value of a hexadecimal digit of either case, or kNotHexDigit; `c` is a byte or -1 (the
+// end of the stream). A table lookup, because the HEX scanner asks for every character.
+inline std::uint8_t hexDigitValue(int c) {
+    return (c < 0 || c > 0xFF) ? kNotHexDigit : detail::kHexDigitTable[static_cast<unsigned>(c)];
+}
+
+}  // namespace kr570
