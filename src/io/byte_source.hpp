@@ -39,6 +39,30 @@ class ByteSource {
         return buffer_[begin_++];
     }
 
+    // Consumes bytes for as long as `keep(byte)` holds, up to the first byte for which it does
+    // not (left unread) or the end of the stream; `visit(start, count)` sees every consumed
+    // run in order. Runs of any length pass through the fixed buffer.
+    template <typename Keep, typename Visit>
+    void consumeWhile(Keep keep, Visit visit) {
+        while (ensure(1) > 0) {
+            const unsigned char* const start = cursor();
+            const unsigned char* p = start;
+            while (p < limit() && keep(*p)) {
+                ++p;
+            }
+            const auto count = static_cast<std::size_t>(p - start);
+            visit(start, count);
+            advance(count);
+            if (begin_ < end_) {
+                return;
+            }
+        }
+    }
+    template <typename Keep>
+    void consumeWhile(Keep keep) {
+        consumeWhile(keep, [](const unsigned char*, std::size_t) {});
+    }
+
     // The 1-based number of the line that the current position lies on, counted by line
     // feeds; 0 when line counting is off.
     long line();

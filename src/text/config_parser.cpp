@@ -31,28 +31,14 @@ bool readWord(ByteSource& input, Word& word) {
     word.text.clear();
     word.length = 0;
     word.line = input.line();
-    for (;;) {
-        const std::size_t available = input.ensure(1);
-        if (available == 0) {
-            break;
-        }
-        const unsigned char* const start = input.cursor();
-        const unsigned char* const limit = input.limit();
-        const unsigned char* p = start;
-        while (p < limit && !isWhitespace(*p)) {
-            ++p;
-        }
-        const auto run = static_cast<std::size_t>(p - start);
-        if (word.text.size() < kWordKept) {
-            word.text.append(reinterpret_cast<const char*>(start),
-                             std::min(run, kWordKept - word.text.size()));
-        }
-        word.length += run;
-        input.advance(run);
-        if (p < limit) {
-            break;
-        }
-    }
+    input.consumeWhile([](unsigned char c) { return !isWhitespace(c); },
+                       [&word](const unsigned char* start, std::size_t count) {
+                           if (word.text.size() < kWordKept) {
+                               word.text.append(reinterpret_cast<const char*>(start),
+                                                std::min(count, kWordKept - word.text.size()));
+                           }
+                           word.length += count;
+                       });
     return word.length > 0;
 }
 
@@ -382,23 +368,8 @@ class ValueReader {
 }  // namespace
 
 void skipRestOfLine(ByteSource& input) {
-    for (;;) {
-        const std::size_t available = input.ensure(1);
-        if (available == 0) {
-            return;
-        }
-        const unsigned char* const start = input.cursor();
-        const unsigned char* const limit = input.limit();
-        const unsigned char* p = start;
-        while (p < limit && *p != '\n' && *p != '\r') {
-            ++p;
-        }
-        if (p < limit) {
-            input.advance(static_cast<std::size_t>(p - start) + 1);
-            return;
-        }
-        input.advance(available);
-    }
+    input.consumeWhile([](unsigned char c) { return c != '\n' && c != '\r'; });
+    input.get();  // the line end itself, if the stream has one
 }
 
 void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,

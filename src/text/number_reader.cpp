@@ -83,21 +83,7 @@ class DecimalDigits {
 }  // namespace
 
 void skipSpace(ByteSource& input) {
-    for (;;) {
-        const std::size_t available = input.ensure(1);
-        if (available == 0) {
-            return;
-        }
-        const unsigned char* p = input.cursor();
-        const unsigned char* const limit = input.limit();
-        while (p < limit && isWhitespace(*p)) {
-            ++p;
-        }
-        input.advance(static_cast<std::size_t>(p - input.cursor()));
-        if (p < limit) {
-            return;
-        }
-    }
+    input.consumeWhile(isWhitespace);
 }
 
 NumberValue<std::int32_t> readDecimal(ByteSource& input) {
