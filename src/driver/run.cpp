@@ -91,8 +91,7 @@ int convertFiles(RunData& data, const std::string& inputName,
     }
     Diagnostics diagnostics(warnings, inputName);
     convert(chooseDirection(inputName),
-            Conversion{data.record, data.image, input, output, inputName, console,
-                       warnings != nullptr ? &diagnostics : nullptr});
+            Conversion{data.record, data.image, input, output, inputName, console, diagnostics});
     std::fclose(input);
     if (!closeOutput(output, name)) {
         return fail(Failure::OutputWrite, name);

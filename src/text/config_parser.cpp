@@ -186,7 +186,7 @@ std::string wordList(const CodeWord* words) {
 // Reads the value of one keyword and stores it; reports through `warn` what was adjusted.
 class ValueReader {
   public:
-    ValueReader(ByteSource& input, ConfigRecord& record, Diagnostics* diagnostics)
+    ValueReader(ByteSource& input, ConfigRecord& record, Diagnostics& diagnostics)
         : input_(input), record_(record), diagnostics_(diagnostics) {}
 
     void read(const Keyword& keyword, long keywordLine) {
@@ -212,26 +212,16 @@ class ValueReader {
     }
 
   private:
-    void warn(long line, const std::string& message) {
-        if (diagnostics_ != nullptr) {
-            diagnostics_->warn(line, message);
-        }
-    }
+    void warn(long line, const std::string& message) { diagnostics_.warn(line, message); }
 
     // The line a value starts on, once the whitespace before it has been skipped.
     long valueLine() {
-        if (diagnostics_ == nullptr) {
-            return 0;
-        }
         skipSpace(input_);
         return input_.line();
     }
 
     // Reports a value that is no number; the field keeps what it held.
     void noNumber(const Keyword& keyword, long line) {
-        if (diagnostics_ == nullptr) {
-            return;
-        }
         if (input_.peek() == -1) {
             warn(keywordLine_, "'" + std::string(keyword.name) +
                                    "' has no value at the end of the file; the setting is kept");
@@ -344,9 +334,6 @@ class ValueReader {
         if (isSwitch) {
             record_.*keyword.byteField = 0;
         }
-        if (diagnostics_ == nullptr) {
-            return;
-        }
         const std::string outcome =
             isSwitch ? "'" + std::string(keyword.name) + "' is set to " + keyword.words[1].word
                      : "the setting is kept";
@@ -361,7 +348,7 @@ class ValueReader {
 
     ByteSource& input_;
     ConfigRecord& record_;
-    Diagnostics* diagnostics_;
+    Diagnostics& diagnostics_;
     long keywordLine_ = 0;
 };
 
@@ -373,8 +360,8 @@ void skipRestOfLine(ByteSource& input) {
 }
 
 void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
-                     Diagnostics* diagnostics) {
-    ByteSource source(input, diagnostics != nullptr);
+                     Diagnostics& diagnostics) {
+    ByteSource source(input);
     ValueReader values(source, record, diagnostics);
     Word word;
     while (readWord(source, word)) {
@@ -385,16 +372,20 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
         const Keyword* keyword = findKeyword(word);
         if (keyword != nullptr) {
             values.read(*keyword, word.line);
-        } else if (diagnostics != nullptr) {
+        } else {
             const char* suggestion = nearestKeyword(word);
-            diagnostics->warn(
-                word.line,
-                quoted(word.text) + " is not a keyword; " +
-                    (suggestion != nullptr ? "did you mean '" + std::string(suggestion) + "'?"
-                                           : std::string("it is ignored")));
+            diagnostics.warn(word.line, quoted(word.text) + " is not a keyword; " +
+                                            (suggestion != nullptr
+                                                 ? "did you mean '" + std::string(suggestion) + "'?"
+                                                 : std::string("it is ignored")));
         }
     }
     writeMotorParameterBlock(console, record);
+}
+
+void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console) {
+    Diagnostics silent = Diagnostics::silent();
+    parseConfigText(input, record, console, silent);
 }
 
 }  // namespace kr570

@@ -18,7 +18,11 @@ std::unique_ptr<EepromImage> imageFrom(const std::string& text,
     auto image = std::make_unique<EepromImage>();
     image->fillImage(0xEE);  // the reader must clear what was there
     std::FILE* stream = test::streamWith(text);
-    readHex(stream, *image, diagnostics);
+    if (diagnostics != nullptr) {
+        readHex(stream, *image, *diagnostics);
+    } else {
+        readHex(stream, *image);
+    }
     std::fclose(stream);
     return image;
 }

@@ -25,7 +25,7 @@ Parsed parse(const std::string& text) {
     test::OutputCapture console;
     test::OutputCapture warnings;
     Diagnostics diagnostics(warnings.stream(), "in.txt");
-    parseConfigText(input, parsed.record, console.stream(), &diagnostics);
+    parseConfigText(input, parsed.record, console.stream(), diagnostics);
     std::fclose(input);
     parsed.console = console.text();
     parsed.warnings = warnings.text();
