@@ -18,8 +18,9 @@ std::unique_ptr<kr570::EepromImage> parsedBlock(const std::uint8_t* data, std::s
     setDefaults(record);
     std::FILE* input = fuzz::streamOf(data, size);
     std::FILE* sink = fuzz::discard();
-    Diagnostics diagnostics(sink, "fuzz.txt");
-    parseConfigText(input, record, sink, warnings ? &diagnostics : nullptr);
+    // Printed or only counted, the warnings must not change what is stored.
+    Diagnostics diagnostics(warnings ? sink : nullptr, "fuzz.txt");
+    parseConfigText(input, record, sink, diagnostics);
     std::fclose(input);
     std::fclose(sink);
     auto image = std::make_unique<EepromImage>();

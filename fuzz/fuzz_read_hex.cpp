@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::FILE* sink = fuzz::discard();
     Diagnostics diagnostics(sink, "fuzz.hex");
     input = fuzz::streamOf(data, size);
-    readHex(input, *loud, &diagnostics);
+    readHex(input, *loud, diagnostics);
     std::fclose(input);
     std::fclose(sink);
 

@@ -60,10 +60,10 @@ OutputOpening openOutput(const std::string& name, std::FILE* input, std::FILE*& 
 void convert(Direction direction, const Conversion& c) {
     if (direction == Direction::HexToText) {
         readHex(c.input, c.image, c.diagnostics);
-        if (c.diagnostics != nullptr && !hasBlockSignature(c.image)) {
-            c.diagnostics->warn(0,
-                                "no configuration block signature (85 c2 1e 4f 11) at address "
-                                "0; the first 72 bytes are read as a block all the same");
+        if (!hasBlockSignature(c.image)) {
+            c.diagnostics.warn(0,
+                               "no configuration block signature (85 c2 1e 4f 11) at address "
+                               "0; the first 72 bytes are read as a block all the same");
         }
         unpackBlock(c.image, c.record);
         writeConfigReport(c.output, c.record, c.inputName, reportCreationTime());

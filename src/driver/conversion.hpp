@@ -35,7 +35,7 @@ struct Conversion {
     std::FILE* output;
     const std::string& inputName;  // as the user gave it; the report names it
     std::FILE* console;            // where the text direction prints the motor estimates
-    Diagnostics* diagnostics;      // nullptr unless warnings were asked for
+    Diagnostics& diagnostics;      // what the run reports about the input
 };
 
 // Runs the pipeline for `direction`: HEX to text reads the image, unpacks the block and

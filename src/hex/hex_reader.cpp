@@ -57,20 +57,18 @@ std::string hexText(unsigned long value, int width) {
     return text;
 }
 
-// Reports what a strict reader would refuse; silent when no diagnostics were asked for.
+// Reports what a strict reader would refuse.
 class HexWarnings {
   public:
-    explicit HexWarnings(Diagnostics* diagnostics) : diagnostics_(diagnostics) {}
-
-    bool enabled() const { return diagnostics_ != nullptr; }
+    explicit HexWarnings(Diagnostics& diagnostics) : diagnostics_(diagnostics) {}
 
     void recordEnded(long line, const FieldCursor& fields) {
         const int c = fields.stopCharacter();
         if (c == -1 || c == '\n' || c == '\r') {
-            diagnostics_->warn(line, "record cut short");
+            diagnostics_.warn(line, "record cut short");
         } else {
             const std::string character(1, static_cast<char>(c));
-            diagnostics_->warn(
+            diagnostics_.warn(
                 line, "record cut short by the non-hexadecimal character " + quoted(character));
         }
     }
@@ -78,43 +76,43 @@ class HexWarnings {
     void checksum(long line, unsigned sum, std::uint32_t found) {
         const unsigned expected = (0x100U - (sum & 0xFFU)) & 0xFFU;
         if (found != expected) {
-            diagnostics_->warn(line, "checksum is " + hexText(found, 2) + ", expected " +
-                                         hexText(expected, 2) + "; the record is applied");
+            diagnostics_.warn(line, "checksum is " + hexText(found, 2) + ", expected " +
+                                        hexText(expected, 2) + "; the record is applied");
         }
     }
 
     void unknownType(long line, std::uint32_t type) {
-        diagnostics_->warn(line, "record type " + hexText(type, 2) + " is unknown; skipped");
+        diagnostics_.warn(line, "record type " + hexText(type, 2) + " is unknown; skipped");
     }
 
     void afterEndOfFile(long line) {
         if (!warnedAfterEnd_) {
             warnedAfterEnd_ = true;
-            diagnostics_->warn(line, "record after the end-of-file record; it is still applied");
+            diagnostics_.warn(line, "record after the end-of-file record; it is still applied");
         }
     }
 
     void outsideImage(long line, std::int64_t offset) {
         if (outsideRecords_++ == 0) {
-            diagnostics_->warn(line, "data at address " +
-                                         hexText(static_cast<unsigned long>(offset), 4) +
-                                         " lies outside the " + std::to_string(EepromImage::kSize) +
-                                         "-byte EEPROM image and is dropped");
+            diagnostics_.warn(line, "data at address " +
+                                        hexText(static_cast<unsigned long>(offset), 4) +
+                                        " lies outside the " + std::to_string(EepromImage::kSize) +
+                                        "-byte EEPROM image and is dropped");
         }
     }
 
     void finish(bool sawEndOfFile) {
         if (outsideRecords_ > 1) {
-            diagnostics_->warn(0, std::to_string(outsideRecords_ - 1) +
-                                      " more records put data outside the EEPROM image");
+            diagnostics_.warn(0, std::to_string(outsideRecords_ - 1) +
+                                     " more records put data outside the EEPROM image");
         }
         if (!sawEndOfFile) {
-            diagnostics_->warn(0, "no end-of-file record");
+            diagnostics_.warn(0, "no end-of-file record");
         }
     }
 
   private:
-    Diagnostics* diagnostics_;
+    Diagnostics& diagnostics_;
     bool warnedAfterEnd_ = false;
     long outsideRecords_ = 0;
 };
@@ -152,7 +150,7 @@ std::size_t scanRecord(FieldCursor fields, EepromImage& image, ScanState& state,
     std::uint32_t address = 0;
     std::uint32_t type = 0;
     bool complete = fields.take(2, count) && fields.take(4, address) && fields.take(2, type);
-    if (complete && state.sawEndOfFile && warnings.enabled()) {
+    if (complete && state.sawEndOfFile) {
         warnings.afterEndOfFile(line);
     }
     unsigned sum = count + (address >> 8) + (address & 0xFFU) + type;
@@ -163,7 +161,7 @@ std::size_t scanRecord(FieldCursor fields, EepromImage& image, ScanState& state,
                 const std::int64_t start = state.addressBase + address;
                 bool outside = false;
                 complete = applyData(fields, image, start, count, sum, outside);
-                if (outside && warnings.enabled()) {
+                if (outside) {
                     warnings.outsideImage(line, start);
                 }
                 break;
@@ -186,8 +184,7 @@ std::size_t scanRecord(FieldCursor fields, EepromImage& image, ScanState& state,
                 // Start addresses mean nothing to an EEPROM image; the rest of the record
                 // is skipped like text between records.
                 checked = false;
-                if (type != kRecordStartSegment && type != kRecordStartLinear &&
-                    warnings.enabled()) {
+                if (type != kRecordStartSegment && type != kRecordStartLinear) {
                     warnings.unknownType(line, type);
                 }
                 break;
@@ -197,12 +194,10 @@ std::size_t scanRecord(FieldCursor fields, EepromImage& image, ScanState& state,
     if (complete && checked) {
         complete = fields.take(2, checksum);
     }
-    if (warnings.enabled()) {
-        if (!complete) {
-            warnings.recordEnded(line, fields);
-        } else if (checked) {
-            warnings.checksum(line, sum, checksum);
-        }
+    if (!complete) {
+        warnings.recordEnded(line, fields);
+    } else if (checked) {
+        warnings.checksum(line, sum, checksum);
     }
     return static_cast<std::size_t>(fields.position() - begin);
 }
@@ -226,9 +221,9 @@ bool skipToRecord(ByteSource& source) {
 
 }  // namespace
 
-void readHex(std::FILE* input, EepromImage& image, Diagnostics* diagnostics) {
+void readHex(std::FILE* input, EepromImage& image, Diagnostics& diagnostics) {
     image.fillImage(0);
-    ByteSource source(input, diagnostics != nullptr);
+    ByteSource source(input);
     HexWarnings warnings(diagnostics);
     ScanState state;
     while (skipToRecord(source)) {
@@ -237,9 +232,12 @@ void readHex(std::FILE* input, EepromImage& image, Diagnostics* diagnostics) {
         source.advance(
             scanRecord(FieldCursor(source.cursor(), source.limit()), image, state, warnings, line));
     }
-    if (warnings.enabled()) {
-        warnings.finish(state.sawEndOfFile);
-    }
+    warnings.finish(state.sawEndOfFile);
+}
+
+void readHex(std::FILE* input, EepromImage& image) {
+    Diagnostics silent = Diagnostics::silent();
+    readHex(input, image, silent);
 }
 
 }  // namespace kr570

@@ -13,7 +13,10 @@ namespace kr570 {
 // records and records after the end-of-file record, and that never refuses a checksum. Data
 // outside the image is dropped. A record ends early at a character that is not a hexadecimal
 // digit, which is left for the scan, so a short record never swallows the next one.
-// With `diagnostics`, what a stricter reader would refuse is reported as warnings.
-void readHex(std::FILE* input, EepromImage& image, Diagnostics* diagnostics = nullptr);
+// What a stricter reader would refuse is reported to `diagnostics` as warnings.
+void readHex(std::FILE* input, EepromImage& image, Diagnostics& diagnostics);
+
+// The same, for callers that do not want the warnings.
+void readHex(std::FILE* input, EepromImage& image);
 
 }  // namespace kr570

@@ -11,8 +11,8 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 static_assert(ByteSource::kMaxWindow < kBufferSize / 2, "room for a window after compaction");
 }  // namespace
 
-ByteSource::ByteSource(std::FILE* stream, bool countLines)
-    : stream_(stream), buffer_(new unsigned char[kBufferSize]), countLines_(countLines) {}
+ByteSource::ByteSource(std::FILE* stream)
+    : stream_(stream), buffer_(new unsigned char[kBufferSize]) {}
 
 std::size_t ByteSource::refill(std::size_t n) {
     n = std::min(n, kMaxWindow);
@@ -35,16 +35,14 @@ std::size_t ByteSource::refill(std::size_t n) {
 }
 
 void ByteSource::countLinesUpTo(std::size_t position) {
-    if (countLines_ && position > counted_) {
-        lineFeeds_ += std::count(buffer_.get() + counted_, buffer_.get() + position, '\n');
+    if (position > counted_) {
+        lineFeeds_ +=
+            static_cast<long>(std::count(buffer_.get() + counted_, buffer_.get() + position, '\n'));
         counted_ = position;
     }
 }
 
 long ByteSource::line() {
-    if (!countLines_) {
-        return 0;
-    }
     countLinesUpTo(begin_);
     return lineFeeds_ + 1;
 }

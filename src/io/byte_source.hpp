@@ -14,8 +14,7 @@ class ByteSource {
     // Longest look-ahead a caller may ask of `ensure`.
     static constexpr std::size_t kMaxWindow = 4096;
 
-    // Line counting costs a pass over the text, so it is done only when someone will ask.
-    explicit ByteSource(std::FILE* stream, bool countLines = false);
+    explicit ByteSource(std::FILE* stream);
 
     // Makes at least `n` (at most kMaxWindow) bytes available from the current position,
     // unless the stream ends first; returns how many are available. A read error counts as
@@ -64,7 +63,7 @@ class ByteSource {
     }
 
     // The 1-based number of the line that the current position lies on, counted by line
-    // feeds; 0 when line counting is off.
+    // feeds.
     long line();
 
   private:
@@ -76,7 +75,6 @@ class ByteSource {
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;
-    bool countLines_;
     long lineFeeds_ = 0;       // line feeds before `counted_`
     std::size_t counted_ = 0;  // buffer position up to which line feeds are counted
 };

@@ -7,10 +7,16 @@
 
 namespace kr570 {
 
+// The one place that decides whether a warning is shown: the readers report everything they
+// find, and a Diagnostics without a sink only counts.
 class Diagnostics {
   public:
+    // `sink` nullptr: warnings are counted but never printed.
     Diagnostics(std::FILE* sink, std::string fileName)
         : sink_(sink), fileName_(std::move(fileName)) {}
+
+    // A silent one, for callers that do not want to hear about the input.
+    static Diagnostics silent() { return Diagnostics(nullptr, std::string()); }
 
     // A warning about line `line` of the file; a line of 0 names the file alone.
     void warn(long line, const std::string& message);

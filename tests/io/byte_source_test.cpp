@@ -59,7 +59,7 @@ TEST(ByteSource, PeekBeyondTheEndIsMinusOne) {
 TEST(ByteSource, CountsLinesAcrossRefills) {
     const std::string text = numberedLines(40000);
     std::FILE* stream = test::streamWith(text);
-    ByteSource source(stream, true);
+    ByteSource source(stream);
     long expectedLine = 1;
     for (int c = source.get(); c != -1; c = source.get()) {
         if (c == '\n') {
@@ -70,14 +70,6 @@ TEST(ByteSource, CountsLinesAcrossRefills) {
         }
     }
     EXPECT_EQ(40001, source.line());
-    std::fclose(stream);
-}
-
-TEST(ByteSource, LineIsZeroWhenNotCounting) {
-    std::FILE* stream = test::streamWith("a\nb\n");
-    ByteSource source(stream);
-    source.advance(source.ensure(4));
-    EXPECT_EQ(0, source.line());
     std::fclose(stream);
 }
 

@@ -79,6 +79,15 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(path, ignored);
 }
 
+std::string randomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes.push_back(static_cast<char>(generator() & 0xFFU));
+    }
+    return bytes;
+}
+
 ConfigRecord defaultRecord() {
     ConfigRecord record{};
     setDefaults(record);
