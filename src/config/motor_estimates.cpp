@@ -86,8 +86,8 @@ void warnAboutNegatives(const ConfigRecord& r, Diagnostics& diagnostics) {
 
 // What makes the estimates infinite or not a number, in the settings' names.
 std::string nonFiniteCause(const ConfigRecord& r) {
-    const double resistance = r.resistance;
-    const double voltage = r.drive_voltage;
+    const double resistance = static_cast<double>(r.resistance);
+    const double voltage = static_cast<double>(r.drive_voltage);
     const double product = static_cast<double>(r.current) * resistance;
     if (!std::isfinite(r.inductance) || !std::isfinite(r.resistance) || !std::isfinite(r.current) ||
         !std::isfinite(r.drive_voltage)) {

@@ -30,6 +30,7 @@ bool OutputFile::open(const std::string& name) {
             stream_ = platform::createTemporaryBeside(target_, temporary_, error_);
             if (stream_ != nullptr) {
                 mode_ = Mode::Replace;
+                replacesFile_ = target.kind == platform::OutputKind::RegularFile;
                 return true;
             }
             break;
@@ -81,8 +82,10 @@ bool OutputFile::close() {
     if (!written && error_ == 0) {
         error_ = lastErrorOr(EIO);
     }
-    if (written && mode_ == Mode::Replace) {
-        // The new contents must be on the disk before the rename makes them the file's.
+    if (written && mode_ == Mode::Replace && replacesFile_) {
+        // The new contents must be on the disk before the rename makes them the file's: a
+        // power cut must not turn a good old file into an empty new one. A file that is new
+        // has nothing to lose and skips the wait.
         error_ = platform::syncToStorage(stream_);
         written = error_ == 0;
     }
@@ -127,6 +130,7 @@ void OutputFile::discard() {
     }
     mode_ = Mode::None;
     createdHere_ = false;
+    replacesFile_ = false;
 }
 
 }  // namespace kr570

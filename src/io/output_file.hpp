@@ -47,9 +47,10 @@ class OutputFile {
 
     Mode mode_ = Mode::None;
     std::FILE* stream_ = nullptr;
-    std::string target_;        // where the contents end up
-    std::string temporary_;     // the new file beside it, for Mode::Replace
-    bool createdHere_ = false;  // a file of this run's own, removed again on failure
+    std::string target_;         // where the contents end up
+    std::string temporary_;      // the new file beside it, for Mode::Replace
+    bool createdHere_ = false;   // a file of this run's own, removed again on failure
+    bool replacesFile_ = false;  // Mode::Replace over an existing file
     int error_ = 0;
 };
 
