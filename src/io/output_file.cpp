@@ -18,12 +18,21 @@ int lastErrorOr(int fallback) {
 bool OutputFile::open(const std::string& name) {
     discard();
     error_ = 0;
+    if (name.empty()) {
+        error_ = ENOENT;
+        return false;
+    }
     if (name.find('\0') != std::string::npos) {
         error_ = EINVAL;  // such a name cannot name a file; its first part is another file
         return false;
     }
     const platform::OutputTarget target = platform::inspectOutput(name);
     target_ = target.path;
+    if (target.writeError != 0) {
+        // A write-protected file stays protected, although a new file could replace it.
+        error_ = target.writeError;
+        return false;
+    }
     switch (target.kind) {
         case platform::OutputKind::Missing:
         case platform::OutputKind::RegularFile:

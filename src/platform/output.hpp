@@ -30,6 +30,7 @@ struct OutputTarget {
     OutputKind kind = OutputKind::Special;
     std::string path;    // the final target: the name itself unless it is a symbolic link
     bool empty = false;  // a regular file of size 0
+    int writeError = 0;  // for an existing file: why it may not be written (errno), or 0
 };
 
 // Looks at `name` without changing anything. Never fails: a name that cannot be examined is

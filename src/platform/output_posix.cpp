@@ -132,6 +132,7 @@ OutputTarget inspectOutput(const std::string& name) {
     } else {
         target.kind = status.st_nlink > 1 ? OutputKind::SharedFile : OutputKind::RegularFile;
         target.empty = status.st_size == 0;
+        target.writeError = access(target.path.c_str(), W_OK) == 0 ? 0 : errno;
     }
     return target;
 }

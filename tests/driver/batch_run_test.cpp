@@ -373,14 +373,14 @@ TEST(BatchRun, ReplacedOutputsKeepTheirLinksAndPermissions) {
         EXPECT_EQ(0, runTool({"in.txt", output}, "", dir.path()).status) << output;
     }
     struct stat real {};
-    struct stat link {};
+    struct stat linkStatus {};
     struct stat b {};
     struct stat created {};
     ASSERT_EQ(0, stat(dir.file("real.hex").c_str(), &real));
-    ASSERT_EQ(0, lstat(dir.file("link.hex").c_str(), &link));
+    ASSERT_EQ(0, lstat(dir.file("link.hex").c_str(), &linkStatus));
     ASSERT_EQ(0, stat(dir.file("b.hex").c_str(), &b));
     ASSERT_EQ(0, stat(dir.file("new.hex").c_str(), &created));
-    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_TRUE(S_ISLNK(linkStatus.st_mode));
     EXPECT_EQ(0640U, real.st_mode & 07777U);
     EXPECT_EQ(2U, b.st_nlink);
     const mode_t mask = umask(0);
