@@ -17,55 +17,56 @@ int lastErrorOr(int fallback) {
 
 bool OutputFile::open(const std::string& name) {
     discard();
-    error_ = 0;
-    if (name.empty()) {
-        error_ = ENOENT;
-        return false;
-    }
-    if (name.find('\0') != std::string::npos) {
-        error_ = EINVAL;  // such a name cannot name a file; its first part is another file
+    // An empty name names no file, and one with a NUL byte would name another file: its
+    // first part.
+    error_ = name.empty() ? ENOENT : name.find('\0') != std::string::npos ? EINVAL : 0;
+    if (error_ != 0) {
         return false;
     }
     const platform::OutputTarget target = platform::inspectOutput(name);
     target_ = target.path;
-    if (target.writeError != 0) {
-        // A write-protected file stays protected, although a new file could replace it.
-        error_ = target.writeError;
+    // A write-protected file stays protected, although a new file could replace it.
+    error_ = target.writeError;
+    if (error_ != 0) {
         return false;
     }
     switch (target.kind) {
         case platform::OutputKind::Missing:
+            // A folder that takes no hidden file may still take the file itself.
+            return openReplacing(false) || openDirect(target_, true);
         case platform::OutputKind::RegularFile:
-            stream_ = platform::createTemporaryBeside(target_, temporary_, error_);
-            if (stream_ != nullptr) {
-                mode_ = Mode::Replace;
-                replacesFile_ = target.kind == platform::OutputKind::RegularFile;
-                return true;
-            }
-            break;
+            return openReplacing(true) || openInPlace();
         case platform::OutputKind::SharedFile:
-            break;
+            return openInPlace();
         case platform::OutputKind::Special:
-            errno = 0;
-            stream_ = std::fopen(name.c_str(), "w");
-            error_ = stream_ == nullptr ? lastErrorOr(EIO) : 0;
-            mode_ = stream_ != nullptr ? Mode::Direct : Mode::None;
-            return stream_ != nullptr;
+            break;
     }
-    if (target.kind == platform::OutputKind::Missing) {
-        // The folder takes no hidden file, but perhaps the file itself: create it directly.
-        errno = 0;
-        stream_ = std::fopen(target_.c_str(), "w");
-        createdHere_ = stream_ != nullptr;
-        error_ = stream_ == nullptr ? lastErrorOr(error_) : 0;
-        mode_ = stream_ != nullptr ? Mode::Direct : Mode::None;
-        return stream_ != nullptr;
+    return openDirect(name, false);
+}
+
+bool OutputFile::openReplacing(bool replacesFile) {
+    stream_ = platform::createTemporaryBeside(target_, temporary_, error_);
+    if (stream_ == nullptr) {
+        return false;
     }
+    mode_ = Mode::Replace;
+    replacesFile_ = replacesFile;
+    return true;
+}
+
+bool OutputFile::openInPlace() {
+    error_ = 0;
     stream_ = platform::openInPlace(target_, error_);
     mode_ = stream_ != nullptr ? Mode::InPlace : Mode::None;
-    if (stream_ != nullptr) {
-        error_ = 0;
-    }
+    return stream_ != nullptr;
+}
+
+bool OutputFile::openDirect(const std::string& path, bool created) {
+    errno = 0;
+    stream_ = std::fopen(path.c_str(), "w");
+    error_ = stream_ == nullptr ? lastErrorOr(EIO) : 0;
+    mode_ = stream_ != nullptr ? Mode::Direct : Mode::None;
+    createdHere_ = created && stream_ != nullptr;
     return stream_ != nullptr;
 }
 

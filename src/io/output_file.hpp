@@ -43,6 +43,9 @@ class OutputFile {
   private:
     enum class Mode { None, Replace, InPlace, Direct, Stream };
 
+    bool openReplacing(bool replacesFile);  // a new file beside the target
+    bool openInPlace();                     // the target itself, emptied when writing begins
+    bool openDirect(const std::string& path, bool created);  // created or emptied now
     bool close();
 
     Mode mode_ = Mode::None;
