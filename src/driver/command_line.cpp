@@ -15,7 +15,7 @@ const char kUsageText[] =
     "\n"
     "  -i NAME, -iNAME   the input file; '-' is standard input\n"
     "  -o NAME, -oNAME   the output file; '-' is standard output\n"
-    "      --from=KIND   read the input as 'text' or 'hex' whatever its name\n"
+    "      --from KIND   read the input as KIND, text or hex, whatever its name\n"
     "                    (standard input is read as hex unless this says otherwise)\n"
     "  -q, --quiet       print no warnings, no motor parameters and no closing message\n"
     "      --strict      fail on any warning; nothing is written then\n"
@@ -100,18 +100,22 @@ class Parser {
         return false;
     }
 
+    // --from=KIND or --from KIND.
     bool takeFrom(const std::string& argument) {
-        const std::string prefix = "--from=";
-        if (argument.compare(0, prefix.size(), prefix) != 0) {
+        const bool joined = argument.rfind("--from=", 0) == 0;
+        if (!joined && argument != "--from") {
             return false;
         }
-        const std::string kind = argument.substr(prefix.size());
-        if (kind == "text") {
-            result_.from = CommandLine::InputKind::Text;
-        } else if (kind == "hex") {
-            result_.from = CommandLine::InputKind::Hex;
+        if (!joined && position_ + 1 == arguments_.size()) {
+            fail("option '--from' needs text or hex");
+            return true;
+        }
+        const std::string kind = joined ? argument.substr(7) : arguments_[++position_];
+        if (kind == "text" || kind == "hex") {
+            result_.from =
+                kind == "text" ? CommandLine::InputKind::Text : CommandLine::InputKind::Hex;
         } else {
-            fail("'--from' takes 'text' or 'hex', not '" + kind + "'");
+            fail("--from takes text or hex, not '" + kind + "'");
         }
         return true;
     }
