@@ -183,7 +183,7 @@ int convertFiles(RunData& data, const RunChoices& choices, const std::string& in
                                    : FailureReport{console.out, &console.input, console.out};
     const bool fromStandardInput = choices.batch && inputName == "-";
     int error = 0;
-    // Standard input is read as it is: on this system no stream has a separate binary mode.
+    // Read as it comes, like a named input opened "rb"; POSIX streams have no text mode to leave.
     const Input input(fromStandardInput ? stdin : openInput(inputName, error));
     if (!input) {
         return fail(Failure::InputOpen, inputName, error);
