@@ -16,9 +16,21 @@ struct CommandLineCase : test::NamedCase {
     Action action;
     std::string input;
     std::string output;
-    bool warnings;
+    std::string flags;  // w q s(trict) f(orce), then t or h for --from
     std::string error;
 };
+
+std::string flagsOf(const CommandLine& parsed) {
+    std::string flags;
+    flags += parsed.warnings ? "w" : "";
+    flags += parsed.quiet ? "q" : "";
+    flags += parsed.strict ? "s" : "";
+    flags += parsed.force ? "f" : "";
+    flags += parsed.from == CommandLine::InputKind::Text  ? "t"
+             : parsed.from == CommandLine::InputKind::Hex ? "h"
+                                                          : "";
+    return flags;
+}
 
 class CommandLineParsing : public ::testing::TestWithParam<CommandLineCase> {};
 
@@ -28,105 +40,126 @@ TEST_P(CommandLineParsing, ReadsNamesOptionsAndMistakes) {
     EXPECT_EQ(c.action, parsed.action);
     EXPECT_EQ(c.input, parsed.inputName);
     EXPECT_EQ(c.output, parsed.outputName);
-    EXPECT_EQ(c.warnings, parsed.warnings);
+    EXPECT_EQ(c.flags, flagsOf(parsed));
     EXPECT_EQ(c.error, parsed.error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CommandLineParsing,
     ::testing::Values(
-        CommandLineCase{"none", {}, Action::Interactive, "", "", false, ""},
+        CommandLineCase{"none", {}, Action::Interactive, "", "", "", ""},
         CommandLineCase{
-            "joined", {"-ia.txt", "-ob.hex"}, Action::Convert, "a.txt", "b.hex", false, ""},
+            "joined", {"-ia.txt", "-ob.hex"}, Action::Convert, "a.txt", "b.hex", "", ""},
         CommandLineCase{"separate_upper",
                         {"-O", "b.hex", "-I", "a.txt"},
                         Action::Convert,
                         "a.txt",
                         "b.hex",
-                        false,
+                        "",
                         ""},
         CommandLineCase{
-            "plain_pair", {"-w", "a.hex", "b.txt"}, Action::Convert, "a.hex", "b.txt", true, ""},
+            "plain_pair", {"-w", "a.hex", "b.txt"}, Action::Convert, "a.hex", "b.txt", "w", ""},
         CommandLineCase{"long_warnings",
                         {"--warnings", "-i", "a", "-o", "b"},
                         Action::Convert,
                         "a",
                         "b",
-                        true,
+                        "w",
                         ""},
         CommandLineCase{"name_after_double_dash",
                         {"--", "-a.txt", "-b.hex"},
                         Action::Convert,
                         "-a.txt",
                         "-b.hex",
-                        false,
+                        "",
                         ""},
         CommandLineCase{
-            "dash_is_a_name", {"-", "out.hex"}, Action::Convert, "-", "out.hex", false, ""},
-        CommandLineCase{"help_wins", {"-x", "--help"}, Action::Help, "", "", false, ""},
-        CommandLineCase{"version", {"--version"}, Action::Version, "", "", false, ""},
+            "dash_is_a_name", {"-", "out.hex"}, Action::Convert, "-", "out.hex", "", ""},
+        CommandLineCase{"safety_options",
+                        {"-q", "--strict", "--force", "--from=text", "-", "-"},
+                        Action::Convert,
+                        "-",
+                        "-",
+                        "qsft",
+                        ""},
+        CommandLineCase{"long_quiet_and_hex",
+                        {"--quiet", "--from", "hex", "-i", "in.txt", "-o-"},
+                        Action::Convert,
+                        "in.txt",
+                        "-",
+                        "qh",
+                        ""},
+        CommandLineCase{"unknown_kind",
+                        {"--from=binary", "a", "b"},
+                        Action::UsageError,
+                        "",
+                        "",
+                        "",
+                        "--from takes text or hex, not 'binary'"},
+        CommandLineCase{"help_wins", {"-x", "--help"}, Action::Help, "", "", "", ""},
+        CommandLineCase{"version", {"--version"}, Action::Version, "", "", "", ""},
         CommandLineCase{"unknown_option",
                         {"-x", "a", "b"},
                         Action::UsageError,
                         "",
                         "",
-                        false,
+                        "",
                         "unknown option '-x'"},
         CommandLineCase{"stray_argument",
                         {"-i", "a", "-o", "b", "c"},
                         Action::UsageError,
                         "",
                         "",
-                        false,
+                        "",
                         "unexpected argument 'c'"},
         CommandLineCase{"three_plain",
                         {"a", "b", "c"},
                         Action::UsageError,
                         "",
                         "",
-                        false,
+                        "",
                         "unexpected argument 'c'"},
         CommandLineCase{"repeated_input",
                         {"-ia", "-ib", "-oc"},
                         Action::UsageError,
                         "",
                         "",
-                        false,
+                        "",
                         "input file named more than once"},
         CommandLineCase{"only_input",
                         {"-i", "a.txt"},
                         Action::UsageError,
                         "",
                         "",
-                        false,
+                        "",
                         "missing output file name (-o NAME)"},
         CommandLineCase{"only_output",
                         {"-o", "a.txt"},
                         Action::UsageError,
                         "",
                         "",
-                        false,
+                        "",
                         "missing input file name (-i NAME)"},
         CommandLineCase{"one_plain",
                         {"a.txt"},
                         Action::UsageError,
                         "",
                         "",
-                        false,
+                        "",
                         "missing output file name (-o NAME)"},
         CommandLineCase{"option_without_name",
                         {"-o", "b", "-i"},
                         Action::UsageError,
                         "",
                         "",
-                        false,
+                        "",
                         "option '-i' needs a file name"},
         CommandLineCase{"warnings_alone",
                         {"-w"},
                         Action::UsageError,
                         "",
                         "",
-                        false,
+                        "",
                         "missing input file name (-i NAME)"}),
     test::CaseName());
 
