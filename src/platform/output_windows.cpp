@@ -1,0 +1,324 @@
+// Windows form of the safe output: a new file made beside the target with CREATE_NEW, put in
+// place by ReplaceFile (which keeps the replaced file's attributes and security) or MoveFileEx,
+// and a console control handler that removes the new file when Ctrl-C, Ctrl-Break or closing
+// the console window ends the run.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "platform/output.hpp"
+
+namespace kr570::platform {
+
+namespace {
+
+// The one mutable global state of the program, and it has to be global: the console control
+// handler runs on a thread of its own that reaches nothing else, and it must know which new
+// file to remove. The name is set and cleared under the lock, so the handler never sees half a
+// name, and never removes a file that has just become the output.
+constexpr std::size_t kLongestName = 32768;
+char pendingTemporary[kLongestName];
+bool temporaryPending = false;
+SRWLOCK pendingLock = SRWLOCK_INIT;
+
+class PendingLocked {
+  public:
+    PendingLocked() { AcquireSRWLockExclusive(&pendingLock); }
+    ~PendingLocked() { ReleaseSRWLockExclusive(&pendingLock); }
+    PendingLocked(const PendingLocked&) = delete;
+    PendingLocked& operator=(const PendingLocked&) = delete;
+};
+
+// Removes the new file and lets the next handler (the system's: the process ends) run.
+BOOL WINAPI removeTemporaryAndStop(DWORD /*event*/) {
+    const PendingLocked locked;
+    if (temporaryPending) {
+        DeleteFileA(pendingTemporary);
+        temporaryPending = false;
+    }
+    return FALSE;
+}
+
+struct ErrorPair {
+    DWORD system;
+    int error;
+};
+
+// The errno values that the C runtime would give for the same failures.
+constexpr ErrorPair kErrors[] = {
+    {ERROR_FILE_NOT_FOUND, ENOENT},
+    {ERROR_PATH_NOT_FOUND, ENOENT},
+    {ERROR_INVALID_DRIVE, ENOENT},
+    {ERROR_BAD_NETPATH, ENOENT},
+    {ERROR_BAD_NET_NAME, ENOENT},
+    {ERROR_ACCESS_DENIED, EACCES},
+    {ERROR_SHARING_VIOLATION, EACCES},
+    {ERROR_LOCK_VIOLATION, EACCES},
+    {ERROR_WRITE_PROTECT, EACCES},
+    {ERROR_CANNOT_MAKE, EACCES},
+    {ERROR_DISK_FULL, ENOSPC},
+    {ERROR_HANDLE_DISK_FULL, ENOSPC},
+    {ERROR_FILE_EXISTS, EEXIST},
+    {ERROR_ALREADY_EXISTS, EEXIST},
+    {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
+    {ERROR_INVALID_NAME, EINVAL},
+    {ERROR_INVALID_PARAMETER, EINVAL},
+    {ERROR_DIRECTORY, ENOTDIR},
+    {ERROR_NOT_SAME_DEVICE, EXDEV},
+    {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},
+    {ERROR_OUTOFMEMORY, ENOMEM},
+    {ERROR_TOO_MANY_OPEN_FILES, EMFILE},
+};
+
+int errnoOf(DWORD system) {
+    for (const ErrorPair& pair : kErrors) {
+        if (pair.system == system) {
+            return pair.error;
+        }
+    }
+    return EIO;
+}
+
+int lastError() {
+    return errnoOf(GetLastError());
+}
+
+bool isUsable(HANDLE handle) {
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr;
+}
+
+HANDLE handleOf(int fd) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("/\\:");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+bool isMissing(DWORD system) {
+    return system == ERROR_FILE_NOT_FOUND || system == ERROR_PATH_NOT_FOUND;
+}
+
+// The name that opening `file` reached, through every symbolic link and junction; `name` when
+// the system cannot tell.
+std::string finalPath(HANDLE file, const std::string& name) {
+    std::vector<char> buffer(kLongestName);
+    const DWORD length =
+        GetFinalPathNameByHandleA(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= buffer.size()) {
+        return name;
+    }
+    return std::string(buffer.data(), length);
+}
+
+// What an existing, opened output is; its kind is Special unless it is a file on a disk.
+OutputTarget describeOpened(HANDLE file, const std::string& name) {
+    OutputTarget target;
+    target.path = name;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(file) != FILE_TYPE_DISK ||
+        GetFileInformationByHandle(file, &information) == 0 ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return target;
+    }
+    target.kind = information.nNumberOfLinks > 1 ? OutputKind::SharedFile : OutputKind::RegularFile;
+    target.empty = information.nFileSizeHigh == 0 && information.nFileSizeLow == 0;
+    // A read-only file stays protected, although a new file could take its place.
+    target.writeError = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        target.path = finalPath(file, name);
+    }
+    return target;
+}
+
+// A name for the new file that no other run is likely to pick at the same moment.
+std::string uniqueSuffix(unsigned attempt) {
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    const std::uint64_t mixed = (std::uint64_t{GetCurrentProcessId()} << 32U) ^
+                                static_cast<std::uint64_t>(counter.QuadPart) ^
+                                (std::uint64_t{attempt} * 0x9E3779B97F4A7C15ULL);
+    constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string suffix;
+    for (std::uint64_t rest = mixed; suffix.size() < 6; rest /= 36U) {
+        suffix.push_back(kDigits[rest % 36U]);
+    }
+    return suffix;
+}
+
+// Makes the new file; it can be removed (by the control handler) while it is still open.
+HANDLE createNew(const std::string& base, std::string& temporary) {
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        temporary = base + uniqueSuffix(attempt);
+        const HANDLE file =
+            CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (isUsable(file) || GetLastError() != ERROR_FILE_EXISTS) {
+            return file;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// A C text stream for writing on an open handle, so that its lines end in CR LF.
+std::FILE* textStreamOn(HANDLE file, int& error) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
+    if (fd < 0) {
+        error = EMFILE;
+        CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(fd, "w");
+    if (stream == nullptr) {
+        error = errno != 0 ? errno : EMFILE;
+        _close(fd);
+    }
+    return stream;
+}
+
+// The C runtime's descriptor `fd`, its stream and the system's standard handle `id` all on the
+// null device, when the run started without that handle. The C runtime then keeps the
+// descriptor's number taken (so no file can take it) but gives the stream no descriptor at all,
+// and a stream cannot be opened again on a given descriptor: it is handed `fd` directly.
+void restoreStandard(DWORD id, int fd, std::FILE* stream) {
+    if (isUsable(GetStdHandle(id)) && _get_osfhandle(fd) >= 0 && _fileno(stream) == fd) {
+        return;
+    }
+    const int opened = _open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+    if (opened < 0) {
+        return;
+    }
+    if (opened != fd) {
+        _dup2(opened, fd);
+        _close(opened);
+    }
+    SetStdHandle(id, handleOf(fd));
+    stream->_file = fd;
+}
+
+}  // namespace
+
+void prepareStandardStreams() {
+    restoreStandard(STD_INPUT_HANDLE, 0, stdin);
+    restoreStandard(STD_OUTPUT_HANDLE, 1, stdout);
+    restoreStandard(STD_ERROR_HANDLE, 2, stderr);
+}
+
+std::string describeError(int error) {
+    return std::strerror(error);
+}
+
+// The name is opened for its attributes only, following links as writing to it would, and
+// sharing everything, so that a file another program holds open is still seen.
+OutputTarget inspectOutput(const std::string& name) {
+    const HANDLE file = CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (!isUsable(file)) {
+        const bool missing = isMissing(GetLastError());
+        OutputTarget target;
+        target.path = name;
+        // A link to nothing is left to opening the name itself, which says why it fails.
+        const bool dangling = GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+        target.kind = missing && !dangling ? OutputKind::Missing : OutputKind::Special;
+        return target;
+    }
+    const OutputTarget target = describeOpened(file, name);
+    CloseHandle(file);
+    return target;
+}
+
+std::FILE* createTemporaryBeside(const std::string& target, std::string& temporary, int& error) {
+    const std::string folder = folderOf(target);
+    const std::string base = target.substr(folder.size());
+    const std::string prefix = folder + "." + base.substr(0, 200) + ".";
+    if (prefix.size() + 7 > kLongestName) {
+        error = ENAMETOOLONG;
+        return nullptr;
+    }
+    SetConsoleCtrlHandler(removeTemporaryAndStop, TRUE);
+    std::string name;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    {
+        const PendingLocked locked;
+        file = createNew(prefix, name);
+        if (!isUsable(file)) {
+            error = lastError();
+            return nullptr;
+        }
+        std::memcpy(pendingTemporary, name.c_str(), name.size() + 1);
+        temporaryPending = true;
+    }
+    temporary = name;
+    std::FILE* stream = textStreamOn(file, error);
+    if (stream == nullptr) {
+        discardTemporary(temporary);
+    }
+    return stream;
+}
+
+int syncToStorage(std::FILE* stream) {
+    return FlushFileBuffers(handleOf(_fileno(stream))) != 0 ? 0 : lastError();
+}
+
+// ReplaceFile keeps what belongs to the replaced file (attributes, security, creation time);
+// where it cannot (another file system, an older system), the plain replacing rename does.
+int commitTemporary(const std::string& temporary, const std::string& target) {
+    const PendingLocked locked;
+    const bool exists = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    bool done = exists && ReplaceFileA(target.c_str(), temporary.c_str(), nullptr,
+                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+    if (!done) {
+        const DWORD flags = MOVEFILE_WRITE_THROUGH | (exists ? MOVEFILE_REPLACE_EXISTING : 0U);
+        done = MoveFileExA(temporary.c_str(), target.c_str(), flags) != 0;
+    }
+    if (!done) {
+        return lastError();
+    }
+    temporaryPending = false;
+    return 0;
+}
+
+void discardTemporary(const std::string& temporary) {
+    const PendingLocked locked;
+    DeleteFileA(temporary.c_str());
+    temporaryPending = false;
+}
+
+std::FILE* openInPlace(const std::string& name, int& error) {
+    const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!isUsable(file)) {
+        error = lastError();
+        return nullptr;
+    }
+    return textStreamOn(file, error);
+}
+
+int emptyInPlace(std::FILE* stream) {
+    const HANDLE file = handleOf(_fileno(stream));
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        return 0;
+    }
+    LARGE_INTEGER start{};
+    if (SetFilePointerEx(file, start, nullptr, FILE_BEGIN) == 0 || SetEndOfFile(file) == 0) {
+        return lastError();
+    }
+    return 0;
+}
+
+}  // namespace kr570::platform
