@@ -9,8 +9,8 @@
 #include "eeprom/config_block.hpp"
 #include "hex/hex_reader.hpp"
 #include "hex/hex_writer.hpp"
-#include "platform/platform.hpp"
 #include "platform/output.hpp"
+#include "platform/platform.hpp"
 #include "text/config_parser.hpp"
 #include "text/config_report.hpp"
 
@@ -43,6 +43,11 @@ std::FILE* openInput(const std::string& name, int& error) {
     std::FILE* input = std::fopen(name.c_str(), "rb");
     if (input == nullptr) {
         error = errno != 0 ? errno : EIO;
+        // Windows refuses to open a folder as a file and calls it a denied access.
+        struct stat status {};
+        if (error == EACCES && stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            error = EISDIR;
+        }
         return nullptr;
     }
     // A folder opens for reading here but yields no data: converting it would pass an empty

@@ -10,6 +10,7 @@
 #include "eeprom/eeprom_image.hpp"
 #include "io/output_file.hpp"
 #include "platform/output.hpp"
+#include "platform/platform.hpp"
 
 namespace kr570 {
 
@@ -183,7 +184,11 @@ int convertFiles(RunData& data, const RunChoices& choices, const std::string& in
                                    : FailureReport{console.out, &console.input, console.out};
     const bool fromStandardInput = choices.batch && inputName == "-";
     int error = 0;
-    // Read as it comes, like a named input opened "rb"; POSIX streams have no text mode to leave.
+    // Standard input is read as it comes, like a named input opened "rb": a CR or a Ctrl-Z
+    // must mean the same on every system.
+    if (fromStandardInput) {
+        platform::setBinaryMode(stdin);
+    }
     const Input input(fromStandardInput ? stdin : openInput(inputName, error));
     if (!input) {
         return fail(Failure::InputOpen, inputName, error);
