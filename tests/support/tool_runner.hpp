@@ -43,4 +43,18 @@ std::string nativeText(const std::string& text);
 // A device on which every write fails for want of space; nullptr where there is none.
 const char* fullDevice();
 
+// Why this system cannot give a run `setup` (a file size limit has no Windows form); nullptr
+// when it can.
+const char* missingFeature(const RunSetup& setup);
+
+// Whether the tests run as a user who may write any file, write-protected or not (root).
+bool writesAnyFile();
+
+// Makes a FIFO at `path`; false where the system has none.
+bool makeFifo(const std::string& path);
+
+// Asks the run `processId` to stop (SIGTERM), as a shutdown would; false where the system
+// has no such request.
+bool stopRun(int processId);
+
 }  // namespace kr570::test

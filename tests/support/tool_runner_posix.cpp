@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,6 +103,22 @@ std::string nativeText(const std::string& text) {
 
 const char* fullDevice() {
     return "/dev/full";
+}
+
+const char* missingFeature(const RunSetup& /*setup*/) {
+    return nullptr;
+}
+
+bool writesAnyFile() {
+    return geteuid() == 0;
+}
+
+bool makeFifo(const std::string& path) {
+    return mkfifo(path.c_str(), 0600) == 0;
+}
+
+bool stopRun(int processId) {
+    return kill(processId, SIGTERM) == 0;
 }
 
 }  // namespace kr570::test

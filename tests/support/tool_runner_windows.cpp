@@ -8,6 +8,7 @@
 // psapi.h needs the types of windows.h.
 #include <psapi.h>
 
+#include <array>
 #include <cstring>
 
 #include "support/test_support.hpp"
@@ -69,12 +70,56 @@ std::string environmentBlock(const std::vector<std::string>& extra) {
     return block + '\0';
 }
 
-HANDLE inheritable(const std::string& path, bool write) {
+enum class Access { Read, Create, Write };
+
+HANDLE inheritable(const std::string& path, Access access) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+    return CreateFileA(path.c_str(), access == Access::Read ? GENERIC_READ : GENERIC_WRITE,
                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                       write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                       access == Access::Create ? CREATE_ALWAYS : OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
+
+// The three standard handles a run starts with, closed again here once it has ended.
+class StandardHandles {
+  public:
+    StandardHandles(const TempDir& io, Stdin stdinKind, const RunSetup& setup) {
+        handles_[0] =
+            stdinKind == Stdin::Closed ? nullptr : inheritable(io.file("stdin"), Access::Read);
+        handles_[1] = inheritable(io.file("stdout"), Access::Create);
+        handles_[2] = inheritable(io.file("stderr"), Access::Create);
+        for (const auto& [descriptor, path] : setup.descriptors) {
+            HANDLE& handle = handles_.at(static_cast<std::size_t>(descriptor));
+            close(handle);
+            // A closed descriptor is a process started without that handle.
+            handle = path.empty() ? nullptr : inheritable(path, Access::Write);
+        }
+    }
+    ~StandardHandles() {
+        for (HANDLE& handle : handles_) {
+            close(handle);
+        }
+    }
+    StandardHandles(const StandardHandles&) = delete;
+    StandardHandles& operator=(const StandardHandles&) = delete;
+
+    void into(STARTUPINFOA& startup) const {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = handles_[0];
+        startup.hStdOutput = handles_[1];
+        startup.hStdError = handles_[2];
+    }
+
+  private:
+    static void close(HANDLE& handle) {
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+        handle = nullptr;
+    }
+
+    std::array<HANDLE, 3> handles_{};
+};
 
 // Console text with CR LF line ends back to "\n"; a line end without its CR is marked, so
 // that it shows in the comparison with the expected text.
@@ -92,46 +137,48 @@ std::string consoleText(const std::string& raw) {
     return text;
 }
 
+// Waits for the run to end (or ends it when it hangs) and takes its status and memory.
+void finish(const PROCESS_INFORMATION& process, RunResult& result) {
+    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 255);
+        WaitForSingleObject(process.hProcess, INFINITE);
+    } else {
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        result.status = static_cast<int>(code);
+    }
+    // Wine does not keep the counters of a finished process: there they read as zero.
+    PROCESS_MEMORY_COUNTERS memory{};
+    if (K32GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory) != 0 &&
+        memory.PeakWorkingSetSize > 0) {
+        result.peakKib = static_cast<long>(memory.PeakWorkingSetSize / 1024U);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
 }  // namespace
 
 RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
                   const std::string& workDir, const std::vector<std::string>& environment,
-                  Stdin stdinKind) {
+                  Stdin stdinKind, const RunSetup& setup) {
     TempDir io;
     writeFile(io.file("stdin"), input);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = stdinKind == Stdin::Closed ? nullptr : inheritable(io.file("stdin"), false);
-    startup.hStdOutput = inheritable(io.file("stdout"), true);
-    startup.hStdError = inheritable(io.file("stderr"), true);
-
-    std::string line = commandLine(arguments);
-    std::string block = environmentBlock(environment);
-    PROCESS_INFORMATION process{};
     RunResult result;
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, block.data(),
-                       workDir.c_str(), &startup, &process) != 0) {
-        if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) {
-            TerminateProcess(process.hProcess, 255);
-            WaitForSingleObject(process.hProcess, INFINITE);
-        } else {
-            DWORD code = 0;
-            GetExitCodeProcess(process.hProcess, &code);
-            result.status = static_cast<int>(code);
-        }
-        // Wine does not keep the counters of a finished process: there they read as zero.
-        PROCESS_MEMORY_COUNTERS memory{};
-        if (K32GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory) != 0 &&
-            memory.PeakWorkingSetSize > 0) {
-            result.peakKib = static_cast<long>(memory.PeakWorkingSetSize / 1024U);
-        }
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    for (const HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
+    {
+        const StandardHandles handles(io, stdinKind, setup);
+        handles.into(startup);
+        std::string line = commandLine(arguments);
+        std::string block = environmentBlock(environment);
+        PROCESS_INFORMATION process{};
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, block.data(),
+                           workDir.c_str(), &startup, &process) != 0) {
+            if (setup.whileRunning) {
+                setup.whileRunning(static_cast<int>(process.dwProcessId));
+            }
+            finish(process, result);
         }
     }
     result.out = consoleText(readFile(io.file("stdout")));
@@ -153,6 +200,26 @@ std::string nativeText(const std::string& text) {
 // Windows has no device that is always full.
 const char* fullDevice() {
     return nullptr;
+}
+
+const char* missingFeature(const RunSetup& setup) {
+    return setup.fileSizeLimit >= 0 ? "Windows has no file size limit" : nullptr;
+}
+
+// The read-only attribute holds for every user.
+bool writesAnyFile() {
+    return false;
+}
+
+// Windows' named pipes live in a namespace of their own, not among the files of a folder.
+bool makeFifo(const std::string& /*path*/) {
+    return false;
+}
+
+// Windows has no request to stop that a console program can catch from another process that
+// shares no console with it.
+bool stopRun(int /*processId*/) {
+    return false;
 }
 
 }  // namespace kr570::test
