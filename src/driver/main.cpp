@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "driver/run.hpp"
-#include "platform/platform.hpp"
 #include "platform/output.hpp"
+#include "platform/platform.hpp"
 
 int main(int argc, char** argv) {
     kr570::platform::prepareStandardStreams();
