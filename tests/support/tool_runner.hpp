@@ -14,7 +14,8 @@ enum class Stdin { Text, Closed };
 // What else a run may meet: standard descriptors opened on other files or closed, a file
 // size limit, and something done to it while it runs.
 struct RunSetup {
-    // Each descriptor is opened write-only on its path instead, or closed when it is "".
+    // Each descriptor (on Windows 0, 1 or 2) is opened write-only on its path instead, or closed
+    // when it is "".
     std::vector<std::pair<int, std::string>> descriptors;
     long fileSizeLimit = -1;                          // bytes, as ulimit -f sets it; -1: none
     std::function<void(int processId)> whileRunning;  // called once the run has started
