@@ -35,15 +35,33 @@ std::size_t ByteSource::refill(std::size_t n) {
 }
 
 void ByteSource::countLinesUpTo(std::size_t position) {
-    if (position > counted_) {
-        lineFeeds_ += std::count(buffer_.get() + counted_, buffer_.get() + position, '\n');
-        counted_ = position;
+    if (position <= counted_) {
+        return;
     }
+    // Every line feed counts, and every carriage return that no line feed follows. A return
+    // that ends the counted bytes counts at once, and a line feed that turns out to follow it
+    // (the pair split where the buffer was refilled or where a line was asked) does not.
+    const unsigned char* const first = buffer_.get() + counted_;
+    const unsigned char* const end = buffer_.get() + position;
+    lineEnds_ += std::count(first, end, '\n');
+    if (countedCr_ && *first == '\n') {
+        --lineEnds_;
+    }
+    for (const unsigned char* p = first;
+         (p = static_cast<const unsigned char*>(
+              std::memchr(p, '\r', static_cast<std::size_t>(end - p)))) != nullptr;) {
+        ++p;
+        if (p == end || *p != '\n') {
+            ++lineEnds_;
+        }
+    }
+    countedCr_ = end[-1] == '\r';
+    counted_ = position;
 }
 
 long ByteSource::line() {
     countLinesUpTo(begin_);
-    return lineFeeds_ + 1;
+    return lineEnds_ + 1;
 }
 
 }  // namespace kr570
