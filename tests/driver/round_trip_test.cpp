@@ -58,9 +58,9 @@ TEST(RoundTrip, WhatTheTextDoesNotCarryComesBackAsBuilt) {
         odd->putByte(block::kNotice + i, 'A' + i);
     }
     odd->putByte(block::kFixedByte57, 0x7F);
-    odd->putByte(block::kI2cmode, 2);
-    odd->putByte(block::kFollowpots, 2);
-    odd->putByte(block::kFollowstepdir, 3);
+    odd->putByte(33 /* i2cmode */, 2);
+    odd->putByte(52 /* followpots */, 2);
+    odd->putByte(71 /* followstepdir */, 3);
 
     test::TempDir dir;
     test::writeFile(dir.file("odd.hex"), hexOf(*odd));

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 #include <ostream>
-#include <random>
 
 #include "eeprom/config_block.hpp"
 #include "hex/hex_reader.hpp"
@@ -32,15 +31,6 @@ std::string intelhex(const std::string& script) {
            script + "\"";
 }
 
-std::string randomBytes(std::size_t count) {
-    std::mt19937 generator(570);
-    std::string bytes;
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes.push_back(static_cast<char>(generator() & 0xFFU));
-    }
-    return bytes;
-}
-
 std::unique_ptr<EepromImage> readHexFile(const std::string& path, int* warnings = nullptr) {
     auto image = std::make_unique<EepromImage>();
     Diagnostics diagnostics = Diagnostics::silent();
@@ -64,15 +54,10 @@ void expectImageHolds(const EepromImage& image, const std::string& bytes, std::s
     }
 }
 
-struct ReaderCase {
-    const char* name;
+struct ReaderCase : test::NamedCase {
     const char* tool;
     std::string command;  // makes block.bin from block.hex in the folder, failing on any fault
 };
-
-void PrintTo(const ReaderCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class HexToPeers : public ::testing::TestWithParam<ReaderCase> {};
 
@@ -102,19 +87,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"intelhex", "intelhex",
                    kIntelHexPython + " -c \"from intelhex import IntelHex; "
                                      "IntelHex('block.hex').tobinfile('block.bin')\""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
-struct PeerCase {
-    const char* name;
+struct PeerCase : test::NamedCase {
     const char* tool;
     std::string command;       // makes peer.hex from data.bin in the folder
     std::size_t at;            // where the data belongs in the image
     std::size_t erasedTo = 0;  // the file also fills the image with 0xff after the data up to here
 };
-
-void PrintTo(const PeerCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class HexFromPeers : public ::testing::TestWithParam<PeerCase> {};
 
@@ -123,7 +103,7 @@ TEST_P(HexFromPeers, LandInTheRightPlace) {
         GTEST_SKIP() << GetParam().tool << " is not installed";
     }
     test::TempDir dir;
-    const std::string data = randomBytes(1000);
+    const std::string data = test::randomBytes(1000, 570);
     test::writeFile(dir.file("data.bin"), data);
     const std::string command = "cd " + dir.path() + " && " + GetParam().command;
     ASSERT_EQ(0, std::system(command.c_str()));
@@ -166,14 +146,14 @@ INSTANTIATE_TEST_SUITE_P(
                  intelhex("ih.puts(1000, bytes([255]) * 3096); "
                           "ih.write_hex_file('peer.hex', byte_count=32)"),
                  0, 4096}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(HexPeers, DataBeyondTheImageIsDropped) {
     if (!haveTool("srec_cat")) {
         GTEST_SKIP() << "srec_cat (Debian package srecord) is not installed";
     }
     test::TempDir dir;
-    test::writeFile(dir.file("data.bin"), randomBytes(64));
+    test::writeFile(dir.file("data.bin"), test::randomBytes(64, 570));
     const std::string command = "cd " + dir.path() +
                                 " && srec_cat data.bin -binary -offset 0x20000 -o peer.hex "
                                 "-intel -address-length=4";

@@ -38,15 +38,10 @@ std::map<std::size_t, int> nonZeroBytes(const EepromImage& image) {
     return bytes;
 }
 
-struct ReadCase {
-    const char* name;
+struct ReadCase : test::NamedCase {
     std::string text;
     std::map<std::size_t, int> bytes;  // every other image byte must be zero
 };
-
-void PrintTo(const ReadCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class HexReader : public ::testing::TestWithParam<ReadCase> {};
 
@@ -93,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {{0, 0x11}}},
         ReadCase{"colon_after_text_still_starts_a_record", "note :0100000022dd\n", {{0, 0x22}}},
         ReadCase{"address_wraps_at_32_bits", ":02000004fffffc\n:02ffff00aabb9b\n", {{0, 0xbb}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(HexReader, CountFfStoresAll255Bytes) {
     std::string record = ":ff010000";
@@ -141,15 +136,10 @@ TEST(HexReader, ReadsBackWhatTheWriterWrote) {
     EXPECT_EQ(nonZeroBytes(*written), nonZeroBytes(*read));
 }
 
-struct WarningCase {
-    const char* name;
+struct WarningCase : test::NamedCase {
     std::string text;
     std::string warnings;
 };
-
-void PrintTo(const WarningCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class HexReaderWarnings : public ::testing::TestWithParam<WarningCase> {};
 
@@ -216,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"lines_ended_by_returns_alone", ":0100000011ee\r\r:0100000011ff\r:00000001FF\r",
                     "in.hex:3: warning: checksum is 0xff, expected 0xee; the record is applied\n"},
         WarningCase{"no_data_record", ":00000001FF\n", "in.hex: warning: no data record\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kr570
