@@ -309,7 +309,9 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
                                                  : std::string("it is ignored")));
         }
     }
-    writeMotorParameterBlock(console, record);
+    if (console != nullptr) {
+        writeMotorParameterBlock(console, record);
+    }
 }
 
 void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console) {
