@@ -180,34 +180,55 @@ class ImageStore {
     // at start + i modulo 2^32, which keeps it when that lies inside the image.
     void store(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
                const SourcePlace& where) {
-        bool dropped = false;
-        std::uint32_t firstDropped = 0;
-        bool overwrote = false;
-        Overwrite overwrite;
-        for (std::size_t i = 0; i < count; ++i) {
-            const auto address = static_cast<std::uint32_t>(start + i);
-            if (address >= EepromImage::kSize) {
-                firstDropped = dropped ? firstDropped : address;
-                dropped = true;
-                continue;
-            }
-            const unsigned before = image_.getByte(address);
-            if (written_[address] != 0 && before != bytes[i] && !overwrote) {
-                overwrote = true;
-                overwrite = Overwrite{address, before, bytes[i]};
-            }
-            written_[address] = 1;
-            image_.putByte(address, bytes[i]);
-        }
-        if (dropped) {
-            warnings_.outsideImage(where, firstDropped);
-        }
-        if (overwrote) {
-            warnings_.overwritten(where, overwrite);
+        const std::uint64_t end = std::uint64_t{start} + count;
+        if (end <= EepromImage::kSize) {
+            storeInside(start, bytes, count, where);
+        } else if (start >= EepromImage::kSize && end <= (std::uint64_t{1} << 32)) {
+            warnings_.outsideImage(where, start);  // the whole record, as in most large files
+        } else {
+            storeEach(start, bytes, count, where);
         }
     }
 
   private:
+    // A record that lies wholly inside the image: the common case, kept free of branches per
+    // byte so that the compiler can vectorise it.
+    void storeInside(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
+                     const SourcePlace& where) {
+        bool differs = false;
+        for (std::size_t i = 0; i < count; ++i) {
+            differs |= (written_[start + i] != 0) & (image_.getByte(start + i) != bytes[i]);
+        }
+        if (differs) {
+            for (std::size_t i = 0; i < count; ++i) {
+                const unsigned before = image_.getByte(start + i);
+                if (written_[start + i] != 0 && before != bytes[i]) {
+                    warnings_.overwritten(
+                        where, Overwrite{static_cast<std::uint32_t>(start + i), before, bytes[i]});
+                    break;
+                }
+            }
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            image_.putByte(start + i, bytes[i]);
+            written_[start + i] = 1;
+        }
+    }
+
+    // A record that runs past the end of the image, or that starts beyond it and wraps at 2^32
+    // to address 0: either way only one run of it lies inside.
+    void storeEach(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
+                   const SourcePlace& where) {
+        if (start < EepromImage::kSize) {
+            storeInside(start, bytes, EepromImage::kSize - start, where);
+            warnings_.outsideImage(where, static_cast<std::uint32_t>(EepromImage::kSize));
+        } else {
+            const auto beforeWrap = static_cast<std::size_t>((std::uint64_t{1} << 32) - start);
+            storeInside(0, bytes + beforeWrap, count - beforeWrap, where);
+            warnings_.outsideImage(where, start);
+        }
+    }
+
     EepromImage& image_;
     std::vector<std::uint8_t> written_;  // 1 where a data record has put a byte
     HexWarnings& warnings_;
@@ -329,6 +350,10 @@ bool isBlank(int c) {
 // "//" and runs to the line end. avrdude's :I format shows each record's bytes there as
 // characters, so the comment may hold ':' and anything else.
 void skipRecordTail(ByteSource& source) {
+    const int next = source.peek();
+    if (next != ' ' && next != '\t' && next != '/') {
+        return;  // nearly always a line end
+    }
     source.consumeWhile([](unsigned char c) { return isBlank(c); });
     if (source.ensure(2) >= 2 && source.cursor()[0] == '/' && source.cursor()[1] == '/') {
         source.consumeWhile([](unsigned char c) { return !isLineEnd(c); });
@@ -362,6 +387,22 @@ void skipText(ByteSource& source, ScanState& state, HexWarnings& warnings) {
 
 // Moves the source just past the next ':'; false at the end of the stream.
 bool skipToRecord(ByteSource& source, ScanState& state, HexWarnings& warnings) {
+    // The common case first: one line end, and the next record.
+    if (source.ensure(3) >= 3) {
+        const unsigned char* p = source.cursor();
+        std::size_t lineEnd = 0;
+        if (p[0] == '\n') {
+            lineEnd = 1;
+        } else if (p[0] == '\r') {
+            lineEnd = p[1] == '\n' ? 2 : 1;
+        }
+        if (lineEnd > 0 && p[lineEnd] == ':') {
+            source.advance(lineEnd + 1);
+            state.recordOnLine = false;
+            state.textOnLine = false;
+            return true;
+        }
+    }
     for (int c = source.peek(); c != -1; c = source.peek()) {
         if (c == ':') {
             source.advance(1);
