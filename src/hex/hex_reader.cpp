@@ -186,7 +186,7 @@ class ImageStore {
         } else if (start >= EepromImage::kSize && end <= (std::uint64_t{1} << 32)) {
             warnings_.outsideImage(where, start);  // the whole record, as in most large files
         } else {
-            storeEach(start, bytes, count, where);
+            storeStraddling(start, bytes, count, where);
         }
     }
 
@@ -195,11 +195,12 @@ class ImageStore {
     // byte so that the compiler can vectorise it.
     void storeInside(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
                      const SourcePlace& where) {
-        bool differs = false;
+        unsigned differs = 0;
         for (std::size_t i = 0; i < count; ++i) {
-            differs |= (written_[start + i] != 0) & (image_.getByte(start + i) != bytes[i]);
+            differs |=
+                static_cast<unsigned>(written_[start + i] & (image_.getByte(start + i) ^ bytes[i]));
         }
-        if (differs) {
+        if (differs != 0) {
             for (std::size_t i = 0; i < count; ++i) {
                 const unsigned before = image_.getByte(start + i);
                 if (written_[start + i] != 0 && before != bytes[i]) {
@@ -211,14 +212,14 @@ class ImageStore {
         }
         for (std::size_t i = 0; i < count; ++i) {
             image_.putByte(start + i, bytes[i]);
-            written_[start + i] = 1;
+            written_[start + i] = kWritten;
         }
     }
 
     // A record that runs past the end of the image, or that starts beyond it and wraps at 2^32
     // to address 0: either way only one run of it lies inside.
-    void storeEach(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
-                   const SourcePlace& where) {
+    void storeStraddling(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
+                         const SourcePlace& where) {
         if (start < EepromImage::kSize) {
             storeInside(start, bytes, EepromImage::kSize - start, where);
             warnings_.outsideImage(where, static_cast<std::uint32_t>(EepromImage::kSize));
@@ -230,7 +231,10 @@ class ImageStore {
     }
 
     EepromImage& image_;
-    std::vector<std::uint8_t> written_;  // 1 where a data record has put a byte
+    // kWritten where a data record has put a byte: a mask, so that "written and different" is
+    // one AND of it with the old and new values' difference.
+    static constexpr std::uint8_t kWritten = 0xFF;
+    std::vector<std::uint8_t> written_;
     HexWarnings& warnings_;
 };
 

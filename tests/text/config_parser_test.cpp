@@ -220,6 +220,9 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"code_word", "stepmode quarter",
                     "in.txt:1: warning: 'quarter' is not 'wave', 'full' or 'half' for "
                     "'stepmode'; the setting is kept\n"},
+        WarningCase{"lines_ended_by_returns_alone",
+                    "; saved on an old Mac\rontime 5\r\rontime 300\r",
+                    "in.txt:4: warning: '300' does not fit 'ontime' (0 to 255); 44 is stored\n"},
         WarningCase{"byte_overflow", "ontime 300",
                     "in.txt:1: warning: '300' does not fit 'ontime' (0 to 255); 44 is stored\n"},
         WarningCase{"address_overflow", "TWI_slaveAddress 0x123",
