@@ -55,7 +55,7 @@ TEST(RoundTrip, WhatTheTextDoesNotCarryComesBackAsBuilt) {
     odd->putByte(block::kRevisionMajor, 2);
     odd->putByte(block::kRevisionMinor, 3);
     for (std::size_t i = 0; i < kNoticeLength; ++i) {
-        odd->putByte(block::kNotice + i, 'A' + i);
+        odd->putByte(block::kNotice + i, static_cast<unsigned>('A' + i));
     }
     odd->putByte(block::kFixedByte57, 0x7F);
     odd->putByte(33 /* i2cmode */, 2);
