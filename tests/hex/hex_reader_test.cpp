@@ -104,14 +104,18 @@ TEST(HexReader, CountFfStoresAll255Bytes) {
 
 // Read-backs of a controller's 1 KiB EEPROM by avrdude, in its :I form (each record followed
 // by a comment showing its bytes as characters) and its plain :i form.
-class AvrdudeDump : public ::testing::TestWithParam<const char*> {};
+struct DumpCase : test::NamedCase {
+    const char* file;
+};
+
+class AvrdudeDump : public ::testing::TestWithParam<DumpCase> {};
 
 TEST_P(AvrdudeDump, ReadsTheBlockWithoutWarnings) {
     test::OutputCapture sink;
     Diagnostics diagnostics(sink.stream(), "dump.hex");
-    const auto image =
-        imageFrom(test::readFile(test::sourcePath(std::string("tests/data/avrdude/") + GetParam())),
-                  &diagnostics);
+    const auto image = imageFrom(
+        test::readFile(test::sourcePath(std::string("tests/data/avrdude/") + GetParam().file)),
+        &diagnostics);
     EXPECT_EQ("", sink.text());
     auto expected = std::make_unique<EepromImage>();
     buildBlock(*expected, test::defaultRecord());
@@ -122,10 +126,9 @@ TEST_P(AvrdudeDump, ReadsTheBlockWithoutWarnings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, AvrdudeDump,
-                         ::testing::Values("default-1k-I.hex", "default-1k-i.hex"),
-                         [](const auto& info) {
-                             return std::string(info.param[11] == 'I' ? "upper_I" : "lower_i");
-                         });
+                         ::testing::Values(DumpCase{"with_comments", "default-1k-I.hex"},
+                                           DumpCase{"plain", "default-1k-i.hex"}),
+                         test::CaseName());
 
 TEST(HexReader, ReadsBackWhatTheWriterWrote) {
     auto written = std::make_unique<EepromImage>();

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 
 #include "support/test_support.hpp"
@@ -57,15 +56,19 @@ TEST(ByteSource, PeekBeyondTheEndIsMinusOne) {
     std::fclose(stream);
 }
 
-class LineEnds : public ::testing::TestWithParam<const char*> {};
+struct LineEndCase : test::NamedCase {
+    std::string lineEnd;
+};
+
+class LineEnds : public ::testing::TestWithParam<LineEndCase> {};
 
 TEST_P(LineEnds, CountLinesAcrossRefills) {
-    const std::string text = numberedLines(40000, GetParam());
+    const std::string text = numberedLines(40000, GetParam().lineEnd);
     std::FILE* stream = test::streamWith(text);
     ByteSource source(stream);
     long expectedLine = 1;
     for (int c = source.get(); c != -1; c = source.get()) {
-        if (c == GetParam()[0]) {
+        if (c == GetParam().lineEnd[0]) {
             ++expectedLine;
         }
         if (c != 'l' && source.peek() == 'l' && expectedLine % 997 == 0) {
@@ -76,22 +79,16 @@ TEST_P(LineEnds, CountLinesAcrossRefills) {
     std::fclose(stream);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds, ::testing::Values("\n", "\r\n", "\r"),
-                         [](const auto& info) {
-                             return std::string(info.index == 0   ? "line_feed"
-                                                : info.index == 1 ? "return_line_feed"
-                                                                  : "return");
-                         });
+INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds,
+                         ::testing::Values(LineEndCase{"line_feed", "\n"},
+                                           LineEndCase{"return_line_feed", "\r\n"},
+                                           LineEndCase{"return", "\r"}),
+                         test::CaseName());
 
-struct LineCase {
-    const char* name;
+struct LineCase : test::NamedCase {
     std::string text;
     long lastLine;  // the line of the last byte
 };
-
-void PrintTo(const LineCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class LineNumbers : public ::testing::TestWithParam<LineCase> {};
 
@@ -114,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // The first read fills the 64 KiB buffer: the pair is split by a refill.
                       LineCase{"pair_split_by_a_refill", std::string(65535, 'x') + "\r\ny", 2},
                       LineCase{"return_alone_at_a_refill", std::string(65535, 'x') + "\ry", 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kr570
