@@ -43,7 +43,7 @@ void ByteSource::countLinesUpTo(std::size_t position) {
     // (the pair split where the buffer was refilled or where a line was asked) does not.
     const unsigned char* const first = buffer_.get() + counted_;
     const unsigned char* const end = buffer_.get() + position;
-    lineEnds_ += std::count(first, end, '\n');
+    lineEnds_ += static_cast<long>(std::count(first, end, '\n'));
     if (countedCr_ && *first == '\n') {
         --lineEnds_;
     }
