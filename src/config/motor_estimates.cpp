@@ -1,6 +1,8 @@
 #include "config/motor_estimates.hpp"
 
 #include <cmath>
+#include <string>
+#include <utility>
 
 namespace kr570 {
 
@@ -42,6 +44,9 @@ double slewRateEstimate(float inductance, float resistance, float drive_voltage,
 }
 
 void writeMotorParameterBlock(std::FILE* stream, const ConfigRecord& record) {
+    if (stream == nullptr) {
+        return;
+    }
     const float l = record.inductance;
     const float r = record.resistance;
     const float v = record.drive_voltage;
@@ -50,6 +55,82 @@ void writeMotorParameterBlock(std::FILE* stream, const ConfigRecord& record) {
     printEstimate(stream, ";   On time= ", onTimeMicroseconds(l, r, v, i), " usecond\n");
     printEstimate(stream, ";   Duty Cycle= ", dutyCycleEstimate(l, r, v, i), " %\n");
     printEstimate(stream, ";   Slew Rate= ", slewRateEstimate(l, r, v, i), " \n\n");
+}
+
+namespace {
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// "'a'", "'a' and 'b'", "'a', 'b' and 'c'".
+std::string nameList(const std::string& names, const char* name) {
+    if (names.empty()) {
+        return "'" + std::string(name) + "'";
+    }
+    const std::size_t lastAnd = names.rfind(" and ");
+    const std::string joined = lastAnd == std::string::npos
+                                   ? names
+                                   : names.substr(0, lastAnd) + ", " + names.substr(lastAnd + 5);
+    return joined + " and '" + name + "'";
+}
+
+void warnAboutNegatives(const ConfigRecord& r, Diagnostics& diagnostics) {
+    const std::pair<const char*, float> settings[] = {{"resistance", r.resistance},
+                                                      {"inductance", r.inductance},
+                                                      {"current", r.current},
+                                                      {"drive_voltage", r.drive_voltage}};
+    std::string names;
+    int negatives = 0;
+    for (const auto& setting : settings) {
+        if (setting.second < 0.0F) {
+            names = nameList(names, setting.first);
+            ++negatives;
+        }
+    }
+    if (negatives > 0) {
+        diagnostics.warn(0, names + (negatives == 1 ? " is" : " are") +
+                                " negative; the motor estimates assume positive values");
+    }
+}
+
+// What makes the estimates infinite or not a number, in the settings' names.
+std::string nonFiniteCause(const ConfigRecord& r) {
+    const double resistance = static_cast<double>(r.resistance);
+    const double voltage = static_cast<double>(r.drive_voltage);
+    const double product = static_cast<double>(r.current) * resistance;
+    if (!std::isfinite(r.inductance) || !std::isfinite(r.resistance) || !std::isfinite(r.current) ||
+        !std::isfinite(r.drive_voltage)) {
+        return "'inductance', 'resistance', 'current' and 'drive_voltage' are not all finite";
+    }
+    if (resistance == 0.0) {
+        return "'resistance' is 0";
+    }
+    if (voltage == 0.0) {
+        return "'drive_voltage' is 0";
+    }
+    if (product / voltage >= 1.0) {
+        return "'current' x 'resistance' (" + number(product) + ") is not below 'drive_voltage' (" +
+               number(voltage) + ")";
+    }
+    return "'inductance', 'resistance', 'current' and 'drive_voltage' give no finite value";
+}
+
+}  // namespace
+
+void warnAboutMotorSettings(const ConfigRecord& r, Diagnostics& diagnostics) {
+    warnAboutNegatives(r, diagnostics);
+    const double onTime =
+        onTimeMicroseconds(r.inductance, r.resistance, r.drive_voltage, r.current);
+    const double duty = dutyCycleEstimate(r.inductance, r.resistance, r.drive_voltage, r.current);
+    if (std::isfinite(onTime) && std::isfinite(duty)) {
+        return;
+    }
+    const bool notANumber = std::isnan(onTime) || std::isnan(duty);
+    diagnostics.warn(0, std::string("the calculated motor parameters are ") +
+                            (notANumber ? "not a number" : "infinite") + ": " + nonFiniteCause(r));
 }
 
 }  // namespace kr570

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "config/config_record.hpp"
+#include "io/diagnostics.hpp"
 
 namespace kr570 {
 
@@ -19,6 +20,11 @@ double slewRateEstimate(float inductance, float resistance, float drive_voltage,
 
 // Writes the four comment lines of the calculated motor parameters, followed by an empty line.
 // Each line begins with ';' so that the parser skips the block when a report is read back.
+// A `stream` of nullptr writes nothing.
 void writeMotorParameterBlock(std::FILE* stream, const ConfigRecord& record);
+
+// Warns, once each, when motor settings are negative and when the estimates come out infinite
+// or not a number, naming the settings that make them so (for instance I x R >= V).
+void warnAboutMotorSettings(const ConfigRecord& record, Diagnostics& diagnostics);
 
 }  // namespace kr570

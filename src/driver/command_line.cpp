@@ -1,91 +1,200 @@
 #include "driver/command_line.hpp"
 
-#include <algorithm>
 #include <utility>
 
 namespace kr570 {
 
 const char kUsageText[] =
     "Usage: kr570convert\n"
-    "       kr570convert [-w] -i INPUT -o OUTPUT\n"
-    "       kr570convert [-w] INPUT OUTPUT\n"
+    "       kr570convert [OPTION]... -i INPUT -o OUTPUT\n"
+    "       kr570convert [OPTION]... INPUT OUTPUT\n"
     "Compile a KR570 motor controller configuration in either direction.\n"
     "An INPUT name ending in 't' or 'T' (config.txt) is configuration text and becomes an\n"
     "Intel HEX EEPROM file; any other INPUT name is read as Intel HEX and becomes a\n"
     "commented configuration text. Without arguments the tool asks for both names.\n"
     "\n"
-    "  -i NAME, -iNAME   the input file\n"
-    "  -o NAME, -oNAME   the output file (created, or emptied when it exists)\n"
-    "  -w, --warnings    report ignored or adjusted input as NAME:LINE: warning: ...\n"
+    "  -i NAME, -iNAME   the input file; '-' is standard input\n"
+    "  -o NAME, -oNAME   the output file; '-' is standard output\n"
+    "      --from KIND   read the input as KIND, text or hex, whatever its name\n"
+    "                    (standard input is read as hex unless this says otherwise)\n"
+    "  -q, --quiet       print no warnings, no motor parameters and no closing message\n"
+    "      --strict      fail on any warning; nothing is written then\n"
+    "      --force       let a report replace a text file that is no report\n"
     "      --compare A B compare the settings of two configuration texts or HEX files\n"
-    "      --from KIND   with --compare: both files hold KIND, text or hex\n"
+    "                    (--from then says what both hold)\n"
+    "  -w, --warnings    accepted for older scripts; warnings are always shown\n"
     "      --help        print this help and exit\n"
     "      --version     print the version and exit\n"
     "\n"
-    "Exit status: 0 converted, 1 a file could not be opened or written, 2 wrong usage.\n"
+    "Warnings about the input go to standard error as NAME:LINE: warning: MESSAGE.\n"
+    "The output is written to a new file beside it and renamed into place once complete:\n"
+    "a failure or an interrupt leaves an existing output as it was. With OUTPUT '-',\n"
+    "everything but the converted file goes to standard error.\n"
+    "\n"
+    "Exit status: 0 converted, 1 a file could not be read or written, a text that is no\n"
+    "report was not replaced, or --strict found warnings; 2 wrong usage.\n"
     "With --compare: 0 the settings are equal, 1 they differ, 2 wrong usage or a file\n"
     "that cannot be read.\n";
 
 namespace {
 
-CommandLine usageError(std::string message) {
-    CommandLine result;
-    result.action = CommandLine::Action::UsageError;
-    result.error = std::move(message);
-    return result;
+// The options that only switch something on.
+struct Flag {
+    const char* shortName;  // nullptr: none
+    const char* longName;
+    bool CommandLine::*field;
+};
+
+constexpr Flag kFlags[] = {
+    {"-w", "--warnings", &CommandLine::warnings},  {"-q", "--quiet", &CommandLine::quiet},
+    {nullptr, "--strict", &CommandLine::strict},   {nullptr, "--force", &CommandLine::force},
+    {nullptr, "--compare", &CommandLine::compare},
+};
+
+bool isOption(const std::string& argument) {
+    return argument.size() >= 2 && argument[0] == '-';
 }
 
-bool isNameOption(const std::string& argument, char lower, char upper) {
-    return argument.size() >= 2 && argument[0] == '-' &&
-           (argument[1] == lower || argument[1] == upper);
-}
+// Reads the arguments one at a time into a CommandLine; the first mistake is kept.
+class Parser {
+  public:
+    explicit Parser(const std::vector<std::string>& arguments) : arguments_(arguments) {}
 
-bool takeKind(const std::string& word, InputKind& kind) {
-    if (word == "text" || word == "hex") {
-        kind = word == "text" ? InputKind::Text : InputKind::Hex;
-        return true;
+    CommandLine parse() {
+        for (position_ = 0; position_ < arguments_.size() && !failed(); ++position_) {
+            take(arguments_[position_]);
+        }
+        if (!failed() && result_.compare && (plain_.size() != 2 || haveInput_ || haveOutput_)) {
+            fail("--compare needs two file names, A and B");
+        }
+        if (!failed()) {
+            assignPlainNames();
+        }
+        if (!failed()) {
+            result_.action =
+                result_.compare ? CommandLine::Action::Compare : CommandLine::Action::Convert;
+        }
+        return result_;
     }
-    return false;
-}
 
-// kr570convert --compare A B, with -w and --from KIND anywhere.
-CommandLine parseCompare(const std::vector<std::string>& arguments) {
-    CommandLine result;
-    std::vector<std::string> names;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            names.push_back(argument);
+  private:
+    bool failed() const { return result_.action == CommandLine::Action::UsageError; }
+
+    void fail(std::string message) {
+        result_ = CommandLine();
+        result_.action = CommandLine::Action::UsageError;
+        result_.error = std::move(message);
+    }
+
+    void take(const std::string& argument) {
+        if (optionsEnded_ || !isOption(argument)) {
+            plain_.push_back(argument);
         } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "-w" || argument == "--warnings") {
-            result.warnings = true;
-        } else if (argument == "--from" || argument.rfind("--from=", 0) == 0) {
-            const bool joined = argument.size() > 6;
-            if (!joined && i + 1 == arguments.size()) {
-                return usageError("option '--from' needs text or hex");
-            }
-            const std::string& kind = joined ? argument.substr(7) : arguments[++i];
-            if (!takeKind(kind, result.from)) {
-                return usageError("--from takes text or hex, not '" + kind + "'");
-            }
-        } else if (argument != "--compare") {
-            return usageError("unknown option '" + argument + "' with --compare");
+            optionsEnded_ = true;
+        } else if (!takeFlag(argument) && !takeFrom(argument) && !takeName(argument)) {
+            fail("unknown option '" + argument + "'");
         }
     }
-    if (names.size() != 2) {
-        return usageError("--compare needs two file names, A and B");
-    }
-    result.action = CommandLine::Action::Compare;
-    result.inputName = names[0];
-    result.outputName = names[1];
-    return result;
-}
 
-bool asksForComparison(const std::vector<std::string>& arguments) {
-    const auto end = std::find(arguments.begin(), arguments.end(), "--");
-    return std::find(arguments.begin(), end, "--compare") != end;
+    bool takeFlag(const std::string& argument) {
+        for (const Flag& flag : kFlags) {
+            if ((flag.shortName != nullptr && argument == flag.shortName) ||
+                argument == flag.longName) {
+                result_.*flag.field = true;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // --from=KIND or --from KIND.
+    bool takeFrom(const std::string& argument) {
+        const bool joined = argument.rfind("--from=", 0) == 0;
+        if (!joined && argument != "--from") {
+            return false;
+        }
+        if (!joined && position_ + 1 == arguments_.size()) {
+            fail("option '--from' needs text or hex");
+            return true;
+        }
+        const std::string kind = joined ? argument.substr(7) : arguments_[++position_];
+        if (kind == "text" || kind == "hex") {
+            result_.from =
+                kind == "text" ? CommandLine::InputKind::Text : CommandLine::InputKind::Hex;
+        } else {
+            fail("--from takes text or hex, not '" + kind + "'");
+        }
+        return true;
+    }
+
+    // -i NAME, -iNAME, -o NAME, -oNAME, and the same with -I and -O.
+    bool takeName(const std::string& argument) {
+        const char letter = argument[1];
+        const bool input = letter == 'i' || letter == 'I';
+        if (!input && letter != 'o' && letter != 'O') {
+            return false;
+        }
+        bool& have = input ? haveInput_ : haveOutput_;
+        if (have) {
+            fail(std::string(input ? "input" : "output") + " file named more than once");
+            return true;
+        }
+        std::string name = argument.substr(2);
+        if (name.empty()) {
+            if (position_ + 1 == arguments_.size()) {
+                fail("option '" + argument + "' needs a file name");
+                return true;
+            }
+            name = arguments_[++position_];
+        }
+        have = true;
+        (input ? result_.inputName : result_.outputName) = name;
+        return true;
+    }
+
+    void assignPlainNames() {
+        if (!plain_.empty()) {
+            if (haveInput_ || haveOutput_ || plain_.size() > 2) {
+                fail("unexpected argument '" + (plain_.size() > 2 ? plain_[2] : plain_[0]) + "'");
+                return;
+            }
+            result_.inputName = plain_[0];
+            haveInput_ = true;
+            if (plain_.size() == 2) {
+                result_.outputName = plain_[1];
+                haveOutput_ = true;
+            }
+        }
+        if (!haveInput_) {
+            fail("missing input file name (-i NAME)");
+        } else if (!haveOutput_) {
+            fail("missing output file name (-o NAME)");
+        }
+    }
+
+    const std::vector<std::string>& arguments_;
+    std::size_t position_ = 0;
+    CommandLine result_;
+    std::vector<std::string> plain_;
+    bool haveInput_ = false;
+    bool haveOutput_ = false;
+    bool optionsEnded_ = false;
+};
+
+// --help and --version win over everything before "--", mistakes included.
+CommandLine::Action informationRequested(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument == "--") {
+            break;
+        }
+        if (argument == "--help") {
+            return CommandLine::Action::Help;
+        }
+        if (argument == "--version") {
+            return CommandLine::Action::Version;
+        }
+    }
+    return CommandLine::Action::Convert;
 }
 
 }  // namespace
@@ -95,75 +204,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments.empty()) {
         return result;
     }
-    for (const std::string& argument : arguments) {
-        if (argument == "--") {
-            break;
-        }
-        if (argument == "--help") {
-            result.action = CommandLine::Action::Help;
-            return result;
-        }
-        if (argument == "--version") {
-            result.action = CommandLine::Action::Version;
-            return result;
-        }
+    result.action = informationRequested(arguments);
+    if (result.action != CommandLine::Action::Convert) {
+        return result;
     }
-    if (asksForComparison(arguments)) {
-        return parseCompare(arguments);
-    }
-    bool haveInput = false;
-    bool haveOutput = false;
-    bool optionsEnded = false;
-    std::vector<std::string> plain;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const bool isOption = !optionsEnded && argument.size() >= 2 && argument[0] == '-';
-        if (!isOption) {
-            plain.push_back(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "-w" || argument == "--warnings") {
-            result.warnings = true;
-        } else if (isNameOption(argument, 'i', 'I') || isNameOption(argument, 'o', 'O')) {
-            const bool input = argument[1] == 'i' || argument[1] == 'I';
-            bool& have = input ? haveInput : haveOutput;
-            if (have) {
-                return usageError(std::string(input ? "input" : "output") +
-                                  " file named more than once");
-            }
-            std::string name = argument.substr(2);
-            if (name.empty()) {
-                if (i + 1 == arguments.size()) {
-                    return usageError("option '" + argument + "' needs a file name");
-                }
-                name = arguments[++i];
-            }
-            have = true;
-            (input ? result.inputName : result.outputName) = name;
-        } else {
-            return usageError("unknown option '" + argument + "'");
-        }
-    }
-    if (!plain.empty()) {
-        if (haveInput || haveOutput || plain.size() > 2) {
-            const std::string& stray = plain.size() > 2 ? plain[2] : plain[0];
-            return usageError("unexpected argument '" + stray + "'");
-        }
-        result.inputName = plain[0];
-        haveInput = true;
-        if (plain.size() == 2) {
-            result.outputName = plain[1];
-            haveOutput = true;
-        }
-    }
-    if (!haveInput) {
-        return usageError("missing input file name (-i NAME)");
-    }
-    if (!haveOutput) {
-        return usageError("missing output file name (-o NAME)");
-    }
-    result.action = CommandLine::Action::Convert;
-    return result;
+    return Parser(arguments).parse();
 }
 
 }  // namespace kr570

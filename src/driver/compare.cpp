@@ -122,27 +122,30 @@ int writeHeaderDifferences(std::FILE* out, const ConfigBlockBytes& a, const Conf
 // when the file cannot be read.
 bool loadBlock(const std::string& name, bool hex, ConfigRecord& record, EepromImage& image,
                std::FILE* warnings, ConfigBlockBytes& bytes) {
-    std::FILE* input = openInput(name);
+    int error = 0;
+    std::FILE* input = openInput(name, error);
     if (input == nullptr) {
         return false;
     }
     Diagnostics diagnostics(warnings, name);
-    if (hex) {
-        loadHexBlock(input, image, diagnostics);
-    } else {
+    if (!hex) {
         // Each text starts from the state of a fresh run: all zero, then the defaults.
         record = ConfigRecord{};
         setDefaults(record);
-        compileTextBlock(input, record, image, nullptr, diagnostics);
+    }
+    const Direction direction = hex ? Direction::HexToText : Direction::TextToHex;
+    readInput(direction, Conversion{record, image, input, name, nullptr, diagnostics});
+    if (!hex) {
+        packBlock(image, record);  // as the HEX writer's half does before writing
     }
     std::fclose(input);
     std::copy(image.data(), image.data() + block::kLength, bytes.begin());
     return true;
 }
 
-bool isHex(const std::string& name, InputKind kind) {
-    return kind == InputKind::ByName ? chooseDirection(name) == Direction::HexToText
-                                     : kind == InputKind::Hex;
+bool isHex(const std::string& name, CommandLine::InputKind kind) {
+    return kind == CommandLine::InputKind::ByName ? chooseDirection(name) == Direction::HexToText
+                                                  : kind == CommandLine::InputKind::Hex;
 }
 
 }  // namespace

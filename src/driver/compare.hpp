@@ -9,14 +9,11 @@
 #include <string>
 
 #include "config/config_record.hpp"
+#include "driver/command_line.hpp"
 #include "eeprom/config_block.hpp"
 #include "eeprom/eeprom_image.hpp"
 
 namespace kr570 {
-
-// What a compared file holds: told by the last character of its name, as a conversion does,
-// or given for both files.
-enum class InputKind { ByName, Text, Hex };
 
 using ConfigBlockBytes = std::array<std::uint8_t, block::kLength>;
 
@@ -37,10 +34,10 @@ int writeDifferences(std::FILE* out, const ComparedBlock& a, const ComparedBlock
 struct CompareRun {
     const std::string& nameA;
     const std::string& nameB;
-    InputKind kind;
-    std::FILE* out;       // the differences and the summary
-    std::FILE* err;       // a file that cannot be read
-    std::FILE* warnings;  // warnings about either input; nullptr to leave them unsaid
+    CommandLine::InputKind kind;  // what both hold, or ByName: by each name's last character
+    std::FILE* out;               // the differences and the summary
+    std::FILE* err;               // a file that cannot be read
+    std::FILE* warnings;          // warnings about either input; nullptr to leave them unsaid
 };
 
 // Exit statuses of a comparison.

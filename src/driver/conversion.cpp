@@ -2,9 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "config/motor_estimates.hpp"
 #include "eeprom/config_block.hpp"
 #include "hex/hex_reader.hpp"
 #include "hex/hex_writer.hpp"
+#include "platform/output.hpp"
 #include "platform/platform.hpp"
 #include "text/config_parser.hpp"
 #include "text/config_report.hpp"
@@ -19,6 +24,9 @@ bool isUsableName(const std::string& name) {
     return name.find('\0') == std::string::npos;
 }
 
+// The first line of every report, as the report writer begins it.
+constexpr char kReportStart[] = "; KR570 Configuration File created by KR570Convert";
+
 }  // namespace
 
 Direction chooseDirection(const std::string& inputName) {
@@ -26,74 +34,85 @@ Direction chooseDirection(const std::string& inputName) {
     return (last == 't' || last == 'T') ? Direction::TextToHex : Direction::HexToText;
 }
 
-std::FILE* openInput(const std::string& name) {
+std::FILE* openInput(const std::string& name, int& error) {
     if (!isUsableName(name)) {
+        error = EINVAL;
         return nullptr;
     }
+    errno = 0;
     std::FILE* input = std::fopen(name.c_str(), "rb");
     if (input == nullptr) {
+        error = errno != 0 ? errno : EIO;
         return nullptr;
     }
-    // A directory opens for reading here but yields no data: converting it would pass an
-    // empty configuration off as the user's.
+    // A folder opens for reading here but yields no data: converting it would pass an empty
+    // configuration off as the user's.
     struct stat status {};
     if (fstat(fileno(input), &status) != 0 || S_ISDIR(status.st_mode)) {
         std::fclose(input);
+        error = EISDIR;
         return nullptr;
     }
     return input;
 }
 
-OutputOpening openOutput(const std::string& name, std::FILE* input, std::FILE*& output) {
-    output = nullptr;
-    if (!isUsableName(name)) {
-        return OutputOpening::Failed;
-    }
-    const auto existing = platform::regularFileIdentity(name);
-    if (existing && existing == platform::identityOf(input)) {
-        return OutputOpening::IsInput;
-    }
-    output = std::fopen(name.c_str(), "w");
-    return output != nullptr ? OutputOpening::Opened : OutputOpening::Failed;
+bool isSameFile(std::FILE* input, const std::string& outputName) {
+    const auto existing = platform::regularFileIdentity(outputName);
+    return existing && existing == platform::identityOf(input);
 }
 
-void loadHexBlock(std::FILE* input, EepromImage& image, Diagnostics& diagnostics) {
-    readHex(input, image, diagnostics);
-    if (!hasBlockSignature(image)) {
-        diagnostics.warn(0,
-                         "no configuration block signature (85 c2 1e 4f 11) at address "
-                         "0; the first 72 bytes are read as a block all the same");
+bool holdsOtherText(const std::string& outputName) {
+    const platform::OutputTarget target = platform::inspectOutput(outputName);
+    const bool regular = target.kind == platform::OutputKind::RegularFile ||
+                         target.kind == platform::OutputKind::SharedFile;
+    if (!regular || target.empty) {
+        return false;
     }
-}
-
-int compileTextBlock(std::FILE* input, ConfigRecord& record, EepromImage& image, std::FILE* console,
-                     Diagnostics& diagnostics) {
-    buildBlock(image, record);
-    parseConfigText(input, record, console, diagnostics);
-    return packBlock(image, record);
-}
-
-void convert(Direction direction, const Conversion& c) {
-    if (direction == Direction::HexToText) {
-        loadHexBlock(c.input, c.image, c.diagnostics);
-        unpackBlock(c.image, c.record);
-        writeConfigReport(c.output, c.record, c.inputName, reportCreationTime());
-    } else {
-        const int length = compileTextBlock(c.input, c.record, c.image, c.console, c.diagnostics);
-        writeHex(c.output, c.image, length);
+    // A file that cannot be read cannot be told to be a report: it is kept.
+    std::FILE* existing = std::fopen(outputName.c_str(), "rb");
+    if (existing == nullptr) {
+        return true;
     }
+    char start[sizeof kReportStart - 1];
+    const std::size_t got = std::fread(start, 1, sizeof start, existing);
+    std::fclose(existing);
+    return got != sizeof start || std::memcmp(start, kReportStart, sizeof start) != 0;
 }
 
-bool closeOutput(std::FILE* output, const std::string& name) {
-    bool written = std::fflush(output) == 0 && std::ferror(output) == 0;
-    written = std::fclose(output) == 0 && written;
-    if (!written) {
-        struct stat status {};
-        if (stat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-            std::remove(name.c_str());
+std::string printableName(const std::string& name) {
+    std::string shown = name;
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            c = '?';
         }
     }
-    return written;
+    return shown;
+}
+
+void readInput(Direction direction, const Conversion& c) {
+    if (direction == Direction::HexToText) {
+        readHex(c.input, c.image, c.diagnostics);
+        if (!hasBlockSignature(c.image)) {
+            c.diagnostics.warn(0,
+                               "no configuration block signature (85 c2 1e 4f 11) at address "
+                               "0; the first 72 bytes are read as a block all the same");
+        }
+        unpackBlock(c.image, c.record);
+    } else {
+        buildBlock(c.image, c.record);
+        parseConfigText(c.input, c.record, c.console, c.diagnostics);
+        warnAboutMotorSettings(c.record, c.diagnostics);
+    }
+}
+
+void writeOutput(Direction direction, const Conversion& c, std::FILE* output) {
+    if (direction == Direction::HexToText) {
+        writeConfigReport(output, c.record, printableName(c.inputName), reportCreationTime());
+    } else {
+        const int length = packBlock(c.image, c.record);
+        writeHex(output, c.image, length);
+    }
 }
 
 }  // namespace kr570

@@ -1,4 +1,5 @@
-// Opening and closing the two files of a run, and the two conversion pipelines.
+// Opening the input of a run, the checks before an output is written, and the two conversion
+// pipelines.
 #pragma once
 
 #include <cstdio>
@@ -17,43 +18,39 @@ enum class Direction { HexToText, TextToHex };
 Direction chooseDirection(const std::string& inputName);
 
 // Opens the input for reading in binary mode, so that a CR or a Ctrl-Z reads the same on every
-// system; nullptr when it cannot be read as a file (missing, unreadable, a directory).
-std::FILE* openInput(const std::string& name);
+// system; nullptr, with `error` set to the reason, when it cannot be read as a file (missing,
+// unreadable, a folder).
+std::FILE* openInput(const std::string& name, int& error);
 
-enum class OutputOpening { Opened, Failed, IsInput };
-
-// Opens the output as a text stream for writing, creating it or emptying it. An output that
-// is the already opened input (through any path or link) is not opened: emptying it would
+// Whether `outputName` names the open input (through any path or link): writing it would
 // destroy the data about to be converted.
-OutputOpening openOutput(const std::string& name, std::FILE* input, std::FILE*& output);
+bool isSameFile(std::FILE* input, const std::string& outputName);
+
+// Whether `outputName` holds text of its own that a report would replace: a non-empty regular
+// file that does not begin with the first line of a report.
+bool holdsOtherText(const std::string& outputName);
+
+// The input name as the report's header shows it: a control character becomes '?', so that a
+// name can never add a line, and with it a setting, to the report.
+std::string printableName(const std::string& name);
 
 // Everything one conversion works on; the driver owns all of it.
 struct Conversion {
     ConfigRecord& record;
     EepromImage& image;
     std::FILE* input;
-    std::FILE* output;
     const std::string& inputName;  // as the user gave it; the report names it
-    std::FILE* console;            // where the text direction prints the motor estimates
+    std::FILE* console;            // the motor estimates of the text direction; nullptr: none
     Diagnostics& diagnostics;      // what the run reports about the input
 };
 
-// The first half of each pipeline, which makes the configuration block in the image. From
-// Intel HEX: reads the file into the image, warning when it holds no block signature. From
-// configuration text: builds the block from the record, parses the text into the record
-// (printing the motor estimates to `console` unless it is nullptr) and packs it again;
-// returns the block length.
-void loadHexBlock(std::FILE* input, EepromImage& image, Diagnostics& diagnostics);
-int compileTextBlock(std::FILE* input, ConfigRecord& record, EepromImage& image, std::FILE* console,
-                     Diagnostics& diagnostics);
+// The reading half of the pipeline for `direction`, where every warning arises: HEX to text
+// reads the image and unpacks the block; text to HEX builds the block, parses the text into
+// the record and checks the motor settings.
+void readInput(Direction direction, const Conversion& conversion);
 
-// Runs the pipeline for `direction`: HEX to text reads the image, unpacks the block and
-// writes the report; text to HEX builds the block, parses the text into the record, packs it
-// again and writes the block as Intel HEX.
-void convert(Direction direction, const Conversion& conversion);
-
-// Closes the output; false when any write to it or the close failed, in which case an
-// incomplete regular file is removed so that it is never mistaken for a good one.
-bool closeOutput(std::FILE* output, const std::string& name);
+// The writing half: HEX to text writes the report; text to HEX packs the record again and
+// writes the block as Intel HEX.
+void writeOutput(Direction direction, const Conversion& conversion, std::FILE* output);
 
 }  // namespace kr570

@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "driver/run.hpp"
+#include "platform/output.hpp"
 #include "platform/platform.hpp"
 
 int main(int argc, char** argv) {
+    kr570::platform::prepareStandardStreams();
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     kr570::ConsoleInput input(kr570::platform::kStandardInput);
     kr570::Console console{input, stdout, stderr};

@@ -140,8 +140,46 @@ class ValueReader {
         }
     }
 
+    // Whether the word now in keyword position is what is left of a value that was not read
+    // whole; the value's own warning has told about it. Asking clears it.
+    bool takeValueRest() {
+        const bool rest = valueRest_;
+        valueRest_ = false;
+        return rest;
+    }
+
   private:
     void warn(long line, const std::string& message) { diagnostics_.warn(line, message); }
+
+    // Up to `longest` characters of the word ahead, left unread.
+    std::string peekWord(std::size_t longest) {
+        std::string shown;
+        for (std::size_t i = 0; i < longest; ++i) {
+            const int c = input_.peek(i);
+            if (c == -1 || isWhitespace(c)) {
+                break;
+            }
+            shown.push_back(static_cast<char>(c));
+        }
+        return shown;
+    }
+
+    // A number that runs straight into other characters (1,5 or 2.5A or 0xZZ): only the number
+    // was read, and the rest of the word is read next in keyword position. A ';' right after
+    // the number starts a comment and is no slip.
+    template <typename T>
+    bool runsOn(const Setting& keyword, long line, const NumberValue<T>& number,
+                const std::string& stored) {
+        const int next = input_.peek();
+        if (next == -1 || isWhitespace(next) || next == ';') {
+            return false;
+        }
+        const std::string written = quoted(number.text + peekWord(32));
+        warn(line, std::string(keyword.keyword) + " " + written.substr(1, written.size() - 2) +
+                       ": only " + quoted(number.text) + " is a number; " + stored + " is stored");
+        valueRest_ = true;
+        return true;
+    }
 
     // The line a value starts on, once the whitespace before it has been skipped.
     long valueLine() {
@@ -156,15 +194,10 @@ class ValueReader {
                                    "' has no value at the end of the file; the setting is kept");
             return;
         }
-        // Show what stands there without consuming it: the parser reads it next.
-        std::string shown;
-        for (std::size_t i = 0; i < 16; ++i) {
-            const int c = input_.peek(i);
-            if (c == -1 || isWhitespace(c)) {
-                break;
-            }
-            shown.push_back(static_cast<char>(c));
-        }
+        // Show what stands there without consuming it: the parser reads it next, as part of
+        // this one slip.
+        const std::string shown = peekWord(16);
+        valueRest_ = shown[0] != ';';
         warn(line, "'" + std::string(keyword.keyword) + "' needs a number, not " + quoted(shown) +
                        "; the setting is kept");
     }
@@ -180,6 +213,8 @@ class ValueReader {
         if (!number.inRange) {
             warn(line, quoted(number.text) + " is out of range for '" + keyword.keyword +
                            "'; the setting is kept");
+            valueRest_ =
+                input_.peek() != -1 && !isWhitespace(input_.peek()) && input_.peek() != ';';
             return false;
         }
         return true;
@@ -193,6 +228,11 @@ class ValueReader {
             return;
         }
         keyword.floatIn(record_) = number.value;
+        char stored[32];
+        std::snprintf(stored, sizeof stored, "%g", static_cast<double>(number.value));
+        if (runsOn(keyword, line, number, stored)) {
+            return;
+        }
         if (!number.inRange) {
             warn(line, quoted(number.text) + " is too large for a single-precision '" +
                            keyword.keyword + "'; it is stored as infinity");
@@ -208,6 +248,9 @@ class ValueReader {
         // The block keeps one byte: the value modulo 256.
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
+        if (runsOn(keyword, line, number, std::to_string(stored))) {
+            return;
+        }
         if (number.value != stored) {
             warn(line, quoted(number.text) + " does not fit '" + keyword.keyword +
                            "' (0 to 255); " + std::to_string(stored) + " is stored");
@@ -221,6 +264,9 @@ class ValueReader {
             return;
         }
         keyword.timeIn(record_) = number.value;
+        if (runsOn(keyword, line, number, std::to_string(number.value))) {
+            return;
+        }
         if (number.value < 0 || number.value > 0xFFFF) {
             const auto reaching = static_cast<std::uint16_t>(number.value);
             warn(line, quoted(number.text) + " is outside 0 to 65535; '" + keyword.keyword +
@@ -236,9 +282,12 @@ class ValueReader {
         }
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
+        char shown[8];
+        std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
+        if (runsOn(keyword, line, number, shown)) {
+            return;
+        }
         if (number.value != stored) {
-            char shown[8];
-            std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
             warn(line, quoted(number.text) + " does not fit '" + keyword.keyword +
                            "' (0x0 to 0xff); " + shown + " is stored");
         }
@@ -279,6 +328,53 @@ class ValueReader {
     ConfigRecord& record_;
     Diagnostics& diagnostics_;
     long keywordLine_ = 0;
+    bool valueRest_ = false;
+};
+
+// Words in keyword position that are no keywords. A run of them on one line is one slip (a
+// misspelt keyword and its value) and gets one warning.
+class Slip {
+  public:
+    explicit Slip(Diagnostics& diagnostics) : diagnostics_(diagnostics) {}
+
+    // Adds a word that is no keyword; a word on another line starts a new slip.
+    void add(const Word& word) {
+        if (words_ > 0 && word.line != first_.line) {
+            report();
+        }
+        if (words_ == 0) {
+            first_ = word;
+            text_ = word.text;
+        } else if (text_.size() < kWordKept) {
+            text_ += " " + word.text;
+        }
+        ++words_;
+    }
+
+    // Warns about the slip so far, if there is one.
+    void report() {
+        if (words_ == 0) {
+            return;
+        }
+        const char* suggestion = nearestKeyword(first_);
+        const std::string hint =
+            suggestion != nullptr ? "did you mean '" + std::string(suggestion) + "'?" : "";
+        const std::string notKeyword = quoted(first_.text) + " is not a keyword";
+        if (words_ == 1) {
+            diagnostics_.warn(first_.line,
+                              notKeyword + "; " + (hint.empty() ? "it is ignored" : hint));
+        } else {
+            diagnostics_.warn(first_.line, quoted(text_) + " is ignored: " + notKeyword +
+                                               (hint.empty() ? "" : "; " + hint));
+        }
+        words_ = 0;
+    }
+
+  private:
+    Diagnostics& diagnostics_;
+    Word first_;
+    std::string text_;
+    int words_ = 0;
 };
 
 }  // namespace
@@ -292,26 +388,25 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
                      Diagnostics& diagnostics) {
     ByteSource source(input);
     ValueReader values(source, record, diagnostics);
+    Slip slip(diagnostics);
     Word word;
     while (readWord(source, word)) {
+        const bool valueRest = values.takeValueRest();
         if (word.text[0] == ';') {
+            slip.report();
             skipRestOfLine(source);
             continue;
         }
         const Setting* keyword = findKeyword(word);
         if (keyword != nullptr) {
+            slip.report();
             values.read(*keyword, word.line);
-        } else {
-            const char* suggestion = nearestKeyword(word);
-            diagnostics.warn(word.line, quoted(word.text) + " is not a keyword; " +
-                                            (suggestion != nullptr
-                                                 ? "did you mean '" + std::string(suggestion) + "'?"
-                                                 : std::string("it is ignored")));
+        } else if (!valueRest) {
+            slip.add(word);
         }
     }
-    if (console != nullptr) {
-        writeMotorParameterBlock(console, record);
-    }
+    slip.report();
+    writeMotorParameterBlock(console, record);
 }
 
 void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console) {

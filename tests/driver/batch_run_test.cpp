@@ -1,5 +1,14 @@
 // Runs with arguments, for scripts: through the real executable.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
 
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
@@ -64,48 +73,322 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"-o", "out.hex"},
                       std::vector<std::string>{"in.txt"}));
 
-TEST(BatchRun, FailuresExitOneWithoutWaiting) {
-    test::TempDir dir;
-    test::writeFile(dir.file("in.txt"), "ontime 5\n");
-    struct Case {
-        std::vector<std::string> arguments;
-        std::string message;
-    };
-    std::vector<Case> cases = {
-        {{"-i", "missing.txt", "-o", "out.hex"}, "Can't open input file missing.txt\n"},
-        {{"-i", "in.txt", "-o", "no/out.hex"}, "Can't open output file no/out.hex\n"},
-        {{"-i", "in.txt", "-o", "in.txt"}, "Output file in.txt is the input file\n"},
-    };
-    if (const char* const full = test::fullDevice()) {
-        cases.push_back(
-            {{"-i", "in.txt", "-o", full}, "Can't write output file " + std::string(full) + "\n"});
+// The names in a folder, sorted: a run must leave no temporary file behind.
+std::vector<std::string> listing(const test::TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        names.push_back(entry.path().filename().string());
     }
-    for (const Case& c : cases) {
-        // Standard input stays open and empty: a key wait would hang until killed.
-        const auto run = runTool(c.arguments, "", dir.path());
-        EXPECT_EQ(1, run.status) << c.message;
-        EXPECT_EQ(c.message, run.err);
-        EXPECT_EQ(kFinished, run.out.substr(run.out.size() - kFinished.size()));
-        EXPECT_EQ(std::string::npos, run.out.find("Hit any key"));
-    }
-    EXPECT_EQ("ontime 5\n", test::readFile(dir.file("in.txt")));
-    EXPECT_FALSE(test::fileExists(dir.file("out.hex")));
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
-TEST(BatchRun, WarningsNameFileAndLineAndChangeNoOutput) {
+const std::string kDefaultHex = test::readFile(test::sourcePath("tests/golden/default.hex"));
+
+struct FailureCase : test::NamedCase {
+    std::vector<std::string> arguments;
+    std::string message;
+    test::RunSetup setup;
+    bool terminate;  // the input is a FIFO kept open, and the run is stopped while it reads
+};
+
+// Keeps the FIFO input open until the run has its temporary output file, then stops the run.
+void terminateWhileReading(int processId, const std::string& fifo, const std::string& folder) {
+    const int writer = open(fifo.c_str(), O_WRONLY);  // waits for the run to open it
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(9, write(writer, "ontime 5\n", 9));
+    bool started = false;
+    for (int i = 0; i < 2000 && !started; ++i) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            started = started || entry.path().filename().string()[0] == '.';
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(started) << "no temporary output file appeared";
+    kill(processId, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    close(writer);
+}
+
+class BatchFailures : public ::testing::TestWithParam<FailureCase> {};
+
+// Every failure exits 1 without a key wait, says why on standard error, and leaves every file
+// as it was: the existing output, the link to it, and no temporary file.
+TEST_P(BatchFailures, ExitOneSayWhyAndChangeNothing) {
+    const FailureCase& c = GetParam();
+    test::TempDir dir;
+    test::writeFile(dir.file("in.txt"), "ontime 5\n");
+    test::writeFile(dir.file("in.hex"), kDefaultHex);
+    test::writeFile(dir.file("notes.txt"), "; my notes\n");
+    test::writeFile(dir.file("typo.txt"), "stepmod half\nontime 300\n");
+    test::writeFile(dir.file("old.hex"), "old\n");
+    ASSERT_EQ(0, symlink("old.hex", dir.file("link.hex").c_str()));
+    ASSERT_EQ(0, mkfifo(dir.file("fifo.txt").c_str(), 0600));
+    const auto before = listing(dir);
+    // Standard input stays open and empty: a key wait would hang until killed.
+    test::RunSetup setup = c.setup;
+    if (c.terminate) {
+        setup.whileRunning = [&dir](int processId) {
+            terminateWhileReading(processId, dir.file("fifo.txt"), dir.path());
+        };
+    }
+    const auto run = runTool(c.arguments, "", dir.path(), {}, test::Stdin::Text, setup);
+    if (c.terminate) {
+        EXPECT_EQ(SIGTERM, run.signal);
+    } else {
+        EXPECT_EQ(1, run.status);
+        EXPECT_EQ(std::string::npos, run.out.find("Hit any key"));
+    }
+    if (!c.message.empty()) {
+        EXPECT_NE(std::string::npos, run.err.find(c.message)) << run.err;
+    }
+    EXPECT_EQ(before, listing(dir));
+    EXPECT_EQ("ontime 5\n", test::readFile(dir.file("in.txt")));
+    EXPECT_EQ("; my notes\n", test::readFile(dir.file("notes.txt")));
+    EXPECT_EQ("old\n", test::readFile(dir.file("old.hex")));
+    char target[16] = {};
+    EXPECT_EQ(7, readlink(dir.file("link.hex").c_str(), target, sizeof target - 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BatchFailures,
+    ::testing::Values(
+        FailureCase{{"missing_input"},
+                    {"-i", "missing.txt", "-o", "out.hex"},
+                    "kr570convert: Can't open input file missing.txt: No such file or directory\n",
+                    {},
+                    false},
+        FailureCase{{"folder_input"},
+                    {".", "out.hex"},
+                    "kr570convert: Can't open input file .: Is a directory\n",
+                    {},
+                    false},
+        FailureCase{{"output_folder_missing"},
+                    {"-i", "in.txt", "-o", "no/out.hex"},
+                    "kr570convert: Can't open output file no/out.hex: No such file or directory\n",
+                    {},
+                    false},
+        FailureCase{{"output_is_input"},
+                    {"-i", "in.txt", "-o", "in.txt"},
+                    "kr570convert: Output file in.txt is the input file\n",
+                    {},
+                    false},
+        FailureCase{{"full_device"},
+                    {"-i", "in.txt", "-o", "/dev/full"},
+                    "kr570convert: Can't write output file /dev/full: No space left on device\n",
+                    {},
+                    false},
+        FailureCase{{"hand_written_text"},
+                    {"in.hex", "notes.txt"},
+                    "kr570convert: notes.txt exists and was not written by kr570convert; use "
+                    "--force to replace it\n",
+                    {},
+                    false},
+        FailureCase{{"strict_keeps_the_output"},
+                    {"--strict", "-q", "typo.txt", "old.hex"},
+                    "kr570convert: typo.txt: 2 warning(s); nothing written (--strict)\n",
+                    {},
+                    false},
+        FailureCase{{"strict_creates_nothing"},
+                    {"--strict", "typo.txt", "new.hex"},
+                    "kr570convert: typo.txt: 2 warning(s); nothing written (--strict)\n",
+                    {},
+                    false},
+        // Under a file size limit of 0 even the captured standard error takes nothing.
+        FailureCase{{"file_size_limit"}, {"in.txt", "old.hex"}, "", {{}, 0, {}}, false},
+        FailureCase{
+            {"file_size_limit_through_link"}, {"in.txt", "link.hex"}, "", {{}, 0, {}}, false},
+        FailureCase{{"standard_output_full"},
+                    {"in.hex", "-"},
+                    "kr570convert: Can't write standard output: No space left on device\n",
+                    {{{1, "/dev/full"}}, -1, {}},
+                    false},
+        FailureCase{{"terminated_while_reading_a_fifo"}, {"fifo.txt", "link.hex"}, "", {}, true}),
+    test::CaseName());
+
+TEST(BatchRun, WarningsAreShownUnlessQuiet) {
     test::TempDir dir;
     test::writeFile(dir.file("typo.txt"), "; motor\nresistance 2.0\ncurent 3.0\nontime 300\n");
-    const auto quiet = runTool({"typo.txt", "quiet.hex"}, "", dir.path());
+    const std::string warnings =
+        "typo.txt:3: warning: 'curent 3.0' is ignored: 'curent' is not a keyword; did you mean "
+        "'current'?\n"
+        "typo.txt:4: warning: '300' does not fit 'ontime' (0 to 255); 44 is stored\n";
+    const auto plain = runTool({"typo.txt", "plain.hex"}, "", dir.path());
     const auto loud = runTool({"-w", "typo.txt", "loud.hex"}, "", dir.path());
-    EXPECT_EQ(0, quiet.status);
-    EXPECT_EQ(0, loud.status);
+    const auto quiet = runTool({"--quiet", "typo.txt", "quiet.hex"}, "", dir.path());
+    EXPECT_EQ(0, plain.status + loud.status + quiet.status);
+    EXPECT_EQ(warnings, plain.err);
+    EXPECT_EQ(warnings, loud.err);
     EXPECT_EQ("", quiet.err);
-    EXPECT_EQ(
-        "typo.txt:3: warning: 'curent' is not a keyword; did you mean 'current'?\n"
-        "typo.txt:3: warning: '3.0' is not a keyword; it is ignored\n"
-        "typo.txt:4: warning: '300' does not fit 'ontime' (0 to 255); 44 is stored\n",
-        loud.err);
-    EXPECT_EQ(test::readFile(dir.file("quiet.hex")), test::readFile(dir.file("loud.hex")));
+    EXPECT_EQ("", quiet.out);  // no motor parameters, no closing message
+    EXPECT_EQ(test::readFile(dir.file("plain.hex")), test::readFile(dir.file("loud.hex")));
+    EXPECT_EQ(test::readFile(dir.file("plain.hex")), test::readFile(dir.file("quiet.hex")));
+}
+
+const std::string kDefaultReport =
+    test::readFile(test::sourcePath("tests/golden/default_report.txt"));
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+}
+
+struct OutputCase : test::NamedCase {
+    std::vector<std::string> arguments;
+    std::string input;  // standard input
+    std::string out;    // standard output
+    std::string err;    // standard error
+    std::string file;   // the output file, "" for standard output
+    std::string written;
+    test::RunSetup setup;
+};
+
+class BatchOutputs : public ::testing::TestWithParam<OutputCase> {};
+
+TEST_P(BatchOutputs, WriteExactlyWhatTheyShould) {
+    const OutputCase& c = GetParam();
+    test::TempDir dir;
+    test::writeFile(dir.file("in.txt"), "; nothing changed\n");
+    test::writeFile(dir.file("typo.txt"), "stepmod half\n");
+    test::writeFile(dir.file("config.hex"), kDefaultHex);
+    test::writeFile(dir.file("x\nfollowpots no\n.hex"), kDefaultHex);
+    test::writeFile(dir.file("notes.txt"), "; my notes\n");
+    test::writeFile(dir.file("report.txt"), "; KR570 Configuration File created by KR570Convert\n");
+    test::writeFile(dir.file("empty.txt"), "");
+    test::writeFile(dir.file("old.hex"), "old\n");
+    const auto run = runTool(c.arguments, c.input, dir.path(), {"SOURCE_DATE_EPOCH=1268903103"},
+                             test::Stdin::Text, c.setup);
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(c.out, run.out);
+    EXPECT_EQ(c.err, run.err);
+    if (!c.file.empty()) {
+        EXPECT_EQ(c.written, test::readFile(dir.file(c.file)));
+    }
+}
+
+const std::string kTypoWarnings =
+    "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did you mean "
+    "'stepmode'?\n";
+
+INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs,
+                         ::testing::Values(OutputCase{{"report_on_standard_output"},
+                                                      {"config.hex", "-"},
+                                                      "",
+                                                      kDefaultReport,
+                                                      kFinished,
+                                                      "",
+                                                      "",
+                                                      {}},
+                                           OutputCase{{"quiet_report_on_standard_output"},
+                                                      {"-q", "config.hex", "-"},
+                                                      "",
+                                                      kDefaultReport,
+                                                      "",
+                                                      "",
+                                                      "",
+                                                      {}},
+                                           OutputCase{{"text_from_standard_input"},
+                                                      {"--from=text", "-", "-"},
+                                                      "ontime 128\n",
+                                                      kDefaultHex,
+                                                      test::kDefaultMotorBlock + kFinished,
+                                                      "",
+                                                      "",
+                                                      {}},
+                                           OutputCase{{"standard_input_is_hex"},
+                                                      {"-", "out.txt"},
+                                                      kDefaultHex,
+                                                      kFinished,
+                                                      "",
+                                                      "out.txt",
+                                                      replaced(kDefaultReport, "config.hex", "-"),
+                                                      {}},
+                                           OutputCase{{"force_replaces_a_text"},
+                                                      {"--force", "config.hex", "notes.txt"},
+                                                      "",
+                                                      kFinished,
+                                                      "",
+                                                      "notes.txt",
+                                                      kDefaultReport,
+                                                      {}},
+                                           OutputCase{{"previous_report_is_replaced"},
+                                                      {"config.hex", "report.txt"},
+                                                      "",
+                                                      kFinished,
+                                                      "",
+                                                      "report.txt",
+                                                      kDefaultReport,
+                                                      {}},
+                                           OutputCase{{"empty_file_is_replaced"},
+                                                      {"config.hex", "empty.txt"},
+                                                      "",
+                                                      kFinished,
+                                                      "",
+                                                      "empty.txt",
+                                                      kDefaultReport,
+                                                      {}},
+                                           OutputCase{{"hex_output_is_replaced"},
+                                                      {"in.txt", "old.hex"},
+                                                      "",
+                                                      test::kDefaultMotorBlock + kFinished,
+                                                      "",
+                                                      "old.hex",
+                                                      kDefaultHex,
+                                                      {}},
+                                           OutputCase{{"line_feed_in_the_input_name"},
+                                                      {"x\nfollowpots no\n.hex", "out.txt"},
+                                                      "",
+                                                      kFinished,
+                                                      "",
+                                                      "out.txt",
+                                                      replaced(kDefaultReport, "config.hex",
+                                                               "x?followpots no?.hex"),
+                                                      {}},
+                                           OutputCase{{"warnings_with_standard_error_closed"},
+                                                      {"typo.txt", "out.hex"},
+                                                      "",
+                                                      test::kDefaultMotorBlock + kFinished,
+                                                      "",
+                                                      "out.hex",
+                                                      kDefaultHex,
+                                                      {{{2, ""}}, -1, {}}},
+                                           OutputCase{{"standard_output_closed"},
+                                                      {"typo.txt", "out.hex"},
+                                                      "",
+                                                      "",
+                                                      kTypoWarnings,
+                                                      "out.hex",
+                                                      kDefaultHex,
+                                                      {{{1, ""}}, -1, {}}}),
+                         test::CaseName());
+
+TEST(BatchRun, ReplacedOutputsKeepTheirLinksAndPermissions) {
+    test::TempDir dir;
+    test::writeFile(dir.file("in.txt"), "");
+    test::writeFile(dir.file("real.hex"), "old\n");
+    ASSERT_EQ(0, chmod(dir.file("real.hex").c_str(), 0640));
+    ASSERT_EQ(0, symlink("real.hex", dir.file("link.hex").c_str()));
+    test::writeFile(dir.file("a.hex"), "old\n");
+    ASSERT_EQ(0, link(dir.file("a.hex").c_str(), dir.file("b.hex").c_str()));
+    for (const char* output : {"link.hex", "a.hex", "new.hex"}) {
+        EXPECT_EQ(0, runTool({"in.txt", output}, "", dir.path()).status) << output;
+    }
+    struct stat real {};
+    struct stat linkStatus {};
+    struct stat b {};
+    struct stat created {};
+    ASSERT_EQ(0, stat(dir.file("real.hex").c_str(), &real));
+    ASSERT_EQ(0, lstat(dir.file("link.hex").c_str(), &linkStatus));
+    ASSERT_EQ(0, stat(dir.file("b.hex").c_str(), &b));
+    ASSERT_EQ(0, stat(dir.file("new.hex").c_str(), &created));
+    EXPECT_TRUE(S_ISLNK(linkStatus.st_mode));
+    EXPECT_EQ(0640U, real.st_mode & 07777U);
+    EXPECT_EQ(2U, b.st_nlink);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(0666U & ~mask, created.st_mode & 07777U);
+    for (const char* written : {"real.hex", "b.hex", "new.hex"}) {
+        EXPECT_EQ(kDefaultHex, test::readFile(dir.file(written))) << written;
+    }
 }
 
 TEST(BatchRun, HexWarningsIncludeTheMissingSignature) {

@@ -1,7 +1,9 @@
 // Runs of the real kr570convert executable, for the end-to-end tests.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kr570::test {
@@ -9,8 +11,18 @@ namespace kr570::test {
 // How a test hands the tool its standard input.
 enum class Stdin { Text, Closed };
 
+// What else a run may meet: standard descriptors opened on other files or closed, a file
+// size limit, and something done to it while it runs.
+struct RunSetup {
+    // Each descriptor is opened write-only on its path instead, or closed when it is "".
+    std::vector<std::pair<int, std::string>> descriptors;
+    long fileSizeLimit = -1;                          // bytes, as ulimit -f sets it; -1: none
+    std::function<void(int processId)> whileRunning;  // called once the run has started
+};
+
 struct RunResult {
-    int status = -1;    // exit status, or -1 when the run had to be killed
+    int status = -1;    // exit status, or -1 when the run was killed
+    int signal = 0;     // the signal that ended the run
     long peakKib = -1;  // the run's peak resident memory; -1 when the system does not tell
     std::string out;    // with "\n" line ends, whatever the system writes
     std::string err;
@@ -21,7 +33,7 @@ struct RunResult {
 // killed and reported with status -1, so a hang fails the test instead of stalling it.
 RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
                   const std::string& workDir, const std::vector<std::string>& environment = {},
-                  Stdin stdinKind = Stdin::Text);
+                  Stdin stdinKind = Stdin::Text, const RunSetup& setup = {});
 
 // `text` as the tool writes it through a text stream on this system: on Windows every "\n"
 // becomes CR LF. The tool's standard output and error in a RunResult are given back with

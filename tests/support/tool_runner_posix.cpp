@@ -15,7 +15,7 @@ namespace kr570::test {
 
 RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
                   const std::string& workDir, const std::vector<std::string>& environment,
-                  Stdin stdinKind) {
+                  Stdin stdinKind, const RunSetup& setup) {
     TempDir io;
     const std::string inPath = io.file("stdin");
     const std::string outPath = io.file("stdout");
@@ -45,6 +45,19 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
         dup2(err, STDERR_FILENO);
         close(out);
         close(err);
+        for (const auto& [descriptor, path] : setup.descriptors) {
+            close(descriptor);
+            const int fd = path.empty() ? descriptor : open(path.c_str(), O_WRONLY);
+            if (fd != descriptor) {
+                dup2(fd, descriptor);
+                close(fd);
+            }
+        }
+        if (setup.fileSizeLimit >= 0) {
+            const auto limit = static_cast<rlim_t>(setup.fileSizeLimit);
+            const rlimit fileSize{limit, limit};
+            setrlimit(RLIMIT_FSIZE, &fileSize);
+        }
         for (const std::string& entry : environment) {
             putenv(const_cast<char*>(entry.c_str()));
         }
@@ -55,6 +68,9 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
         _exit(127);
     }
 
+    if (setup.whileRunning) {
+        setup.whileRunning(child);
+    }
     RunResult result;
     int waitStatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -63,6 +79,7 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
         const pid_t done = wait4(child, &waitStatus, WNOHANG, &usage);
         if (done == child) {
             result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+            result.signal = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
             result.peakKib = usage.ru_maxrss;
             break;
         }

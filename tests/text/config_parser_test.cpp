@@ -199,16 +199,32 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WarningCase{"clean", "; ok\nontime 5\nfollowpots no\ni2cmode off\nstepmode wave\n", ""},
         WarningCase{"typo", "\ncurent 3.0\n",
-                    "in.txt:2: warning: 'curent' is not a keyword; did you mean 'current'?\n"
-                    "in.txt:2: warning: '3.0' is not a keyword; it is ignored\n"},
+                    "in.txt:2: warning: 'curent 3.0' is ignored: 'curent' is not a keyword; did "
+                    "you mean 'current'?\n"},
         WarningCase{"wrong_case", "Resistance 2",
-                    "in.txt:1: warning: 'Resistance' is not a keyword; did you mean "
-                    "'resistance'?\n"
-                    "in.txt:1: warning: '2' is not a keyword; it is ignored\n"},
+                    "in.txt:1: warning: 'Resistance 2' is ignored: 'Resistance' is not a keyword; "
+                    "did you mean 'resistance'?\n"},
+        WarningCase{"slip_ends_at_line_keyword_or_comment",
+                    "stepmod half\nfoo bar ontime 5 baz\nqux ; quux\n",
+                    "in.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; "
+                    "did you mean 'stepmode'?\n"
+                    "in.txt:2: warning: 'foo bar' is ignored: 'foo' is not a keyword\n"
+                    "in.txt:2: warning: 'baz' is not a keyword; it is ignored\n"
+                    "in.txt:3: warning: 'qux' is not a keyword; it is ignored\n"},
         WarningCase{"no_number", "resistance\n  abc\n",
                     "in.txt:2: warning: 'resistance' needs a number, not 'abc'; the setting is "
-                    "kept\n"
-                    "in.txt:2: warning: 'abc' is not a keyword; it is ignored\n"},
+                    "kept\n"},
+        WarningCase{"number_runs_on",
+                    "resistance 1,5\ncurrent 2.5A\nontime 12abc\nTWI_slaveAddress 0xZZ\n"
+                    "motorshutofftime 9ms\nontime 300x",
+                    "in.txt:1: warning: resistance 1,5: only '1' is a number; 1 is stored\n"
+                    "in.txt:2: warning: current 2.5A: only '2.5' is a number; 2.5 is stored\n"
+                    "in.txt:3: warning: ontime 12abc: only '12' is a number; 12 is stored\n"
+                    "in.txt:4: warning: TWI_slaveAddress 0xZZ: only '0' is a number; 0x0 is "
+                    "stored\n"
+                    "in.txt:5: warning: motorshutofftime 9ms: only '9' is a number; 9 is stored\n"
+                    "in.txt:6: warning: ontime 300x: only '300' is a number; 44 is stored\n"},
+        WarningCase{"comment_after_number", "ontime 128;note\nresistance 2;x y\n", ""},
         WarningCase{"missing_at_end", "\nontime",
                     "in.txt:2: warning: 'ontime' has no value at the end of the file; the "
                     "setting is kept\n"},

@@ -1,0 +1,146 @@
+#include "io/output_file.hpp"
+
+#include <cerrno>
+
+#include "platform/output.hpp"
+
+namespace kr570 {
+
+namespace {
+
+// The reason of a failed stream operation; a stream can fail without telling why.
+int lastErrorOr(int fallback) {
+    return errno != 0 ? errno : fallback;
+}
+
+}  // namespace
+
+bool OutputFile::open(const std::string& name) {
+    discard();
+    // An empty name names no file, and one with a NUL byte would name another file: its
+    // first part.
+    error_ = name.empty() ? ENOENT : name.find('\0') != std::string::npos ? EINVAL : 0;
+    if (error_ != 0) {
+        return false;
+    }
+    const platform::OutputTarget target = platform::inspectOutput(name);
+    target_ = target.path;
+    // A write-protected file stays protected, although a new file could replace it.
+    error_ = target.writeError;
+    if (error_ != 0) {
+        return false;
+    }
+    switch (target.kind) {
+        case platform::OutputKind::Missing:
+            // A folder that takes no hidden file may still take the file itself.
+            return openReplacing(false) || openDirect(target_, true);
+        case platform::OutputKind::RegularFile:
+            return openReplacing(true) || openInPlace();
+        case platform::OutputKind::SharedFile:
+            return openInPlace();
+        case platform::OutputKind::Special:
+            break;
+    }
+    return openDirect(name, false);
+}
+
+bool OutputFile::openReplacing(bool replacesFile) {
+    stream_ = platform::createTemporaryBeside(target_, temporary_, error_);
+    if (stream_ == nullptr) {
+        return false;
+    }
+    mode_ = Mode::Replace;
+    replacesFile_ = replacesFile;
+    return true;
+}
+
+bool OutputFile::openInPlace() {
+    error_ = 0;
+    stream_ = platform::openInPlace(target_, error_);
+    mode_ = stream_ != nullptr ? Mode::InPlace : Mode::None;
+    return stream_ != nullptr;
+}
+
+bool OutputFile::openDirect(const std::string& path, bool created) {
+    errno = 0;
+    stream_ = std::fopen(path.c_str(), "w");
+    error_ = stream_ == nullptr ? lastErrorOr(EIO) : 0;
+    mode_ = stream_ != nullptr ? Mode::Direct : Mode::None;
+    createdHere_ = created && stream_ != nullptr;
+    return stream_ != nullptr;
+}
+
+void OutputFile::useStream(std::FILE* stream) {
+    discard();
+    error_ = 0;
+    stream_ = stream;
+    mode_ = Mode::Stream;
+}
+
+std::FILE* OutputFile::beginWriting() {
+    if (mode_ == Mode::InPlace && error_ == 0) {
+        error_ = platform::emptyInPlace(stream_);
+    }
+    return stream_;
+}
+
+// Flushes and closes the stream (flushes only, for a stream that is not ours); false when any
+// write so far failed.
+bool OutputFile::close() {
+    errno = 0;
+    bool written = error_ == 0 && std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+    if (!written && error_ == 0) {
+        error_ = lastErrorOr(EIO);
+    }
+    if (written && mode_ == Mode::Replace && replacesFile_) {
+        // The new contents must be on the disk before the rename makes them the file's: a
+        // power cut must not turn a good old file into an empty new one. A file that is new
+        // has nothing to lose and skips the wait.
+        error_ = platform::syncToStorage(stream_);
+        written = error_ == 0;
+    }
+    if (mode_ != Mode::Stream) {
+        errno = 0;
+        if (std::fclose(stream_) != 0 && written) {
+            error_ = lastErrorOr(EIO);
+            written = false;
+        }
+    }
+    stream_ = nullptr;
+    return written;
+}
+
+bool OutputFile::commit() {
+    if (mode_ == Mode::None) {
+        return false;
+    }
+    bool written = close();
+    if (written && mode_ == Mode::Replace) {
+        error_ = platform::commitTemporary(temporary_, target_);
+        written = error_ == 0;
+    }
+    if (!written) {
+        discard();
+    }
+    mode_ = Mode::None;
+    createdHere_ = false;
+    return written;
+}
+
+void OutputFile::discard() {
+    if (stream_ != nullptr && mode_ != Mode::Stream) {
+        std::fclose(stream_);
+    }
+    stream_ = nullptr;
+    if (mode_ == Mode::Replace) {
+        platform::discardTemporary(temporary_);
+    }
+    if (createdHere_) {
+        std::remove(target_.c_str());
+    }
+    mode_ = Mode::None;
+    createdHere_ = false;
+    replacesFile_ = false;
+}
+
+}  // namespace kr570
