@@ -1,9 +1,9 @@
 #include "text/config_parser.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "config/motor_estimates.hpp"
 #include "text/number_reader.hpp"
@@ -118,32 +118,44 @@ const Keyword* findKeyword(const Word& word) {
     return nullptr;
 }
 
-// Edit distance between two short words, for suggesting the keyword a typo meant.
-std::size_t editDistance(const std::string& a, const std::string& b) {
-    std::string::size_type rows = a.size();
-    std::vector<std::size_t> previous(b.size() + 1);
-    std::vector<std::size_t> current(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        previous[j] = j;
-    }
-    for (std::size_t i = 1; i <= rows; ++i) {
-        current[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t substitution = previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
-            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
-        }
-        previous.swap(current);
-    }
-    return previous[b.size()];
+char foldedCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+// Edit distance between two short words, ignoring case, for suggesting the keyword a typo
+// meant, or limit + 1 when it exceeds `limit`. Every unknown word of a text that warnings are
+// shown for passes here, so only the band of the table within `limit` of its diagonal is
+// worked out, in two rows on the stack, and the work stops at the first row whose entries all
+// exceed the limit (no later row can come back below it).
+std::size_t editDistance(const std::string& a, const char* b, std::size_t bLength,
+                         std::size_t limit) {
+    const std::size_t beyond = limit + 1;
+    std::array<std::size_t, kWordKept + 2> first;
+    std::array<std::size_t, kWordKept + 2> second;
+    std::size_t* previous = first.data();
+    std::size_t* current = second.data();
+    for (std::size_t j = 0; j <= bLength; ++j) {
+        previous[j] = std::min(j, beyond);
     }
-    return text;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        const std::size_t low = i > limit ? i - limit : 1;
+        const std::size_t high = std::min(bLength, i + limit);
+        current[0] = std::min(i, beyond);
+        current[low - 1] = low > 1 ? beyond : current[0];
+        std::size_t smallest = current[low - 1];
+        for (std::size_t j = low; j <= high; ++j) {
+            const bool same = foldedCase(a[i - 1]) == foldedCase(b[j - 1]);
+            const std::size_t substitution = previous[j - 1] + (same ? 0 : 1);
+            current[j] = std::min(std::min(previous[j], current[j - 1]) + 1, substitution);
+            smallest = std::min(smallest, current[j]);
+        }
+        current[high + 1] = beyond;  // the right edge of the band, for the next row
+        if (smallest > limit) {
+            return beyond;
+        }
+        std::swap(previous, current);
+    }
+    return std::min(previous[bLength], beyond);
 }
 
 // The keyword a mistyped word most likely meant, or nullptr when none is close.
@@ -151,19 +163,18 @@ const char* nearestKeyword(const Word& word) {
     if (word.length != word.text.size()) {
         return nullptr;
     }
-    const std::string typed = lowered(word.text);
     const char* best = nullptr;
     std::size_t bestDistance = 0;
     for (const Keyword& keyword : kKeywords) {
-        const std::string name = lowered(keyword.name);
+        const std::size_t length = keyword.nameLength;
         // Allow one slip in a short word, up to three in the long run-together keywords.
-        const std::size_t allowed = std::min<std::size_t>(3, 1 + name.size() / 8);
-        const std::size_t lengthGap =
-            typed.size() > name.size() ? typed.size() - name.size() : name.size() - typed.size();
+        const std::size_t allowed = std::min<std::size_t>(3, 1 + length / 8);
+        const std::size_t typed = word.text.size();
+        const std::size_t lengthGap = typed > length ? typed - length : length - typed;
         if (lengthGap > allowed) {
             continue;  // too far apart to be a slip, and cheap to rule out
         }
-        const std::size_t distance = editDistance(typed, name);
+        const std::size_t distance = editDistance(word.text, keyword.name, length, allowed);
         if (distance <= allowed && (best == nullptr || distance < bestDistance)) {
             best = keyword.name;
             bestDistance = distance;
@@ -373,11 +384,14 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
         if (keyword != nullptr) {
             values.read(*keyword, word.line);
         } else {
-            const char* suggestion = nearestKeyword(word);
-            diagnostics.warn(word.line, quoted(word.text) + " is not a keyword; " +
-                                            (suggestion != nullptr
-                                                 ? "did you mean '" + std::string(suggestion) + "'?"
-                                                 : std::string("it is ignored")));
+            // Looking for the keyword a typo meant is the dearest part of a warning: done only
+            // for a warning that is shown.
+            diagnostics.warnWith(word.line, [&word] {
+                const char* suggestion = nearestKeyword(word);
+                return quoted(word.text) + " is not a keyword; " +
+                       (suggestion != nullptr ? "did you mean '" + std::string(suggestion) + "'?"
+                                              : std::string("it is ignored"));
+            });
         }
     }
     writeMotorParameterBlock(console, record);
