@@ -1,9 +1,11 @@
 #include "hex/hex_reader.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "hex/hex_fast_path.hpp"
 #include "io/byte_source.hpp"
 #include "io/characters.hpp"
 
@@ -94,6 +96,17 @@ class HexWarnings {
 
     void outsideImage(long line, std::int64_t offset) {
         if (outsideRecords_++ == 0) {
+            first(line, offset);
+        }
+    }
+    // The same, with the line worked out only for the first such record.
+    void outsideImage(ByteSource& source, std::int64_t offset) {
+        if (outsideRecords_++ == 0) {
+            first(source.line(), offset);
+        }
+    }
+    void first(long line, std::int64_t offset) {
+        {
             diagnostics_.warn(line, "data at address " +
                                         hexText(static_cast<unsigned long>(offset), 4) +
                                         " lies outside the " + std::to_string(EepromImage::kSize) +
@@ -202,6 +215,33 @@ std::size_t scanRecord(FieldCursor fields, EepromImage& image, ScanState& state,
     return static_cast<std::size_t>(fields.position() - begin);
 }
 
+// Applies the run of regular records that begins after the ':' at the source's cursor, if the
+// wide decoder takes one, and moves past it; false, with nothing consumed, when the scalar
+// scanner must read the next record.
+bool applyDecoded(RecordDecoder decode, ByteSource& source, EepromImage& image,
+                  const ScanState& state, HexWarnings& warnings, DecodedRun& run) {
+    if (state.sawEndOfFile) {
+        return false;
+    }
+    decode(source.cursor(), source.limit(), run);
+    constexpr auto kImageEnd = static_cast<std::int64_t>(EepromImage::kSize);
+    for (std::size_t r = 0; r < run.records; ++r) {
+        const DecodedRecord& record = run.record[r];
+        const std::int64_t start = state.addressBase + record.address();
+        const std::int64_t stop = start + record.count();
+        for (std::int64_t offset = std::max<std::int64_t>(start, 0);
+             offset < std::min(stop, kImageEnd); ++offset) {
+            image.putByte(static_cast<std::size_t>(offset), record.data()[offset - start]);
+        }
+        if (start < 0 || stop > kImageEnd) {
+            warnings.outsideImage(source, start);
+        }
+        // On to the next record's fields, past this one's line end and the next ':'.
+        source.advance(record.length + (r + 1 < run.records ? 1 : 0));
+    }
+    return run.records > 0;
+}
+
 // Moves the source just past the next ':'; false at the end of the stream.
 bool skipToRecord(ByteSource& source) {
     for (;;) {
@@ -226,9 +266,14 @@ void readHex(std::FILE* input, EepromImage& image, Diagnostics& diagnostics) {
     ByteSource source(input);
     HexWarnings warnings(diagnostics);
     ScanState state;
+    const RecordDecoder decode = fastRecordDecoder();
+    DecodedRun run;
     while (skipToRecord(source)) {
-        const long line = source.line();
         source.ensure(kLongestRecord);
+        if (decode != nullptr && applyDecoded(decode, source, image, state, warnings, run)) {
+            continue;
+        }
+        const long line = source.line();
         source.advance(
             scanRecord(FieldCursor(source.cursor(), source.limit()), image, state, warnings, line));
     }
