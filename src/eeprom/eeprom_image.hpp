@@ -12,12 +12,15 @@ class EepromImage {
   public:
     static constexpr std::size_t kSize = 50000;
 
-    // Sets every byte to the low 8 bits of `value`.
+    // Sets every byte to the low 8 bits of `value`. An image that is still all zero is not
+    // cleared again: the reader clears the image it is handed, and the run's image has just
+    // been made.
     void fillImage(int value);
 
     // Callers keep every byte of a value below kSize.
     void putByte(std::size_t offset, unsigned value) {
         bytes_[offset] = static_cast<std::uint8_t>(value);
+        allZero_ = false;
     }
     std::uint8_t getByte(std::size_t offset) const { return bytes_[offset]; }
 
@@ -31,6 +34,7 @@ class EepromImage {
 
   private:
     std::array<std::uint8_t, kSize> bytes_{};
+    bool allZero_ = true;  // no byte has been set since the image was last zero throughout
 };
 
 }  // namespace kr570
