@@ -52,7 +52,7 @@ void readHexFile(benchmark::State& state) {
         std::fclose(input);
         benchmark::DoNotOptimize(image->data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * inputs().hexBytes));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(inputs().hexBytes));
 }
 BENCHMARK(readHexFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -67,7 +67,7 @@ void parseConfigFile(benchmark::State& state) {
         benchmark::DoNotOptimize(record);
     }
     std::fclose(console);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * inputs().textBytes));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(inputs().textBytes));
 }
 BENCHMARK(parseConfigFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 

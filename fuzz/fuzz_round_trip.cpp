@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "config/config_record.hpp"
+#include "config/settings.hpp"
 #include "eeprom/config_block.hpp"
 #include "fuzz_input.hpp"
 #include "hex/hex_reader.hpp"
@@ -45,9 +46,11 @@ std::unique_ptr<EepromImage> throughText(const EepromImage& image) {
 
 // Floats whose two-decimal text reads back into the same float.
 bool ordinaryFloats(const EepromImage& image) {
-    for (const std::size_t offset :
-         {block::kResistance, block::kInductance, block::kCurrent, block::kDriveVoltage}) {
-        const float value = image.getFloat(offset);
+    for (const Setting& setting : kSettings) {
+        if (setting.kind != ValueKind::Float) {
+            continue;
+        }
+        const float value = image.getFloat(setting.offset);
         if (!std::isfinite(value) || std::fabs(value) >= 1.0e5F) {
             return false;
         }

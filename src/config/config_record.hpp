@@ -13,6 +13,14 @@ inline constexpr std::size_t kNoticeLength = 25;
 // The notice the tool writes into every block it builds: 24 characters and a NUL.
 inline constexpr char kDefaultNotice[] = "Copyright KR570 Controls";
 
+// The header the tool writes into every block it builds: product id 1, software revision 0.99.
+inline constexpr std::uint8_t kBuiltProductId = 1;
+inline constexpr std::uint8_t kBuiltRevisionMajor = 0;
+inline constexpr std::uint8_t kBuiltRevisionMinor = 99;
+
+// The factory value of the one block byte that no keyword reaches.
+inline constexpr std::uint8_t kDefaultFixedByte57 = 0xB9;
+
 // Every setting of one controller. A value-initialised record is all zero, which is the
 // state before the defaults are loaded. Switch fields hold 0 (off/no) or 1 (on/yes) when they
 // come from the text, but any byte when they come from an EEPROM image; code fields hold one
@@ -49,8 +57,8 @@ struct ConfigRecord {
     std::uint8_t followstepdir = 0;
 };
 
-// Loads the controller's factory settings. `followmotorparameters` has no factory setting and
-// keeps whatever it holds.
+// Loads the controller's factory settings and the tool's header. `followmotorparameters` has
+// no factory setting and keeps whatever it holds.
 void setDefaults(ConfigRecord& record);
 
 }  // namespace kr570

@@ -8,20 +8,22 @@ namespace {
 
 // The rise-time formula shared by all three estimates: t * ln(1 - I*R/V), every step in
 // double precision and in this order, so that the printed digits are reproducible.
-double riseTerm(double timeConstant, double resistance, double drive_voltage, double current) {
-    const double x = 1.0 - ((current * resistance) / drive_voltage);
+double riseTerm(double timeConstant, float resistance, float drive_voltage, float current) {
+    const double x = 1.0 - ((static_cast<double>(current) * static_cast<double>(resistance)) /
+                            static_cast<double>(drive_voltage));
     return std::log(x) * timeConstant;
 }
 
 }  // namespace
 
 double onTimeMicroseconds(float inductance, float resistance, float drive_voltage, float current) {
-    const double t = (-(static_cast<double>(inductance) / 1000.0)) / resistance;
+    const double t =
+        (-(static_cast<double>(inductance) / 1000.0)) / static_cast<double>(resistance);
     return riseTerm(t, resistance, drive_voltage, current) * 1000000.0;
 }
 
 double dutyCycleEstimate(float inductance, float resistance, float drive_voltage, float current) {
-    const double t = (-static_cast<double>(inductance)) / resistance;
+    const double t = (-static_cast<double>(inductance)) / static_cast<double>(resistance);
     return riseTerm(t, resistance, drive_voltage, current);
 }
 

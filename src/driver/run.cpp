@@ -12,12 +12,12 @@ namespace kr570 {
 
 namespace {
 
-constexpr char kBanner[] =
-    "KR570 Motor Controller Configuration Compiler Utility V1.01\n"
-    "Copyright KR570 Controls\n"
-    "\n"
-    "Enter input file with .hex or .txt extension - \n"
-    "program will convert according to the file extension\n\n";
+constexpr char kBanner[] = "KR570 Motor Controller Configuration Compiler Utility V" KR570_VERSION
+                           "\n"
+                           "Copyright KR570 Controls\n"
+                           "\n"
+                           "Enter input file with .hex or .txt extension - \n"
+                           "program will convert according to the file extension\n\n";
 
 constexpr char kFinished[] = "\nProgram finished!\n";
 
@@ -140,7 +140,7 @@ int runProgram(const std::vector<std::string>& arguments, Console& console) {
             std::fputs(kUsageText, console.out);
             return kExitConverted;
         case CommandLine::Action::Version:
-            std::fputs("KR570Convert V1.01\n", console.out);
+            std::fputs("KR570Convert V" KR570_VERSION "\n", console.out);
             return kExitConverted;
         case CommandLine::Action::UsageError:
             break;

@@ -16,40 +16,13 @@ inline constexpr std::size_t kProductId = 5;
 inline constexpr std::size_t kRevisionMajor = 6;
 inline constexpr std::size_t kRevisionMinor = 7;
 inline constexpr std::size_t kNotice = 8;  // 25 bytes
-inline constexpr std::size_t kI2cmode = 33;
-inline constexpr std::size_t kTwiSlaveAddress = 34;
-inline constexpr std::size_t kFollowmotorparameters = 35;
-inline constexpr std::size_t kResistance = 36;
-inline constexpr std::size_t kInductance = 40;
-inline constexpr std::size_t kCurrent = 44;
-inline constexpr std::size_t kDriveVoltage = 48;
-inline constexpr std::size_t kFollowpots = 52;
-inline constexpr std::size_t kOntime = 53;
-inline constexpr std::size_t kDutycycle = 54;
-inline constexpr std::size_t kSlewrate = 55;
-inline constexpr std::size_t kRecoverytime = 56;
-inline constexpr std::size_t kFixedByte57 = 57;
-inline constexpr std::size_t kFollowstepheader = 58;
-inline constexpr std::size_t kStepmode = 59;
-inline constexpr std::size_t kChecklimitswitch = 60;
-inline constexpr std::size_t kCheckestop = 61;
-inline constexpr std::size_t kAutomotorshutoff = 62;
-inline constexpr std::size_t kMotorshutofftime = 63;  // word
-inline constexpr std::size_t kMotorpowerreductionmode = 65;
-inline constexpr std::size_t kMotorpowerreduction = 66;
-inline constexpr std::size_t kPowerreductiontime = 67;  // word
-inline constexpr std::size_t kSteppolarity = 69;
-inline constexpr std::size_t kDirpolarity = 70;
-inline constexpr std::size_t kFollowstepdir = 71;
+// The settings from offset 33 on lie where the settings table puts them.
+inline constexpr std::size_t kFixedByte57 = 57;  // the one byte no keyword reaches
 inline constexpr std::size_t kLength = 72;
 
 // The five bytes that mark a configuration block.
 inline constexpr unsigned char kSignatureBytes[] = {0x85, 0xC2, 0x1E, 0x4F, 0x11};
 
-// Header constants the tool writes into every block it builds.
-inline constexpr unsigned kBuiltProductId = 1;
-inline constexpr unsigned kBuiltRevisionMajor = 0;
-inline constexpr unsigned kBuiltRevisionMinor = 99;
 }  // namespace block
 
 // Writes the whole block: signature, header constants, the record's notice, then the settings.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace kr570 {
@@ -20,10 +21,10 @@ constexpr std::array<std::uint8_t, 256> makeHexDigitTable() {
     for (auto& entry : table) {
         entry = kNotHexDigit;
     }
-    for (int c = '0'; c <= '9'; ++c) {
+    for (std::size_t c = '0'; c <= '9'; ++c) {
         table[c] = static_cast<std::uint8_t>(c - '0');
     }
-    for (int c = 'a'; c <= 'f'; ++c) {
+    for (std::size_t c = 'a'; c <= 'f'; ++c) {
         table[c] = static_cast<std::uint8_t>(c - 'a' + 10);
         table[c - 'a' + 'A'] = static_cast<std::uint8_t>(c - 'a' + 10);
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config/motor_estimates.hpp"
+#include "config/settings.hpp"
 #include "text/number_reader.hpp"
 
 namespace kr570 {
@@ -42,80 +43,8 @@ bool readWord(ByteSource& input, Word& word) {
     return word.length > 0;
 }
 
-enum class Kind { Float, Byte, Time, Address, Switch, Code };
-
-struct CodeWord {
-    const char* word;
-    char code;
-};
-
-constexpr CodeWord kStepModes[] = {{"wave", 'w'}, {"full", 'f'}, {"half", 'h'}, {nullptr, 0}};
-constexpr CodeWord kStepPolarities[] = {{"positive", 'p'}, {"negative", 'n'}, {nullptr, 0}};
-constexpr CodeWord kDirPolarities[] = {{"highcw", 'c'}, {"lowcw", 'w'}, {nullptr, 0}};
-constexpr CodeWord kYesNo[] = {{"yes", 1}, {"no", 0}, {nullptr, 0}};
-constexpr CodeWord kOnOff[] = {{"on", 1}, {"off", 0}, {nullptr, 0}};
-
-// One keyword of the configuration text: the field of that name and how its value is read.
-struct Keyword {
-    const char* name;
-    Kind kind;
-    std::size_t nameLength = 0;
-    float ConfigRecord::*floatField = nullptr;
-    std::uint8_t ConfigRecord::*byteField = nullptr;  // bytes, switches, codes, the address
-    std::int32_t ConfigRecord::*timeField = nullptr;
-    const CodeWord* words = nullptr;  // a switch's yes and no words, or a code's words
-};
-
-constexpr Keyword floatKey(const char* name, float ConfigRecord::*field) {
-    return {name,    Kind::Float, std::char_traits<char>::length(name), field, nullptr,
-            nullptr, nullptr};
-}
-constexpr Keyword byteKey(const char* name, Kind kind, std::uint8_t ConfigRecord::*field,
-                          const CodeWord* words = nullptr) {
-    return {name, kind, std::char_traits<char>::length(name), nullptr, field, nullptr, words};
-}
-constexpr Keyword timeKey(const char* name, std::int32_t ConfigRecord::*field) {
-    return {name,  Kind::Time, std::char_traits<char>::length(name), nullptr, nullptr,
-            field, nullptr};
-}
-
-using R = ConfigRecord;
-constexpr Keyword kKeywords[] = {
-    byteKey("followmotorparameters", Kind::Switch, &R::followmotorparameters, kYesNo),
-    floatKey("resistance", &R::resistance),
-    floatKey("inductance", &R::inductance),
-    floatKey("current", &R::current),
-    floatKey("drive_voltage", &R::drive_voltage),
-    byteKey("followpots", Kind::Switch, &R::followpots, kYesNo),
-    byteKey("ontime", Kind::Byte, &R::ontime),
-    byteKey("dutycycle", Kind::Byte, &R::dutycycle),
-    byteKey("slewrate", Kind::Byte, &R::slewrate),
-    byteKey("recoverytime", Kind::Byte, &R::recoverytime),
-    byteKey("followstepheader", Kind::Switch, &R::followstepheader, kYesNo),
-    byteKey("stepmode", Kind::Code, &R::stepmode, kStepModes),
-    byteKey("automotorshutoff", Kind::Switch, &R::automotorshutoff, kYesNo),
-    timeKey("motorshutofftime", &R::motorshutofftime),
-    byteKey("motorpowerreductionmode", Kind::Switch, &R::motorpowerreductionmode, kOnOff),
-    byteKey("motorpowerreduction", Kind::Byte, &R::motorpowerreduction),
-    timeKey("powerreductiontime", &R::powerreductiontime),
-    byteKey("steppolarity", Kind::Code, &R::steppolarity, kStepPolarities),
-    byteKey("dirpolarity", Kind::Code, &R::dirpolarity, kDirPolarities),
-    byteKey("checklimitswitch", Kind::Switch, &R::checklimitswitch, kYesNo),
-    byteKey("checkestop", Kind::Switch, &R::checkestop, kYesNo),
-    byteKey("i2cmode", Kind::Switch, &R::i2cmode, kOnOff),
-    byteKey("TWI_slaveAddress", Kind::Address, &R::TWI_slaveAddress),
-    byteKey("followstepdir", Kind::Switch, &R::followstepdir, kYesNo),
-};
-
-const Keyword* findKeyword(const Word& word) {
-    // Every word of the text passes here: compare lengths before characters.
-    for (const Keyword& keyword : kKeywords) {
-        if (word.length == keyword.nameLength &&
-            std::memcmp(word.text.data(), keyword.name, keyword.nameLength) == 0) {
-            return &keyword;
-        }
-    }
-    return nullptr;
+const Setting* findKeyword(const Word& word) {
+    return findSetting(word.text.data(), word.length);
 }
 
 char foldedCase(char c) {
@@ -165,8 +94,8 @@ const char* nearestKeyword(const Word& word) {
     }
     const char* best = nullptr;
     std::size_t bestDistance = 0;
-    for (const Keyword& keyword : kKeywords) {
-        const std::size_t length = keyword.nameLength;
+    for (const Setting& setting : kSettings) {
+        const std::size_t length = setting.keywordLength;
         // Allow one slip in a short word, up to three in the long run-together keywords.
         const std::size_t allowed = std::min<std::size_t>(3, 1 + length / 8);
         const std::size_t typed = word.text.size();
@@ -174,22 +103,22 @@ const char* nearestKeyword(const Word& word) {
         if (lengthGap > allowed) {
             continue;  // too far apart to be a slip, and cheap to rule out
         }
-        const std::size_t distance = editDistance(word.text, keyword.name, length, allowed);
+        const std::size_t distance = editDistance(word.text, setting.keyword, length, allowed);
         if (distance <= allowed && (best == nullptr || distance < bestDistance)) {
-            best = keyword.name;
+            best = setting.keyword;
             bestDistance = distance;
         }
     }
     return best;
 }
 
-std::string wordList(const CodeWord* words) {
+std::string wordList(const ValueWords& words) {
     std::string list;
-    for (const CodeWord* w = words; w->word != nullptr; ++w) {
+    for (const ValueWord& w : words) {
         if (!list.empty()) {
-            list += (w + 1)->word == nullptr ? " or " : ", ";
+            list += &w == words.end() - 1 ? " or " : ", ";
         }
-        list += "'" + std::string(w->word) + "'";
+        list += "'" + std::string(w.word) + "'";
     }
     return list;
 }
@@ -200,23 +129,23 @@ class ValueReader {
     ValueReader(ByteSource& input, ConfigRecord& record, Diagnostics& diagnostics)
         : input_(input), record_(record), diagnostics_(diagnostics) {}
 
-    void read(const Keyword& keyword, long keywordLine) {
+    void read(const Setting& keyword, long keywordLine) {
         keywordLine_ = keywordLine;
         switch (keyword.kind) {
-            case Kind::Float:
+            case ValueKind::Float:
                 readFloatValue(keyword);
                 break;
-            case Kind::Byte:
+            case ValueKind::Byte:
                 readByteValue(keyword);
                 break;
-            case Kind::Time:
+            case ValueKind::Time:
                 readTimeValue(keyword);
                 break;
-            case Kind::Address:
+            case ValueKind::Address:
                 readAddressValue(keyword);
                 break;
-            case Kind::Switch:
-            case Kind::Code:
+            case ValueKind::Switch:
+            case ValueKind::Code:
                 readWordValue(keyword);
                 break;
         }
@@ -232,9 +161,9 @@ class ValueReader {
     }
 
     // Reports a value that is no number; the field keeps what it held.
-    void noNumber(const Keyword& keyword, long line) {
+    void noNumber(const Setting& keyword, long line) {
         if (input_.peek() == -1) {
-            warn(keywordLine_, "'" + std::string(keyword.name) +
+            warn(keywordLine_, "'" + std::string(keyword.keyword) +
                                    "' has no value at the end of the file; the setting is kept");
             return;
         }
@@ -247,41 +176,41 @@ class ValueReader {
             }
             shown.push_back(static_cast<char>(c));
         }
-        warn(line, "'" + std::string(keyword.name) + "' needs a number, not " + quoted(shown) +
+        warn(line, "'" + std::string(keyword.keyword) + "' needs a number, not " + quoted(shown) +
                        "; the setting is kept");
     }
 
     // Whether an integer value can be stored; reports why not when it cannot, and the field
     // keeps what it held.
     template <typename T>
-    bool storable(const Keyword& keyword, long line, const NumberValue<T>& number) {
+    bool storable(const Setting& keyword, long line, const NumberValue<T>& number) {
         if (!number.found) {
             noNumber(keyword, line);
             return false;
         }
         if (!number.inRange) {
-            warn(line, quoted(number.text) + " is out of range for '" + keyword.name +
+            warn(line, quoted(number.text) + " is out of range for '" + keyword.keyword +
                            "'; the setting is kept");
             return false;
         }
         return true;
     }
 
-    void readFloatValue(const Keyword& keyword) {
+    void readFloatValue(const Setting& keyword) {
         const long line = valueLine();
         const NumberValue<float> number = readFloat(input_);
         if (!number.found) {
             noNumber(keyword, line);
             return;
         }
-        record_.*keyword.floatField = number.value;
+        keyword.floatIn(record_) = number.value;
         if (!number.inRange) {
             warn(line, quoted(number.text) + " is too large for a single-precision '" +
-                           keyword.name + "'; it is stored as infinity");
+                           keyword.keyword + "'; it is stored as infinity");
         }
     }
 
-    void readByteValue(const Keyword& keyword) {
+    void readByteValue(const Setting& keyword) {
         const long line = valueLine();
         const NumberValue<std::int32_t> number = readDecimal(input_);
         if (!storable(keyword, line, number)) {
@@ -289,71 +218,71 @@ class ValueReader {
         }
         // The block keeps one byte: the value modulo 256.
         const auto stored = static_cast<std::uint8_t>(number.value);
-        record_.*keyword.byteField = stored;
+        keyword.byteIn(record_) = stored;
         if (number.value != stored) {
-            warn(line, quoted(number.text) + " does not fit '" + keyword.name + "' (0 to 255); " +
-                           std::to_string(stored) + " is stored");
+            warn(line, quoted(number.text) + " does not fit '" + keyword.keyword +
+                           "' (0 to 255); " + std::to_string(stored) + " is stored");
         }
     }
 
-    void readTimeValue(const Keyword& keyword) {
+    void readTimeValue(const Setting& keyword) {
         const long line = valueLine();
         const NumberValue<std::int32_t> number = readDecimal(input_);
         if (!storable(keyword, line, number)) {
             return;
         }
-        record_.*keyword.timeField = number.value;
+        keyword.timeIn(record_) = number.value;
         if (number.value < 0 || number.value > 0xFFFF) {
             const auto reaching = static_cast<std::uint16_t>(number.value);
-            warn(line, quoted(number.text) + " is outside 0 to 65535; '" + keyword.name +
+            warn(line, quoted(number.text) + " is outside 0 to 65535; '" + keyword.keyword +
                            "' reaches the controller as " + std::to_string(reaching));
         }
     }
 
-    void readAddressValue(const Keyword& keyword) {
+    void readAddressValue(const Setting& keyword) {
         const long line = valueLine();
         const NumberValue<std::uint32_t> number = readHexNumber(input_);
         if (!storable(keyword, line, number)) {
             return;
         }
         const auto stored = static_cast<std::uint8_t>(number.value);
-        record_.*keyword.byteField = stored;
+        keyword.byteIn(record_) = stored;
         if (number.value != stored) {
             char shown[8];
             std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
-            warn(line, quoted(number.text) + " does not fit '" + keyword.name +
+            warn(line, quoted(number.text) + " does not fit '" + keyword.keyword +
                            "' (0x0 to 0xff); " + shown + " is stored");
         }
     }
 
-    void readWordValue(const Keyword& keyword) {
+    void readWordValue(const Setting& keyword) {
         Word value;
         const bool present = readWord(input_, value);
-        const CodeWord* match = nullptr;
-        for (const CodeWord* w = keyword.words; w->word != nullptr && present; ++w) {
-            if (value.is(w->word)) {
-                match = w;
+        const ValueWord* match = nullptr;
+        for (const ValueWord& w : keyword.words) {
+            if (present && value.is(w.word)) {
+                match = &w;
             }
         }
-        const bool isSwitch = keyword.kind == Kind::Switch;
+        const bool isSwitch = keyword.kind == ValueKind::Switch;
         if (match != nullptr) {
-            record_.*keyword.byteField = static_cast<std::uint8_t>(match->code);
+            keyword.byteIn(record_) = match->stored;
             return;
         }
         // A switch is on only for its "yes" word; anything else turns it off. A code keeps
         // its letter unless one of its own words is given.
         if (isSwitch) {
-            record_.*keyword.byteField = 0;
+            keyword.byteIn(record_) = 0;
         }
-        const std::string outcome =
-            isSwitch ? "'" + std::string(keyword.name) + "' is set to " + keyword.words[1].word
-                     : "the setting is kept";
+        const std::string outcome = isSwitch ? "'" + std::string(keyword.keyword) + "' is set to " +
+                                                   keyword.words.wordFor(0)
+                                             : "the setting is kept";
         if (!present) {
-            warn(keywordLine_, "'" + std::string(keyword.name) +
+            warn(keywordLine_, "'" + std::string(keyword.keyword) +
                                    "' has no value at the end of the file; " + outcome);
         } else {
             warn(value.line, quoted(value.text) + " is not " + wordList(keyword.words) + " for '" +
-                                 keyword.name + "'; " + outcome);
+                                 keyword.keyword + "'; " + outcome);
         }
     }
 
@@ -380,7 +309,7 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
             skipRestOfLine(source);
             continue;
         }
-        const Keyword* keyword = findKeyword(word);
+        const Setting* keyword = findKeyword(word);
         if (keyword != nullptr) {
             values.read(*keyword, word.line);
         } else {

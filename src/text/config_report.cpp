@@ -35,7 +35,7 @@ const char* stepmodeLine(std::uint8_t code) {
 
 void writeHeader(std::FILE* out, const ConfigRecord& r, const std::string& sourceName,
                  const std::tm& created) {
-    std::fputs("; KR570 Configuration File created by KR570Convert V1.01\n", out);
+    std::fputs("; KR570 Configuration File created by KR570Convert V" KR570_VERSION "\n", out);
     std::fprintf(out, "; Source file: %s\n", sourceName.c_str());
     char time[48];
     char date[48];

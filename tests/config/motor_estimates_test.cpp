@@ -12,15 +12,10 @@ namespace {
 
 enum class Expect { Value, PositiveInfinity, NotANumber, Zero };
 
-struct EstimateCase {
-    const char* name;
+struct EstimateCase : test::NamedCase {
     float inductance, resistance, drive_voltage, current;
     Expect expect;
 };
-
-void PrintTo(const EstimateCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class MotorEstimates : public ::testing::TestWithParam<EstimateCase> {};
 
@@ -59,17 +54,12 @@ INSTANTIATE_TEST_SUITE_P(
                       EstimateCase{"no_voltage", 1.7F, 1.5F, 0.0F, 2.5F, Expect::NotANumber},
                       EstimateCase{"no_current", 1.7F, 1.5F, 24.0F, 0.0F, Expect::Zero},
                       EstimateCase{"no_inductance", 0.0F, 1.5F, 24.0F, 2.5F, Expect::Zero}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(MotorParameterBlock, DefaultsPrintTheKnownFigures) {
     test::OutputCapture out;
     writeMotorParameterBlock(out.stream(), test::defaultRecord());
-    EXPECT_EQ(
-        "; Calculated motor parameters:\n"
-        ";   On time= 192.552247 usecond\n"
-        ";   Duty Cycle= 0.192552 %\n"
-        ";   Slew Rate= 0.192552 \n\n",
-        out.text());
+    EXPECT_EQ(test::kDefaultMotorBlock, out.text());
 }
 
 TEST(MotorParameterBlock, NonFiniteEstimatesStillPrintFourLines) {

@@ -4,13 +4,14 @@
 
 #include <ostream>
 
+#include "support/test_support.hpp"
+
 namespace kr570 {
 namespace {
 
 using Action = CommandLine::Action;
 
-struct CommandLineCase {
-    const char* name;
+struct CommandLineCase : test::NamedCase {
     std::vector<std::string> arguments;
     Action action;
     std::string input;
@@ -18,10 +19,6 @@ struct CommandLineCase {
     bool warnings;
     std::string error;
 };
-
-void PrintTo(const CommandLineCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class CommandLineParsing : public ::testing::TestWithParam<CommandLineCase> {};
 
@@ -131,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "",
                         false,
                         "missing input file name (-i NAME)"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kr570

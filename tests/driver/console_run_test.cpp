@@ -20,11 +20,7 @@ const std::string kBanner =
     "program will convert according to the file extension\n\n"
     "Enter input file name: ";
 
-const std::string kMotorBlock =
-    "; Calculated motor parameters:\n"
-    ";   On time= 192.552247 usecond\n"
-    ";   Duty Cycle= 0.192552 %\n"
-    ";   Slew Rate= 0.192552 \n\n";
+const std::string kMotorBlock = test::kDefaultMotorBlock;
 
 const std::string kDefaultHex = test::readFile(test::sourcePath("tests/golden/default.hex"));
 
@@ -50,23 +46,19 @@ TEST(ConsoleRun, HexToTextDialogue) {
               test::readFile(dir.file("config.txt")));
 }
 
-struct DirectionCase {
-    const char* input;
+// Each row is named by the input file name typed.
+struct DirectionCase : test::NamedCase {
     bool text;
 };
-
-void PrintTo(const DirectionCase& c, std::ostream* os) {
-    *os << c.input;
-}
 
 class ConsoleDirection : public ::testing::TestWithParam<DirectionCase> {};
 
 TEST_P(ConsoleDirection, FollowsTheLastCharacterOfTheName) {
     test::TempDir dir;
     // Valid both ways: as text it sets ontime to 7; as HEX it has no records.
-    test::writeFile(dir.file(GetParam().input), "ontime 7\n");
+    test::writeFile(dir.file(GetParam().name), "ontime 7\n");
     const auto run =
-        runTool({}, std::string(GetParam().input) + "\nout\n", dir.path(), {"SOURCE_DATE_EPOCH=0"});
+        runTool({}, std::string(GetParam().name) + "\nout\n", dir.path(), {"SOURCE_DATE_EPOCH=0"});
     ASSERT_EQ(0, run.status);
     const std::string out = test::readFile(dir.file("out"));
     if (GetParam().text) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
@@ -23,33 +22,19 @@ void writeRepeated(const std::string& path, const std::string& piece, std::size_
     out << tail;
 }
 
-std::string garbage(std::size_t count, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes;
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes.push_back(static_cast<char>(generator() & 0xFFU));
-    }
-    return bytes;
-}
-
 // Peak memory of a run on a tiny file of the same direction, as the baseline.
 long baselineKib(const test::TempDir& dir, const std::string& input, const std::string& output) {
     test::writeFile(dir.file(input), "ontime 5\n:0100000011ee\n");
     return runTool({input, output}, "", dir.path()).peakKib;
 }
 
-struct LargeCase {
-    const char* name;
+struct LargeCase : test::NamedCase {
     std::string input;
     std::string piece;
     std::size_t count;
     std::string tail;
     std::string expectInOutput;
 };
-
-void PrintTo(const LargeCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class LargeInput : public ::testing::TestWithParam<LargeCase> {};
 
@@ -77,17 +62,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 " ontime 3\n", ":100030000000c041010380000ab9"},
                       LargeCase{"text_64_mib_comment", "comment.txt", std::string(1 << 20, ';'), 64,
                                 "\nontime 4\n", ":100030000000c041010480000ab9"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
-struct GarbageCase {
-    const char* name;
+struct GarbageCase : test::NamedCase {
     std::string input;
     std::string content;
 };
-
-void PrintTo(const GarbageCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class Garbage : public ::testing::TestWithParam<GarbageCase> {};
 
@@ -110,8 +90,8 @@ TEST_P(Garbage, StillGivesAFullOutput) {
 INSTANTIATE_TEST_SUITE_P(
     Files, Garbage,
     ::testing::Values(
-        GarbageCase{"binary_as_hex", "noise.hex", garbage(1 << 20, 1)},
-        GarbageCase{"binary_as_text", "noise.txt", garbage(1 << 20, 2)},
+        GarbageCase{"binary_as_hex", "noise.hex", test::randomBytes(1 << 20, 1)},
+        GarbageCase{"binary_as_text", "noise.txt", test::randomBytes(1 << 20, 2)},
         GarbageCase{"colons_as_hex", "colons.hex", std::string(100000, ':')},
         GarbageCase{"nul_bytes_as_hex", "nul.hex", std::string(":01000000\0\0ee\n", 14)},
         GarbageCase{"nul_bytes_as_text", "nul.txt", std::string("ontime\0 5 ontime 6\0", 19)},
@@ -119,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "stepmode h\xC3\xA4lf \xE2\x82\xAC ontime 7\n"},
         GarbageCase{"truncated_hex", "cut.hex", ":1000000085c21e4f1101006343"},
         GarbageCase{"truncated_text", "cut.txt", "ontime 5\nfollowmotorparam"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kr570

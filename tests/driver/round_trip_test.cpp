@@ -55,12 +55,12 @@ TEST(RoundTrip, WhatTheTextDoesNotCarryComesBackAsBuilt) {
     odd->putByte(block::kRevisionMajor, 2);
     odd->putByte(block::kRevisionMinor, 3);
     for (std::size_t i = 0; i < kNoticeLength; ++i) {
-        odd->putByte(block::kNotice + i, 'A' + i);
+        odd->putByte(block::kNotice + i, static_cast<unsigned>('A' + i));
     }
     odd->putByte(block::kFixedByte57, 0x7F);
-    odd->putByte(block::kI2cmode, 2);
-    odd->putByte(block::kFollowpots, 2);
-    odd->putByte(block::kFollowstepdir, 3);
+    odd->putByte(33 /* i2cmode */, 2);
+    odd->putByte(52 /* followpots */, 2);
+    odd->putByte(71 /* followstepdir */, 3);
 
     test::TempDir dir;
     test::writeFile(dir.file("odd.hex"), hexOf(*odd));

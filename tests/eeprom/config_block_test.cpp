@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "config/settings.hpp"
 #include "support/test_support.hpp"
 
 namespace kr570 {
@@ -57,6 +58,22 @@ TEST(EepromImage, StartsZeroAndFillsWithTheLowByte) {
     EXPECT_EQ(0xAB, image->getByte(EepromImage::kSize - 1));
 }
 
+TEST(ConfigBlock, SettingsTileOffsets33To71ButTheFixedByte) {
+    // Each byte from 33 on belongs to exactly one setting, except the reserved byte 57.
+    std::vector<int> owners(block::kLength, 0);
+    for (const Setting& setting : kSettings) {
+        for (std::size_t i = 0; i < blockWidth(setting.kind); ++i) {
+            ASSERT_LT(setting.offset + i, block::kLength) << setting.keyword;
+            ++owners[setting.offset + i];
+        }
+    }
+    for (std::size_t offset = 0; offset < block::kLength; ++offset) {
+        const int expected = offset < 33 || offset == block::kFixedByte57 ? 0 : 1;
+        EXPECT_EQ(expected, owners[offset]) << "offset " << offset;
+    }
+    EXPECT_EQ(24U, std::size(kSettings));
+}
+
 TEST(ConfigBlock, DefaultsBuildTheFactoryBlock) {
     auto image = std::make_unique<EepromImage>();
     buildBlock(*image, test::defaultRecord());
@@ -74,7 +91,7 @@ TEST(ConfigBlock, PackReturnsTheLengthAndKeepsTheHeader) {
     EXPECT_EQ(72, packBlock(*image, record));
     EXPECT_EQ(1, image->getByte(block::kProductId));
     EXPECT_EQ('C', image->getByte(block::kNotice));
-    EXPECT_EQ(3, image->getByte(block::kOntime));
+    EXPECT_EQ(3, image->getByte(53 /* ontime */));
 }
 
 TEST(ConfigBlock, TimesKeepOnlyTheirLow16Bits) {
@@ -92,7 +109,7 @@ TEST(ConfigBlock, TimesKeepOnlyTheirLow16Bits) {
 TEST(ConfigBlock, UnpackTakesEveryByteAsItStands) {
     auto image = std::make_unique<EepromImage>();
     image->fillImage(0xFF);  // no signature, every switch 255, every code 0xFF
-    image->putFloat(block::kResistance, 1.5F);
+    image->putFloat(36 /* resistance */, 1.5F);
     image->putByte(block::kNotice + 3, 0);
     ConfigRecord record = test::defaultRecord();
     unpackBlock(*image, record);

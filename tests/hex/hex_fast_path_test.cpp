@@ -95,15 +95,10 @@ const std::string kSixteen = dataRecord(0x0010, pattern(16, 1));
 const std::string kThirtyTwo = dataRecord(0x0100, pattern(32, 2), true);
 const std::string kPadding = ":00000001FF\n" + std::string(100, ' ');  // room for the wide loads
 
-struct Shape {
-    const char* name;
+struct Shape : test::NamedCase {
     std::string text;
-    std::size_t decoded;  // records the wide decoder must take from the start
+    std::size_t decoded;  // records the wide decoders must take from the start
 };
-
-void PrintTo(const Shape& shape, std::ostream* os) {
-    *os << shape.name;
-}
 
 class FastPathShapes : public ::testing::TestWithParam<Shape> {};
 
@@ -144,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         Shape{"straddles_image_end", dataRecord(49990, pattern(16, 4)) + "\n" + kPadding, 1},
         Shape{"after_end_of_file", ":00000001FF\n" + kSixteen + "\n" + kPadding, 0},
         Shape{"at_stream_end", kSixteen + "\n", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(FastPath, RecordsCutShortAtEveryLengthReadAlike) {
     const std::string text = kSixteen + "\r\n" + kThirtyTwo + "\n" + kSixteen + "\n";

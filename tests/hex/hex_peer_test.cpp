@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 #include <ostream>
-#include <random>
 
 #include "eeprom/config_block.hpp"
 #include "hex/hex_reader.hpp"
@@ -17,15 +16,6 @@ namespace {
 
 bool haveTool(const char* name) {
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string randomBytes(std::size_t count) {
-    std::mt19937 generator(570);
-    std::string bytes;
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes.push_back(static_cast<char>(generator() & 0xFFU));
-    }
-    return bytes;
 }
 
 std::unique_ptr<EepromImage> readHexFile(const std::string& path) {
@@ -66,16 +56,11 @@ TEST(HexPeers, SrecCatAcceptsOurFile) {
               test::readFile(dir.file("block.bin")));
 }
 
-struct PeerCase {
-    const char* name;
+struct PeerCase : test::NamedCase {
     const char* tool;
     std::string command;  // makes peer.hex from data.bin in the folder
     std::size_t at;       // where the data belongs in the image
 };
-
-void PrintTo(const PeerCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class HexFromPeers : public ::testing::TestWithParam<PeerCase> {};
 
@@ -84,7 +69,7 @@ TEST_P(HexFromPeers, LandInTheRightPlace) {
         GTEST_SKIP() << GetParam().tool << " is not installed";
     }
     test::TempDir dir;
-    const std::string data = randomBytes(1000);
+    const std::string data = test::randomBytes(1000, 570);
     test::writeFile(dir.file("data.bin"), data);
     const std::string command = "cd " + dir.path() + " && " + GetParam().command;
     ASSERT_EQ(0, std::system(command.c_str()));
@@ -103,14 +88,14 @@ INSTANTIATE_TEST_SUITE_P(
         PeerCase{"objcopy", "objcopy", "objcopy -I binary -O ihex data.bin peer.hex", 0},
         PeerCase{"objcopy_moved", "objcopy",
                  "objcopy -I binary -O ihex --change-addresses 0x100 data.bin peer.hex", 0x100}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(HexPeers, DataBeyondTheImageIsDropped) {
     if (!haveTool("srec_cat")) {
         GTEST_SKIP() << "srec_cat (Debian package srecord) is not installed";
     }
     test::TempDir dir;
-    test::writeFile(dir.file("data.bin"), randomBytes(64));
+    test::writeFile(dir.file("data.bin"), test::randomBytes(64, 570));
     const std::string command = "cd " + dir.path() +
                                 " && srec_cat data.bin -binary -offset 0x20000 -o peer.hex "
                                 "-intel -address-length=4";

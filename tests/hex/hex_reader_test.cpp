@@ -38,15 +38,10 @@ std::map<std::size_t, int> nonZeroBytes(const EepromImage& image) {
     return bytes;
 }
 
-struct ReadCase {
-    const char* name;
+struct ReadCase : test::NamedCase {
     std::string text;
     std::map<std::size_t, int> bytes;  // every other image byte must be zero
 };
-
-void PrintTo(const ReadCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class HexReader : public ::testing::TestWithParam<ReadCase> {};
 
@@ -88,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"cut_by_end_of_stream", ":03000000112", {{0, 0x11}}},
         ReadCase{"non_hex_in_head", ":0g000000\n:0100000011ee\n", {{0, 0x11}}},
         ReadCase{"colon_inside_record", ":0200000011:0100010022cc\n", {{0, 0x11}, {1, 0x22}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(HexReader, CountFfStoresAll255Bytes) {
     std::string record = ":ff010000";
@@ -120,15 +115,10 @@ TEST(HexReader, ReadsBackWhatTheWriterWrote) {
     EXPECT_EQ(nonZeroBytes(*written), nonZeroBytes(*read));
 }
 
-struct WarningCase {
-    const char* name;
+struct WarningCase : test::NamedCase {
     std::string text;
     std::string warnings;
 };
-
-void PrintTo(const WarningCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class HexReaderWarnings : public ::testing::TestWithParam<WarningCase> {};
 
@@ -161,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "in.hex: warning: 1 more records put data outside the EEPROM image\n"},
         WarningCase{"unknown_type", ":00000007f9\n:00000001FF\n",
                     "in.hex:1: warning: record type 0x07 is unknown; skipped\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kr570

@@ -34,14 +34,10 @@ TEST(HexWriter, DefaultBlockIsSixLines) {
     EXPECT_EQ(test::readFile(test::sourcePath("tests/golden/default.hex")), hexOf(*image, 72));
 }
 
-struct LengthCase {
+struct LengthCase : test::NamedCase {
     int count;
     std::vector<std::string> heads;  // the first nine characters of every line
 };
-
-void PrintTo(const LengthCase& c, std::ostream* os) {
-    *os << c.count;
-}
 
 class HexWriterLengths : public ::testing::TestWithParam<LengthCase> {};
 
@@ -56,13 +52,16 @@ TEST_P(HexWriterLengths, RecordsCoverTheBytesWithoutGaps) {
     EXPECT_EQ(":00000001FF", lines.back());
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, HexWriterLengths,
-                         ::testing::Values(LengthCase{0, {":00000001"}},
-                                           LengthCase{16, {":10000000", ":00000001"}},
-                                           LengthCase{19, {":10000000", ":03001000", ":00000001"}},
-                                           LengthCase{72,
-                                                      {":10000000", ":10001000", ":10002000",
-                                                       ":10003000", ":08004000", ":00000001"}}));
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, HexWriterLengths,
+    ::testing::Values(LengthCase{"count_0", 0, {":00000001"}},
+                      LengthCase{"count_16", 16, {":10000000", ":00000001"}},
+                      LengthCase{"count_19", 19, {":10000000", ":03001000", ":00000001"}},
+                      LengthCase{"count_72",
+                                 72,
+                                 {":10000000", ":10001000", ":10002000", ":10003000", ":08004000",
+                                  ":00000001"}}),
+    test::CaseName());
 
 TEST(HexWriter, ShortLastRecordAndItsChecksum) {
     auto image = std::make_unique<EepromImage>();

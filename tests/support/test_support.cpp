@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -69,6 +70,15 @@ void writeFile(const std::string& path, const std::string& text) {
 bool fileExists(const std::string& path) {
     struct stat status {};
     return stat(path.c_str(), &status) == 0;
+}
+
+std::string randomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes.push_back(static_cast<char>(generator() & 0xFFU));
+    }
+    return bytes;
 }
 
 ConfigRecord defaultRecord() {

@@ -2,7 +2,10 @@
 // executable.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,31 @@
 #include "eeprom/eeprom_image.hpp"
 
 namespace kr570::test {
+
+// A row of a table-driven test. Its name shows in failure messages and, through CaseName, in
+// the test's own name.
+struct NamedCase {
+    std::string name;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const NamedCase& row) {
+    return os << row.name;
+}
+
+// For INSTANTIATE_TEST_SUITE_P: names each test after its row, with every character that a
+// test name cannot hold turned into '_'.
+struct CaseName {
+    template <typename Row>
+    std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
+        std::string name = info.param.name;
+        for (char& c : name) {
+            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                               (c >= '0' && c <= '9') || c == '_';
+            c = plain ? c : '_';
+        }
+        return name;
+    }
+};
 
 // A readable stream holding `text`; closed by the caller.
 std::FILE* streamWith(const std::string& text);
@@ -47,6 +75,16 @@ class TempDir {
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
+
+// `count` bytes of any value, the same for the same seed.
+std::string randomBytes(std::size_t count, unsigned seed);
+
+// The calculated motor parameters block of the controller's defaults.
+inline const std::string kDefaultMotorBlock =
+    "; Calculated motor parameters:\n"
+    ";   On time= 192.552247 usecond\n"
+    ";   Duty Cycle= 0.192552 %\n"
+    ";   Slew Rate= 0.192552 \n\n";
 
 // The default record, as the tool holds it after start-up.
 ConfigRecord defaultRecord();

@@ -45,15 +45,10 @@ std::vector<std::uint8_t> fieldsOf(const ConfigRecord& record) {
     return fields;
 }
 
-struct ParseCase {
-    const char* name;
+struct ParseCase : test::NamedCase {
     std::string text;
     std::function<void(ConfigRecord&)> change;  // what the text changes in the defaults
 };
-
-void PrintTo(const ParseCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ConfigParser : public ::testing::TestWithParam<ParseCase> {};
 
@@ -173,15 +168,10 @@ INSTANTIATE_TEST_SUITE_P(
                       r.dutycycle = 2;
                       r.slewrate = 3;
                   }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(ConfigParser, PrintsTheMotorBlockOfTheParsedValues) {
-    EXPECT_EQ(
-        "; Calculated motor parameters:\n"
-        ";   On time= 192.552247 usecond\n"
-        ";   Duty Cycle= 0.192552 %\n"
-        ";   Slew Rate= 0.192552 \n\n",
-        parse("; nothing but a comment\n").console);
+    EXPECT_EQ(test::kDefaultMotorBlock, parse("; nothing but a comment\n").console);
     EXPECT_NE(std::string::npos, parse("current 16").console.find("On time= inf usecond"));
 }
 
@@ -193,15 +183,10 @@ TEST(ConfigParser, SkipRestOfLineStopsAfterOneLineEnd) {
     std::fclose(stream);
 }
 
-struct WarningCase {
-    const char* name;
+struct WarningCase : test::NamedCase {
     std::string text;
     std::string warnings;
 };
-
-void PrintTo(const WarningCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ConfigParserWarnings : public ::testing::TestWithParam<WarningCase> {};
 
@@ -249,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"float_overflow", "current 1e39",
                     "in.txt:1: warning: '1e39' is too large for a single-precision 'current'; it "
                     "is stored as infinity\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace kr570

@@ -43,16 +43,11 @@ TEST(ConfigReport, ZeroBlockGivesTheEmptyReport) {
               reportOf(unpacked(*image), "empty.hex"));
 }
 
-struct LayoutCase {
-    const char* name;
+struct LayoutCase : test::NamedCase {
     std::function<void(ConfigRecord&)> change;
     std::vector<std::string> present;  // texts the report holds
     std::vector<std::string> absent;   // texts it must not hold
 };
-
-void PrintTo(const LayoutCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ConfigReportLayout : public ::testing::TestWithParam<LayoutCase> {};
 
@@ -139,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](ConfigRecord& r) { r.resistance = -0.125F; },
                    {"resistance -0.12\n"},
                    {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST(ConfigReport, SourceNameIsWrittenUnchanged) {
     const std::string report = reportOf(test::defaultRecord(), "50%d\\x%s.hex");
@@ -181,14 +176,10 @@ TEST(ConfigReport, ReadsBackIntoTheSameSettings) {
     EXPECT_EQ(0x0A, back.TWI_slaveAddress);
 }
 
-struct ClockCase {
+struct ClockCase : test::NamedCase {
     const char* value;
     bool fromEpoch;
 };
-
-void PrintTo(const ClockCase& c, std::ostream* os) {
-    *os << (c.value != nullptr ? c.value : "unset");
-}
 
 class ReportClock : public ::testing::TestWithParam<ClockCase> {};
 
@@ -208,11 +199,14 @@ TEST_P(ReportClock, TakesOnlyAWellFormedSourceDateEpoch) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, ReportClock,
-                         ::testing::Values(ClockCase{"1268903103", true}, ClockCase{nullptr, false},
-                                           ClockCase{"", false}, ClockCase{"12x", false},
-                                           ClockCase{"-5", false}, ClockCase{" 1268903103", false},
-                                           ClockCase{"99999999999999999999999", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, ReportClock,
+    ::testing::Values(ClockCase{"epoch", "1268903103", true}, ClockCase{"unset", nullptr, false},
+                      ClockCase{"empty", "", false}, ClockCase{"trailing_letter", "12x", false},
+                      ClockCase{"negative", "-5", false},
+                      ClockCase{"leading_blank", " 1268903103", false},
+                      ClockCase{"too_large", "99999999999999999999999", false}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace kr570

@@ -24,22 +24,18 @@ std::pair<NumberValue<T>, std::string> readFrom(const std::string& text, Reader 
     return {number, rest};
 }
 
-struct DecimalCase {
-    std::string text;
+// Each row is named by the text it reads.
+struct DecimalCase : test::NamedCase {
     bool found;
     bool inRange;
     std::int32_t value;
     std::string rest;
 };
 
-void PrintTo(const DecimalCase& c, std::ostream* os) {
-    *os << c.text;
-}
-
 class DecimalNumbers : public ::testing::TestWithParam<DecimalCase> {};
 
 TEST_P(DecimalNumbers, TakeTheLongestPrefix) {
-    const auto [number, rest] = readFrom<std::int32_t>(GetParam().text, readDecimal);
+    const auto [number, rest] = readFrom<std::int32_t>(GetParam().name, readDecimal);
     EXPECT_EQ(GetParam().found, number.found);
     EXPECT_EQ(GetParam().inRange, number.inRange);
     if (number.inRange) {
@@ -61,22 +57,18 @@ INSTANTIATE_TEST_SUITE_P(
         DecimalCase{"99999999999999999999999", true, false, 0, ""},
         DecimalCase{"0007", true, true, 7, ""}));
 
-struct HexCase {
-    std::string text;
+// Each row is named by the text it reads.
+struct HexCase : test::NamedCase {
     bool found;
     bool inRange;
     std::uint32_t value;
     std::string rest;
 };
 
-void PrintTo(const HexCase& c, std::ostream* os) {
-    *os << c.text;
-}
-
 class HexNumbers : public ::testing::TestWithParam<HexCase> {};
 
 TEST_P(HexNumbers, TakeTheLongestPrefix) {
-    const auto [number, rest] = readFrom<std::uint32_t>(GetParam().text, readHexNumber);
+    const auto [number, rest] = readFrom<std::uint32_t>(GetParam().name, readHexNumber);
     EXPECT_EQ(GetParam().found, number.found);
     EXPECT_EQ(GetParam().inRange, number.inRange);
     if (number.inRange) {
@@ -97,21 +89,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, HexNumbers,
                                            HexCase{"100000000", true, false, 0, ""},
                                            HexCase{"; c", false, false, 0, "; c"}));
 
-struct FloatCase {
-    std::string text;
+// Each row is named by the text it reads.
+struct FloatCase : test::NamedCase {
     bool found;
     float value;
     std::string rest;
 };
 
-void PrintTo(const FloatCase& c, std::ostream* os) {
-    *os << c.text;
-}
-
 class FloatNumbers : public ::testing::TestWithParam<FloatCase> {};
 
 TEST_P(FloatNumbers, TakeTheLongestPrefixAsTheNearestFloat) {
-    const auto [number, rest] = readFrom<float>(GetParam().text, readFloat);
+    const auto [number, rest] = readFrom<float>(GetParam().name, readFloat);
     EXPECT_EQ(GetParam().found, number.found);
     if (number.found) {
         EXPECT_EQ(GetParam().value, number.value);
