@@ -18,33 +18,53 @@ namespace {
 constexpr std::size_t kWordKept = 64;
 
 struct Word {
-    std::string text;        // the first kWordKept characters
+    std::array<char, kWordKept> kept;  // the first `keptLength` characters
+    std::size_t keptLength = 0;
     std::size_t length = 0;  // the word's whole length
     long line = 0;           // where it began, when lines are counted
 
-    bool is(const char* other) const { return length == text.size() && text == other; }
+    std::string text() const { return std::string(kept.data(), keptLength); }
+    bool is(const char* other) const {
+        return length == std::char_traits<char>::length(other) &&
+               std::memcmp(kept.data(), other, length) == 0;
+    }
+    // Keeps the next characters of the word, as far as it is kept.
+    void add(const unsigned char* run, std::size_t count) {
+        const std::size_t taken = std::min(count, kWordKept - keptLength);
+        std::memcpy(kept.data() + keptLength, run, taken);
+        keptLength += taken;
+        length += count;
+    }
 };
 
 // Reads the next run of non-whitespace characters; false when only whitespace remains. The
 // whitespace that ends the word stays in the stream.
 bool readWord(ByteSource& input, Word& word) {
     skipSpace(input);
-    word.text.clear();
-    word.length = 0;
     word.line = input.line();
-    input.consumeWhile([](unsigned char c) { return !isWhitespace(c); },
-                       [&word](const unsigned char* start, std::size_t count) {
-                           if (word.text.size() < kWordKept) {
-                               word.text.append(reinterpret_cast<const char*>(start),
-                                                std::min(count, kWordKept - word.text.size()));
-                           }
-                           word.length += count;
-                       });
+    // Nearly every word lies whole in the read buffer, its end in sight: take it in one step.
+    const unsigned char* const start = input.cursor();
+    const unsigned char* end = start;
+    while (end < input.limit() && !isWhitespaceByte(*end)) {
+        ++end;
+    }
+    if (end < input.limit()) {
+        word.keptLength = 0;
+        word.length = 0;
+        word.add(start, static_cast<std::size_t>(end - start));
+        input.advance(word.length);
+        return word.length > 0;
+    }
+    word.keptLength = 0;
+    word.length = 0;
+    input.consumeWhile(
+        [](unsigned char c) { return !isWhitespaceByte(c); },
+        [&word](const unsigned char* run, std::size_t count) { word.add(run, count); });
     return word.length > 0;
 }
 
 const Setting* findKeyword(const Word& word) {
-    return findSetting(word.text.data(), word.length);
+    return findSetting(word.kept.data(), word.length);
 }
 
 char foldedCase(char c) {
@@ -89,7 +109,7 @@ std::size_t editDistance(const std::string& a, const char* b, std::size_t bLengt
 
 // The keyword a mistyped word most likely meant, or nullptr when none is close.
 const char* nearestKeyword(const Word& word) {
-    if (word.length != word.text.size()) {
+    if (word.length != word.keptLength) {
         return nullptr;
     }
     const char* best = nullptr;
@@ -98,12 +118,12 @@ const char* nearestKeyword(const Word& word) {
         const std::size_t length = setting.keywordLength;
         // Allow one slip in a short word, up to three in the long run-together keywords.
         const std::size_t allowed = std::min<std::size_t>(3, 1 + length / 8);
-        const std::size_t typed = word.text.size();
+        const std::size_t typed = word.length;
         const std::size_t lengthGap = typed > length ? typed - length : length - typed;
         if (lengthGap > allowed) {
             continue;  // too far apart to be a slip, and cheap to rule out
         }
-        const std::size_t distance = editDistance(word.text, setting.keyword, length, allowed);
+        const std::size_t distance = editDistance(word.text(), setting.keyword, length, allowed);
         if (distance <= allowed && (best == nullptr || distance < bestDistance)) {
             best = setting.keyword;
             bestDistance = distance;
@@ -281,8 +301,8 @@ class ValueReader {
             warn(keywordLine_, "'" + std::string(keyword.keyword) +
                                    "' has no value at the end of the file; " + outcome);
         } else {
-            warn(value.line, quoted(value.text) + " is not " + wordList(keyword.words) + " for '" +
-                                 keyword.keyword + "'; " + outcome);
+            warn(value.line, quoted(value.text()) + " is not " + wordList(keyword.words) +
+                                 " for '" + keyword.keyword + "'; " + outcome);
         }
     }
 
@@ -305,7 +325,7 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
     ValueReader values(source, record, diagnostics);
     Word word;
     while (readWord(source, word)) {
-        if (word.text[0] == ';') {
+        if (word.kept[0] == ';') {
             skipRestOfLine(source);
             continue;
         }
@@ -317,7 +337,7 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
             // for a warning that is shown.
             diagnostics.warnWith(word.line, [&word] {
                 const char* suggestion = nearestKeyword(word);
-                return quoted(word.text) + " is not a keyword; " +
+                return quoted(word.text()) + " is not a keyword; " +
                        (suggestion != nullptr ? "did you mean '" + std::string(suggestion) + "'?"
                                               : std::string("it is ignored"));
             });
