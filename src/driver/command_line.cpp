@@ -1,5 +1,6 @@
 #include "driver/command_line.hpp"
 
+#include <algorithm>
 #include <utility>
 
 namespace kr570 {
@@ -16,10 +17,14 @@ const char kUsageText[] =
     "  -i NAME, -iNAME   the input file\n"
     "  -o NAME, -oNAME   the output file (created, or emptied when it exists)\n"
     "  -w, --warnings    report ignored or adjusted input as NAME:LINE: warning: ...\n"
+    "      --compare A B compare the settings of two configuration texts or HEX files\n"
+    "      --from KIND   with --compare: both files hold KIND, text or hex\n"
     "      --help        print this help and exit\n"
     "      --version     print the version and exit\n"
     "\n"
-    "Exit status: 0 converted, 1 a file could not be opened or written, 2 wrong usage.\n";
+    "Exit status: 0 converted, 1 a file could not be opened or written, 2 wrong usage.\n"
+    "With --compare: 0 the settings are equal, 1 they differ, 2 wrong usage or a file\n"
+    "that cannot be read.\n";
 
 namespace {
 
@@ -33,6 +38,54 @@ CommandLine usageError(std::string message) {
 bool isNameOption(const std::string& argument, char lower, char upper) {
     return argument.size() >= 2 && argument[0] == '-' &&
            (argument[1] == lower || argument[1] == upper);
+}
+
+bool takeKind(const std::string& word, InputKind& kind) {
+    if (word == "text" || word == "hex") {
+        kind = word == "text" ? InputKind::Text : InputKind::Hex;
+        return true;
+    }
+    return false;
+}
+
+// kr570convert --compare A B, with -w and --from KIND anywhere.
+CommandLine parseCompare(const std::vector<std::string>& arguments) {
+    CommandLine result;
+    std::vector<std::string> names;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            names.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "-w" || argument == "--warnings") {
+            result.warnings = true;
+        } else if (argument == "--from" || argument.rfind("--from=", 0) == 0) {
+            const bool joined = argument.size() > 6;
+            if (!joined && i + 1 == arguments.size()) {
+                return usageError("option '--from' needs text or hex");
+            }
+            const std::string& kind = joined ? argument.substr(7) : arguments[++i];
+            if (!takeKind(kind, result.from)) {
+                return usageError("--from takes text or hex, not '" + kind + "'");
+            }
+        } else if (argument != "--compare") {
+            return usageError("unknown option '" + argument + "' with --compare");
+        }
+    }
+    if (names.size() != 2) {
+        return usageError("--compare needs two file names, A and B");
+    }
+    result.action = CommandLine::Action::Compare;
+    result.inputName = names[0];
+    result.outputName = names[1];
+    return result;
+}
+
+bool asksForComparison(const std::vector<std::string>& arguments) {
+    const auto end = std::find(arguments.begin(), arguments.end(), "--");
+    return std::find(arguments.begin(), end, "--compare") != end;
 }
 
 }  // namespace
@@ -54,6 +107,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             result.action = CommandLine::Action::Version;
             return result;
         }
+    }
+    if (asksForComparison(arguments)) {
+        return parseCompare(arguments);
     }
     bool haveInput = false;
     bool haveOutput = false;

@@ -58,20 +58,29 @@ OutputOpening openOutput(const std::string& name, std::FILE* input, std::FILE*& 
     return output != nullptr ? OutputOpening::Opened : OutputOpening::Failed;
 }
 
+void loadHexBlock(std::FILE* input, EepromImage& image, Diagnostics& diagnostics) {
+    readHex(input, image, diagnostics);
+    if (!hasBlockSignature(image)) {
+        diagnostics.warn(0,
+                         "no configuration block signature (85 c2 1e 4f 11) at address "
+                         "0; the first 72 bytes are read as a block all the same");
+    }
+}
+
+int compileTextBlock(std::FILE* input, ConfigRecord& record, EepromImage& image, std::FILE* console,
+                     Diagnostics& diagnostics) {
+    buildBlock(image, record);
+    parseConfigText(input, record, console, diagnostics);
+    return packBlock(image, record);
+}
+
 void convert(Direction direction, const Conversion& c) {
     if (direction == Direction::HexToText) {
-        readHex(c.input, c.image, c.diagnostics);
-        if (!hasBlockSignature(c.image)) {
-            c.diagnostics.warn(0,
-                               "no configuration block signature (85 c2 1e 4f 11) at address "
-                               "0; the first 72 bytes are read as a block all the same");
-        }
+        loadHexBlock(c.input, c.image, c.diagnostics);
         unpackBlock(c.image, c.record);
         writeConfigReport(c.output, c.record, c.inputName, reportCreationTime());
     } else {
-        buildBlock(c.image, c.record);
-        parseConfigText(c.input, c.record, c.console, c.diagnostics);
-        const int length = packBlock(c.image, c.record);
+        const int length = compileTextBlock(c.input, c.record, c.image, c.console, c.diagnostics);
         writeHex(c.output, c.image, length);
     }
 }

@@ -38,6 +38,15 @@ struct Conversion {
     Diagnostics& diagnostics;      // what the run reports about the input
 };
 
+// The first half of each pipeline, which makes the configuration block in the image. From
+// Intel HEX: reads the file into the image, warning when it holds no block signature. From
+// configuration text: builds the block from the record, parses the text into the record
+// (printing the motor estimates to `console` unless it is nullptr) and packs it again;
+// returns the block length.
+void loadHexBlock(std::FILE* input, EepromImage& image, Diagnostics& diagnostics);
+int compileTextBlock(std::FILE* input, ConfigRecord& record, EepromImage& image, std::FILE* console,
+                     Diagnostics& diagnostics);
+
 // Runs the pipeline for `direction`: HEX to text reads the image, unpacks the block and
 // writes the report; text to HEX builds the block, parses the text into the record, packs it
 // again and writes the block as Intel HEX.

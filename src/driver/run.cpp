@@ -5,6 +5,7 @@
 
 #include "config/config_record.hpp"
 #include "driver/command_line.hpp"
+#include "driver/compare.hpp"
 #include "driver/conversion.hpp"
 #include "eeprom/eeprom_image.hpp"
 
@@ -127,6 +128,14 @@ int runBatch(const CommandLine& commandLine, Console& console) {
     return status;
 }
 
+int runCompare(const CommandLine& commandLine, Console& console) {
+    const auto data = RunData::withDefaults();
+    return compareFiles(
+        CompareRun{commandLine.inputName, commandLine.outputName, commandLine.from, console.out,
+                   console.err, commandLine.warnings ? console.err : nullptr},
+        data->record, data->image);
+}
+
 }  // namespace
 
 int runProgram(const std::vector<std::string>& arguments, Console& console) {
@@ -136,6 +145,8 @@ int runProgram(const std::vector<std::string>& arguments, Console& console) {
             return runInteractive(console);
         case CommandLine::Action::Convert:
             return runBatch(commandLine, console);
+        case CommandLine::Action::Compare:
+            return runCompare(commandLine, console);
         case CommandLine::Action::Help:
             std::fputs(kUsageText, console.out);
             return kExitConverted;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace kr570 {
 
@@ -21,6 +22,11 @@ class EepromImage {
     void putByte(std::size_t offset, unsigned value) {
         bytes_[offset] = static_cast<std::uint8_t>(value);
         allZero_ = false;
+    }
+    // `count` bytes from `offset` on; callers keep them below kSize.
+    void putBytes(std::size_t offset, const std::uint8_t* bytes, std::size_t count) {
+        std::memcpy(bytes_.data() + offset, bytes, count);
+        allZero_ = allZero_ && count == 0;
     }
     std::uint8_t getByte(std::size_t offset) const { return bytes_[offset]; }
 

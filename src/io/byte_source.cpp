@@ -11,19 +11,30 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 static_assert(ByteSource::kMaxWindow < kBufferSize / 2, "room for a window after compaction");
 
-// Line feeds in [p, end). Every byte of a file passes here once, so the count is kept in
-// byte-wide lanes over blocks short enough that no lane overflows, a loop the compiler turns
-// into a few vector instructions per 16 or 32 bytes.
-long countLineFeeds(const unsigned char* p, const unsigned char* end) {
+// Whether the byte at p ends a line, given the byte before it: every carriage return does (a
+// line feed after it then belongs to the same line end), and every line feed that no return
+// precedes.
+inline unsigned endsLine(unsigned char c, unsigned char before) {
+    return (c == '\r' ? 1U : 0U) | ((c == '\n' && before != '\r') ? 1U : 0U);
+}
+
+// Line ends in [p, end), `before` being the byte before p. Every byte of a file passes here
+// once, so long runs are counted in byte-wide lanes over blocks short enough that no lane
+// overflows, a loop that the compiler turns into a few vector instructions per 16 or 32 bytes.
+long countLineEnds(const unsigned char* p, const unsigned char* end, unsigned char before) {
     constexpr std::size_t kLanes = 32;
     constexpr std::size_t kRounds = 255;  // a lane holds up to 255
     long total = 0;
+    if (p < end) {
+        total += endsLine(*p, before);
+        ++p;  // from here on the byte before is in the range
+    }
     while (static_cast<std::size_t>(end - p) >= kLanes) {
         const std::size_t rounds = std::min(kRounds, static_cast<std::size_t>(end - p) / kLanes);
         std::uint8_t lanes[kLanes] = {};
         for (std::size_t r = 0; r < rounds; ++r, p += kLanes) {
             for (std::size_t k = 0; k < kLanes; ++k) {
-                lanes[k] = static_cast<std::uint8_t>(lanes[k] + (p[k] == '\n' ? 1 : 0));
+                lanes[k] = static_cast<std::uint8_t>(lanes[k] + endsLine(p[k], p[k - 1]));
             }
         }
         for (const std::uint8_t lane : lanes) {
@@ -31,7 +42,7 @@ long countLineFeeds(const unsigned char* p, const unsigned char* end) {
         }
     }
     for (; p < end; ++p) {
-        total += *p == '\n' ? 1 : 0;
+        total += endsLine(*p, p[-1]);
     }
     return total;
 }
@@ -61,15 +72,16 @@ std::size_t ByteSource::refill(std::size_t n) {
 }
 
 void ByteSource::countLinesUpTo(std::size_t position) {
-    if (position > counted_) {
-        lineFeeds_ += countLineFeeds(buffer_.get() + counted_, buffer_.get() + position);
-        counted_ = position;
+    if (position <= counted_) {
+        return;
     }
-}
-
-long ByteSource::line() {
-    countLinesUpTo(begin_);
-    return lineFeeds_ + 1;
+    // A return that ends the counted bytes counts at once, and a line feed that turns out to
+    // follow it (the pair split where the buffer was refilled or where a line was asked) does
+    // not.
+    lineEnds_ +=
+        countLineEnds(buffer_.get() + counted_, buffer_.get() + position, countedCr_ ? '\r' : '\0');
+    countedCr_ = buffer_[position - 1] == '\r';
+    counted_ = position;
 }
 
 }  // namespace kr570

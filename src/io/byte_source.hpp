@@ -62,9 +62,15 @@ class ByteSource {
         consumeWhile(keep, [](const unsigned char*, std::size_t) {});
     }
 
-    // The 1-based number of the line that the current position lies on, counted by line
-    // feeds.
-    long line();
+    // The 1-based number of the line that the current position lies on. A line ends at a line
+    // feed, at a carriage return and line feed pair, and at a carriage return alone, as files
+    // from any system end their lines.
+    long line() {
+        if (begin_ > counted_) {
+            countLinesUpTo(begin_);
+        }
+        return lineEnds_ + 1;
+    }
 
   private:
     std::size_t refill(std::size_t n);
@@ -75,8 +81,9 @@ class ByteSource {
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;
-    long lineFeeds_ = 0;       // line feeds before `counted_`
-    std::size_t counted_ = 0;  // buffer position up to which line feeds are counted
+    long lineEnds_ = 0;        // line ends before `counted_`
+    std::size_t counted_ = 0;  // buffer position up to which line ends are counted
+    bool countedCr_ = false;   // the last counted byte was a carriage return
 };
 
 }  // namespace kr570

@@ -343,7 +343,9 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
             });
         }
     }
-    writeMotorParameterBlock(console, record);
+    if (console != nullptr) {
+        writeMotorParameterBlock(console, record);
+    }
 }
 
 void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console) {

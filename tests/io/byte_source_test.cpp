@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "support/test_support.hpp"
@@ -10,10 +11,10 @@ namespace kr570 {
 namespace {
 
 // Long enough that reading it takes several refills of the buffer.
-std::string numberedLines(int count) {
+std::string numberedLines(int count, const std::string& lineEnd = "\n") {
     std::string text;
     for (int i = 1; i <= count; ++i) {
-        text += "line " + std::to_string(i) + "\n";
+        text += "line " + std::to_string(i) + lineEnd;
     }
     return text;
 }
@@ -56,22 +57,64 @@ TEST(ByteSource, PeekBeyondTheEndIsMinusOne) {
     std::fclose(stream);
 }
 
-TEST(ByteSource, CountsLinesAcrossRefills) {
-    const std::string text = numberedLines(40000);
+class LineEnds : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LineEnds, CountLinesAcrossRefills) {
+    const std::string text = numberedLines(40000, GetParam());
     std::FILE* stream = test::streamWith(text);
     ByteSource source(stream);
     long expectedLine = 1;
     for (int c = source.get(); c != -1; c = source.get()) {
-        if (c == '\n') {
+        if (c == GetParam()[0]) {
             ++expectedLine;
-            if (expectedLine % 997 == 0) {
-                ASSERT_EQ(expectedLine, source.line());
-            }
+        }
+        if (c != 'l' && source.peek() == 'l' && expectedLine % 997 == 0) {
+            ASSERT_EQ(expectedLine, source.line());
         }
     }
     EXPECT_EQ(40001, source.line());
     std::fclose(stream);
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds, ::testing::Values("\n", "\r\n", "\r"),
+                         [](const auto& row) {
+                             return std::string(row.index == 0   ? "line_feed"
+                                                : row.index == 1 ? "return_line_feed"
+                                                                 : "return");
+                         });
+
+struct LineCase {
+    const char* name;
+    std::string text;
+    long lastLine;  // the line of the last byte
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LineNumbers : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(LineNumbers, CountEveryKindOfLineEndOnce) {
+    std::FILE* stream = test::streamWith(GetParam().text);
+    ByteSource source(stream);
+    while (source.ensure(2) > 1) {
+        source.advance(1);
+        source.line();  // counting piecemeal must give the same as counting at once
+    }
+    EXPECT_EQ(GetParam().lastLine, source.line());
+    std::fclose(stream);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineNumbers,
+    ::testing::Values(LineCase{"mixed", "a\r\nb\nc\rd", 4},
+                      LineCase{"line_feed_then_return", "a\n\rb", 3},
+                      LineCase{"returns_in_a_row", "\r\r\r\nb", 4},
+                      // The first read fills the 64 KiB buffer: the pair is split by a refill.
+                      LineCase{"pair_split_by_a_refill", std::string(65535, 'x') + "\r\ny", 2},
+                      LineCase{"return_alone_at_a_refill", std::string(65535, 'x') + "\ry", 2}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace kr570
