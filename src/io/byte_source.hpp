@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "io/characters.hpp"
+
 namespace kr570 {
 
 class ByteSource {
@@ -65,11 +67,48 @@ class ByteSource {
     // The 1-based number of the line that the current position lies on. A line ends at a line
     // feed, at a carriage return and line feed pair, and at a carriage return alone, as files
     // from any system end their lines.
+    //
+    // The configuration text parser keeps this free: it passes line ends only by skipping
+    // whitespace, which counts them on the way, and words and numbers, which hold none.
     long line() {
         if (begin_ > counted_) {
             countLinesUpTo(begin_);
         }
         return lineEnds_ + 1;
+    }
+
+    // Consumes whitespace up to the next other byte or the end of the stream, counting the line
+    // ends it passes.
+    void skipWhitespace() {
+        while (ensure(1) > 0) {
+            if (begin_ > counted_) {
+                countLinesUpTo(begin_);
+            }
+            const unsigned char* const buffer = buffer_.get();
+            std::size_t p = begin_;
+            unsigned char before = countedCr_ ? '\r' : '\0';
+            long ends = 0;
+            for (; p < end_ && isWhitespaceByte(buffer[p]); ++p) {
+                ends += (buffer[p] == '\r' || (buffer[p] == '\n' && before != '\r')) ? 1 : 0;
+                before = buffer[p];
+            }
+            lineEnds_ += ends;
+            countedCr_ = before == '\r';
+            begin_ = counted_ = p;
+            if (p < end_) {
+                return;
+            }
+        }
+    }
+
+    // Moves past `n` available bytes that the caller knows hold no line end (a word, a
+    // number), keeping the line count where it was.
+    void advanceOverText(std::size_t n) {
+        if (counted_ == begin_ && n > 0) {
+            counted_ += n;
+            countedCr_ = false;
+        }
+        begin_ += n;
     }
 
   private:

@@ -52,7 +52,7 @@ bool readWord(ByteSource& input, Word& word) {
         word.keptLength = 0;
         word.length = 0;
         word.add(start, static_cast<std::size_t>(end - start));
-        input.advance(word.length);
+        input.advanceOverText(word.length);
         return word.length > 0;
     }
     word.keptLength = 0;
@@ -209,7 +209,7 @@ class ValueReader {
             return false;
         }
         if (!number.inRange) {
-            warn(line, quoted(number.text) + " is out of range for '" + keyword.keyword +
+            warn(line, quoted(number.text()) + " is out of range for '" + keyword.keyword +
                            "'; the setting is kept");
             return false;
         }
@@ -225,7 +225,7 @@ class ValueReader {
         }
         keyword.floatIn(record_) = number.value;
         if (!number.inRange) {
-            warn(line, quoted(number.text) + " is too large for a single-precision '" +
+            warn(line, quoted(number.text()) + " is too large for a single-precision '" +
                            keyword.keyword + "'; it is stored as infinity");
         }
     }
@@ -240,7 +240,7 @@ class ValueReader {
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
         if (number.value != stored) {
-            warn(line, quoted(number.text) + " does not fit '" + keyword.keyword +
+            warn(line, quoted(number.text()) + " does not fit '" + keyword.keyword +
                            "' (0 to 255); " + std::to_string(stored) + " is stored");
         }
     }
@@ -254,7 +254,7 @@ class ValueReader {
         keyword.timeIn(record_) = number.value;
         if (number.value < 0 || number.value > 0xFFFF) {
             const auto reaching = static_cast<std::uint16_t>(number.value);
-            warn(line, quoted(number.text) + " is outside 0 to 65535; '" + keyword.keyword +
+            warn(line, quoted(number.text()) + " is outside 0 to 65535; '" + keyword.keyword +
                            "' reaches the controller as " + std::to_string(reaching));
         }
     }
@@ -270,7 +270,7 @@ class ValueReader {
         if (number.value != stored) {
             char shown[8];
             std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
-            warn(line, quoted(number.text) + " does not fit '" + keyword.keyword +
+            warn(line, quoted(number.text()) + " does not fit '" + keyword.keyword +
                            "' (0x0 to 0xff); " + shown + " is stored");
         }
     }

@@ -4,13 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace kr570 {
 
 namespace {
-
-// Enough characters of a number to show it in a message.
-constexpr std::size_t kTextKept = 40;
 
 bool isDigit(int c) {
     return c >= '0' && c <= '9';
@@ -20,8 +18,8 @@ bool isDigit(int c) {
 template <typename T>
 void take(ByteSource& input, NumberValue<T>& number) {
     const int c = input.get();
-    if (number.text.size() < kTextKept) {
-        number.text.push_back(static_cast<char>(c));
+    if (number.keptLength < kNumberTextKept) {
+        number.kept[number.keptLength++] = static_cast<char>(c);
     }
 }
 
@@ -128,9 +126,9 @@ template <typename T>
 void takePlain(ByteSource& input, const PlainNumber& plain, NumberValue<T>& number) {
     number.found = true;
     number.inRange = true;
-    number.text.assign(reinterpret_cast<const char*>(input.cursor()),
-                       std::min(plain.length, kTextKept));
-    input.advance(plain.length);
+    number.keptLength = std::min(plain.length, kNumberTextKept);
+    std::memcpy(number.kept.data(), input.cursor(), number.keptLength);
+    input.advanceOverText(plain.length);
 }
 
 // Powers of ten that single precision holds exactly (5^10 < 2^24).

@@ -2,6 +2,7 @@
 // a number is taken, and everything after it stays in the stream.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -10,25 +11,25 @@
 
 namespace kr570 {
 
-// Discards whitespace up to the next other character or the end of the stream. Inline: it runs
-// before every word and every number of a text, and mostly skips one blank or one line end.
+// Discards whitespace up to the next other character or the end of the stream.
 inline void skipSpace(ByteSource& input) {
-    const unsigned char* p = input.cursor();
-    while (p < input.limit() && isWhitespaceByte(*p)) {
-        ++p;
-    }
-    input.advance(static_cast<std::size_t>(p - input.cursor()));
-    if (p == input.limit()) {
-        input.consumeWhile([](unsigned char c) { return isWhitespaceByte(c); });
-    }
+    input.skipWhitespace();
 }
+
+// Enough characters of a number to show it in a message.
+inline constexpr std::size_t kNumberTextKept = 40;
 
 template <typename T>
 struct NumberValue {
     bool found = false;    // the text began with a number (its characters were consumed)
     bool inRange = false;  // and the number fits the value's type
     T value{};
-    std::string text;  // the number as written, cut short when very long
+    // The number as written, cut short when very long: kept in place, since it is shown
+    // only in a warning and every value of a text is read.
+    std::array<char, kNumberTextKept> kept;
+    std::size_t keptLength = 0;
+
+    std::string text() const { return std::string(kept.data(), keptLength); }
 };
 
 // Optional sign and decimal digits, as a signed 32-bit value.
