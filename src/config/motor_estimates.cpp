@@ -14,6 +14,16 @@ double riseTerm(double timeConstant, float resistance, float drive_voltage, floa
     return std::log(x) * timeConstant;
 }
 
+// "%f" of one estimate. A NaN (a zero resistance or voltage) is written with its sign, as
+// "-nan" or "nan", whichever C library formats the rest: not all of them show the sign.
+void printEstimate(std::FILE* stream, const char* before, double value, const char* after) {
+    if (std::isnan(value)) {
+        std::fprintf(stream, "%s%s%s", before, std::signbit(value) ? "-nan" : "nan", after);
+    } else {
+        std::fprintf(stream, "%s%f%s", before, value, after);
+    }
+}
+
 }  // namespace
 
 double onTimeMicroseconds(float inductance, float resistance, float drive_voltage, float current) {
@@ -37,9 +47,9 @@ void writeMotorParameterBlock(std::FILE* stream, const ConfigRecord& record) {
     const float v = record.drive_voltage;
     const float i = record.current;
     std::fputs("; Calculated motor parameters:\n", stream);
-    std::fprintf(stream, ";   On time= %f usecond\n", onTimeMicroseconds(l, r, v, i));
-    std::fprintf(stream, ";   Duty Cycle= %f %%\n", dutyCycleEstimate(l, r, v, i));
-    std::fprintf(stream, ";   Slew Rate= %f \n\n", slewRateEstimate(l, r, v, i));
+    printEstimate(stream, ";   On time= ", onTimeMicroseconds(l, r, v, i), " usecond\n");
+    printEstimate(stream, ";   Duty Cycle= ", dutyCycleEstimate(l, r, v, i), " %\n");
+    printEstimate(stream, ";   Slew Rate= ", slewRateEstimate(l, r, v, i), " \n\n");
 }
 
 }  // namespace kr570

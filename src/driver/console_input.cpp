@@ -1,39 +1,9 @@
 #include "driver/console_input.hpp"
 
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "io/characters.hpp"
+#include "platform/platform.hpp"
 
 namespace kr570 {
-
-namespace {
-
-// Waits for one key on a terminal: no line editing, no echo, and no signal keys, so that
-// Ctrl-C is a key press like any other and the terminal is always restored.
-bool waitForTerminalKey(int fd) {
-    termios saved{};
-    if (isatty(fd) == 0 || tcgetattr(fd, &saved) != 0) {
-        return false;
-    }
-    termios raw = saved;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO | ISIG));
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    if (tcsetattr(fd, TCSANOW, &raw) != 0) {
-        return false;
-    }
-    char key = 0;
-    while (read(fd, &key, 1) < 0 && errno == EINTR) {
-    }
-    tcsetattr(fd, TCSANOW, &saved);
-    return true;
-}
-
-}  // namespace
 
 bool ConsoleInput::fill() {
     if (atEnd_) {
@@ -44,15 +14,12 @@ bool ConsoleInput::fill() {
         position_ = 0;
     }
     char chunk[512];
-    ssize_t got = 0;
-    do {
-        got = read(fd_, chunk, sizeof chunk);
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0) {
+    const std::size_t got = platform::readInput(fd_, chunk, sizeof chunk);
+    if (got == 0) {
         atEnd_ = true;
         return false;
     }
-    buffer_.append(chunk, static_cast<std::size_t>(got));
+    buffer_.append(chunk, got);
     return true;
 }
 
@@ -76,15 +43,10 @@ std::string ConsoleInput::readWord() {
 }
 
 void ConsoleInput::waitForKey() {
-    if (waitForTerminalKey(fd_)) {
+    if (platform::waitForConsoleKey(fd_) || position_ < buffer_.size() || atEnd_) {
         return;
     }
-    if (position_ < buffer_.size() || atEnd_) {
-        return;
-    }
-    pollfd request{fd_, POLLIN, 0};
-    while (poll(&request, 1, -1) < 0 && errno == EINTR) {
-    }
+    platform::waitForInput(fd_);
 }
 
 }  // namespace kr570

@@ -5,6 +5,7 @@
 #include "eeprom/config_block.hpp"
 #include "hex/hex_reader.hpp"
 #include "hex/hex_writer.hpp"
+#include "platform/platform.hpp"
 #include "text/config_parser.hpp"
 #include "text/config_report.hpp"
 
@@ -29,7 +30,7 @@ std::FILE* openInput(const std::string& name) {
     if (!isUsableName(name)) {
         return nullptr;
     }
-    std::FILE* input = std::fopen(name.c_str(), "r");
+    std::FILE* input = std::fopen(name.c_str(), "rb");
     if (input == nullptr) {
         return nullptr;
     }
@@ -48,10 +49,8 @@ OutputOpening openOutput(const std::string& name, std::FILE* input, std::FILE*& 
     if (!isUsableName(name)) {
         return OutputOpening::Failed;
     }
-    struct stat in {};
-    struct stat out {};
-    if (fstat(fileno(input), &in) == 0 && stat(name.c_str(), &out) == 0 && S_ISREG(out.st_mode) &&
-        in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+    const auto existing = platform::regularFileIdentity(name);
+    if (existing && existing == platform::identityOf(input)) {
         return OutputOpening::IsInput;
     }
     output = std::fopen(name.c_str(), "w");

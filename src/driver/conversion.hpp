@@ -16,8 +16,8 @@ enum class Direction { HexToText, TextToHex };
 // other name is an Intel HEX file.
 Direction chooseDirection(const std::string& inputName);
 
-// Opens the input as a text stream for reading; nullptr when it cannot be read as a file
-// (missing, unreadable, a directory).
+// Opens the input for reading in binary mode, so that a CR or a Ctrl-Z reads the same on every
+// system; nullptr when it cannot be read as a file (missing, unreadable, a directory).
 std::FILE* openInput(const std::string& name);
 
 enum class OutputOpening { Opened, Failed, IsInput };

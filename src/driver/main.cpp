@@ -1,15 +1,14 @@
 // Program entry: hands the command line and the console to the driver.
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "driver/run.hpp"
+#include "platform/platform.hpp"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-    kr570::ConsoleInput input(STDIN_FILENO);
+    kr570::ConsoleInput input(kr570::platform::kStandardInput);
     kr570::Console console{input, stdout, stderr};
     const int status = kr570::runProgram(arguments, console);
     return std::fflush(stdout) == 0 ? status : kr570::kExitFailed;

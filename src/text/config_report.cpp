@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "config/motor_estimates.hpp"
+#include "platform/platform.hpp"
 
 namespace kr570 {
 
@@ -115,19 +116,18 @@ void writeConfigReport(std::FILE* output, const ConfigRecord& record, const std:
 }
 
 std::tm reportCreationTime(const char* sourceDateEpoch, std::time_t now) {
-    std::tm result{};
     if (sourceDateEpoch != nullptr && *sourceDateEpoch >= '0' && *sourceDateEpoch <= '9') {
         char* end = nullptr;
         errno = 0;
         const long long seconds = std::strtoll(sourceDateEpoch, &end, 10);
         const auto epoch = static_cast<std::time_t>(seconds);
-        if (errno == 0 && *end == '\0' && epoch == seconds &&
-            gmtime_r(&epoch, &result) != nullptr) {
-            return result;
+        if (errno == 0 && *end == '\0' && epoch == seconds) {
+            if (const auto universal = platform::universalTime(epoch)) {
+                return *universal;
+            }
         }
     }
-    localtime_r(&now, &result);
-    return result;
+    return platform::localTime(now);
 }
 
 std::tm reportCreationTime() {

@@ -1,7 +1,7 @@
 // The interactive run, through the real executable with piped standard input.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <filesystem>
 #include <ostream>
 
 #include "support/test_support.hpp"
@@ -10,6 +10,7 @@
 namespace kr570 {
 namespace {
 
+using test::nativeText;
 using test::runTool;
 
 const std::string kBanner =
@@ -32,7 +33,7 @@ TEST(ConsoleRun, TextToHexDialogue) {
     EXPECT_EQ(kBanner + "Enter output file name: " + kMotorBlock + "\nProgram finished!\n",
               run.out);
     EXPECT_EQ("", run.err);
-    EXPECT_EQ(kDefaultHex, test::readFile(dir.file("x-axis.hex")));
+    EXPECT_EQ(nativeText(kDefaultHex), test::readFile(dir.file("x-axis.hex")));
 }
 
 TEST(ConsoleRun, HexToTextDialogue) {
@@ -42,7 +43,7 @@ TEST(ConsoleRun, HexToTextDialogue) {
         runTool({}, "config.hex config.txt", dir.path(), {"SOURCE_DATE_EPOCH=1268903103"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ(kBanner + "Enter output file name: \nProgram finished!\n", run.out);
-    EXPECT_EQ(test::readFile(test::sourcePath("tests/golden/default_report.txt")),
+    EXPECT_EQ(nativeText(test::readFile(test::sourcePath("tests/golden/default_report.txt"))),
               test::readFile(dir.file("config.txt")));
 }
 
@@ -66,7 +67,7 @@ TEST_P(ConsoleDirection, FollowsTheLastCharacterOfTheName) {
         EXPECT_NE(std::string::npos, run.out.find("; Calculated motor parameters:"));
     } else {
         EXPECT_EQ(0U, out.find("; KR570 Configuration File")) << out;
-        EXPECT_NE(std::string::npos, out.find("ontime  0\n"));
+        EXPECT_NE(std::string::npos, out.find(nativeText("ontime  0\n")));
     }
 }
 
@@ -117,8 +118,15 @@ TEST(ConsoleRun, OutputThatIsTheInputLeavesItUntouched) {
     test::TempDir dir;
     const std::string text = "ontime 5\n";
     test::writeFile(dir.file("in.txt"), text);
-    ASSERT_EQ(0, symlink("in.txt", dir.file("link.hex").c_str()));
-    for (const char* output : {"in.txt", "./in.txt", "link.hex"}) {
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_hard_link(dir.file("in.txt"), dir.file("hard.hex"));
+    // Windows lets only privileged users make symbolic links.
+    std::error_code noSymlink;
+    std::filesystem::create_symlink("in.txt", dir.file("link.hex"), noSymlink);
+    for (const char* output : {"in.txt", "./in.txt", "sub/../in.txt", "hard.hex", "link.hex"}) {
+        if (noSymlink && std::string(output) == "link.hex") {
+            continue;
+        }
         const auto run = runTool({}, std::string("in.txt\n") + output + "\n", dir.path());
         EXPECT_EQ(1, run.status);
         EXPECT_EQ(kBanner + "Enter output file name: Output file " + output +
@@ -128,14 +136,28 @@ TEST(ConsoleRun, OutputThatIsTheInputLeavesItUntouched) {
     }
 }
 
+TEST(ConsoleRun, ExistingOutputThatIsAnotherFileIsReplaced) {
+    test::TempDir dir;
+    test::writeFile(dir.file("in.txt"), "; nothing changed\n");
+    test::writeFile(dir.file("old.hex"), std::string(5000, 'x'));
+    const auto run = runTool({}, "in.txt\nold.hex\n", dir.path());
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(kBanner + "Enter output file name: " + kMotorBlock + "\nProgram finished!\n",
+              run.out);
+    EXPECT_EQ(nativeText(kDefaultHex), test::readFile(dir.file("old.hex")));
+}
+
 TEST(ConsoleRun, FullDiskIsReported) {
+    const char* const full = test::fullDevice();
+    if (full == nullptr) {
+        GTEST_SKIP() << "this system has no device that is always full";
+    }
     test::TempDir dir;
     test::writeFile(dir.file("in.txt"), "");
-    const auto run = runTool({}, "in.txt\n/dev/full\n", dir.path());
+    const auto run = runTool({}, std::string("in.txt\n") + full + "\n", dir.path());
     EXPECT_EQ(1, run.status);
-    EXPECT_NE(std::string::npos,
-              run.out.find("Can't write output file /dev/full\nHit any key to exit\n\nProgram "
-                           "finished!\n"));
+    EXPECT_NE(std::string::npos, run.out.find("Can't write output file " + std::string(full) +
+                                              "\nHit any key to exit\n\nProgram finished!\n"));
 }
 
 TEST(ConsoleRun, LongFileNamesAreKeptWhole) {

@@ -47,8 +47,12 @@ TEST_P(LargeInput, IsStreamedInBoundedMemory) {
     writeRepeated(dir.file(c.input), c.piece, c.count, c.tail);
     const auto run = runTool({c.input, output}, "", dir.path());
     ASSERT_EQ(0, run.status) << run.err;
+    EXPECT_NE(std::string::npos,
+              test::readFile(dir.file(output)).find(test::nativeText(c.expectInOutput)));
+    if (baseline < 0 || run.peakKib < 0) {
+        GTEST_SKIP() << "this system does not tell the peak memory of a finished run";
+    }
     EXPECT_LE(run.peakKib, baseline + 4096) << "the reader must not hold the file";
-    EXPECT_NE(std::string::npos, test::readFile(dir.file(output)).find(c.expectInOutput));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -79,7 +83,8 @@ TEST_P(Garbage, StillGivesAFullOutput) {
     ASSERT_EQ(0, quiet.status) << quiet.err;
     const std::string output = test::readFile(dir.file("out"));
     EXPECT_NE(std::string::npos,
-              output.find(toHex ? ":00000001FF\n" : "; End of KR570 Configuration settings\n"));
+              output.find(test::nativeText(toHex ? ":00000001FF\n"
+                                                 : "; End of KR570 Configuration settings\n")));
     // Warnings describe the garbage but never change what is written.
     const auto loud =
         runTool({"-w", GetParam().input, "out2"}, "", dir.path(), {"SOURCE_DATE_EPOCH=0"});

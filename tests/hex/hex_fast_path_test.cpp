@@ -12,6 +12,7 @@
 
 #include "hex/hex_reader.hpp"
 #include "support/test_support.hpp"
+#include "support/tool_runner.hpp"
 
 namespace kr570 {
 namespace {
@@ -23,14 +24,14 @@ struct Reading {
 
 // Reads `text` with the decoder that KR570_HEX_DECODER names.
 Reading readWith(const std::string& text, const char* decoder) {
-    setenv("KR570_HEX_DECODER", decoder, 1);
+    test::setEnvironment("KR570_HEX_DECODER", decoder);
     auto image = std::make_unique<EepromImage>();
     test::OutputCapture sink;
     Diagnostics diagnostics(sink.stream(), "in.hex");
     std::FILE* stream = test::streamWith(text);
     readHex(stream, *image, diagnostics);
     std::fclose(stream);
-    unsetenv("KR570_HEX_DECODER");
+    test::setEnvironment("KR570_HEX_DECODER", nullptr);
     return {std::string(reinterpret_cast<const char*>(image->data()), EepromImage::kSize),
             sink.text()};
 }

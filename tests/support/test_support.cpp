@@ -1,7 +1,5 @@
 #include "support/test_support.hpp"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,12 +40,21 @@ std::string OutputCapture::text() {
     return text;
 }
 
+// A fresh folder under a random name: creating it fails when the name is taken, so a folder is
+// never shared with another test run.
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kr570-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    std::random_device seed;
+    std::mt19937_64 names(seed());
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() /
+                               ("kr570-test-" + std::to_string(names() % 100000000U));
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate.generic_string();
+        }
     }
-    path_ = pattern;
+    if (path_.empty()) {
+        throw std::runtime_error("no temporary folder could be made");
+    }
 }
 
 TempDir::~TempDir() {
@@ -68,8 +75,8 @@ void writeFile(const std::string& path, const std::string& text) {
 }
 
 bool fileExists(const std::string& path) {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0;
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
 }
 
 std::string randomBytes(std::size_t count, unsigned seed) {

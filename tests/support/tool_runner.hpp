@@ -10,9 +10,9 @@ namespace kr570::test {
 enum class Stdin { Text, Closed };
 
 struct RunResult {
-    int status = -1;   // exit status, or -1 when the run had to be killed
-    long peakKib = 0;  // the run's peak resident memory
-    std::string out;
+    int status = -1;    // exit status, or -1 when the run had to be killed
+    long peakKib = -1;  // the run's peak resident memory; -1 when the system does not tell
+    std::string out;    // with "\n" line ends, whatever the system writes
     std::string err;
 };
 
@@ -22,5 +22,16 @@ struct RunResult {
 RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
                   const std::string& workDir, const std::vector<std::string>& environment = {},
                   Stdin stdinKind = Stdin::Text);
+
+// `text` as the tool writes it through a text stream on this system: on Windows every "\n"
+// becomes CR LF. The tool's standard output and error in a RunResult are given back with
+// "\n" line ends on every system.
+std::string nativeText(const std::string& text);
+
+// A device on which every write fails for want of space; nullptr where there is none.
+const char* fullDevice();
+
+// Sets an environment variable of the test process itself; a `value` of nullptr removes it.
+void setEnvironment(const char* name, const char* value);
 
 }  // namespace kr570::test

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <ostream>
 
@@ -185,8 +186,7 @@ class ReportClock : public ::testing::TestWithParam<ClockCase> {};
 
 TEST_P(ReportClock, TakesOnlyAWellFormedSourceDateEpoch) {
     const std::time_t now = 1700000000;
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = *std::localtime(&now);
     const std::tm chosen = reportCreationTime(GetParam().value, now);
     if (GetParam().fromEpoch) {
         EXPECT_EQ(2010 - 1900, chosen.tm_year);

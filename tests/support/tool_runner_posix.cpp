@@ -1,5 +1,3 @@
-#include "support/tool_runner.hpp"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -11,6 +9,7 @@
 #include <thread>
 
 #include "support/test_support.hpp"
+#include "support/tool_runner.hpp"
 
 namespace kr570::test {
 
@@ -78,6 +77,22 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
+}
+
+std::string nativeText(const std::string& text) {
+    return text;
+}
+
+const char* fullDevice() {
+    return "/dev/full";
+}
+
+void setEnvironment(const char* name, const char* value) {
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
 }
 
 }  // namespace kr570::test

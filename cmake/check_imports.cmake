@@ -1,0 +1,18 @@
+# Fails when EXECUTABLE imports from a DLL that is not part of Windows, such as the C++
+# runtime or winpthread of the cross compiler. Run as cmake -DOBJDUMP=... -DEXECUTABLE=... -P.
+execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} could not read ${EXECUTABLE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" entries "${dump}")
+if(NOT entries)
+    message(FATAL_ERROR "no import table found in ${EXECUTABLE}")
+endif()
+foreach(entry IN LISTS entries)
+    string(REPLACE "DLL Name: " "" dll "${entry}")
+    string(TOLOWER "${dll}" dll)
+    message(STATUS "imports ${dll}")
+    if(NOT dll MATCHES "^(kernel32|msvcrt|user32|advapi32|ntdll|ucrtbase|api-ms-win-.*)\\.dll$")
+        message(FATAL_ERROR "${EXECUTABLE} needs ${dll}, which Windows does not have")
+    endif()
+endforeach()

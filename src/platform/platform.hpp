@@ -1,0 +1,56 @@
+// What differs between the systems the tool runs on: the console's key wait, the identity of a
+// file, the clock and the mode of an already open stream. One source file per system
+// implements this header; the build picks the one for the target.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace kr570::platform {
+
+// The descriptor of standard input on every system.
+inline constexpr int kStandardInput = 0;
+
+// Reads up to `size` bytes from the descriptor, retrying when a signal interrupts the read.
+// Returns the number of bytes read; 0 at the end of the input or when it cannot be read.
+std::size_t readInput(int fd, char* buffer, std::size_t size);
+
+// When the descriptor is an interactive console, waits for one fresh key press, without echo,
+// and returns true; Ctrl-C counts as a key. Returns false at once for anything else.
+bool waitForConsoleKey(int fd);
+
+// Waits until the descriptor has a byte to read or is at its end; returns at once when it is a
+// file or closed, so that a script never hangs here.
+void waitForInput(int fd);
+
+// What tells two names of one file apart from two files: equal identities are the same file,
+// whatever path or link leads to it.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && index == other.index;
+    }
+};
+
+// The identity of an open file; empty when the system cannot tell it.
+std::optional<FileIdentity> identityOf(std::FILE* file);
+
+// The identity of the existing regular file `name`; empty when there is none.
+std::optional<FileIdentity> regularFileIdentity(const std::string& name);
+
+// The calendar time in the local time zone.
+std::tm localTime(std::time_t time);
+
+// The calendar time in UTC; empty when `time` cannot be represented.
+std::optional<std::tm> universalTime(std::time_t time);
+
+// Makes an already open stream pass bytes unchanged, CR and Ctrl-Z included.
+void setBinaryMode(std::FILE* stream);
+
+}  // namespace kr570::platform

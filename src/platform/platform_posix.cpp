@@ -1,0 +1,82 @@
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/platform.hpp"
+
+namespace kr570::platform {
+
+std::size_t readInput(int fd, char* buffer, std::size_t size) {
+    ssize_t got = 0;
+    do {
+        got = read(fd, buffer, size);
+    } while (got < 0 && errno == EINTR);
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+// No line editing, no echo, and no signal keys, so that Ctrl-C is a key press like any other
+// and the terminal is always restored.
+bool waitForConsoleKey(int fd) {
+    termios saved{};
+    if (isatty(fd) == 0 || tcgetattr(fd, &saved) != 0) {
+        return false;
+    }
+    termios raw = saved;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO | ISIG));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    if (tcsetattr(fd, TCSANOW, &raw) != 0) {
+        return false;
+    }
+    char key = 0;
+    while (read(fd, &key, 1) < 0 && errno == EINTR) {
+    }
+    tcsetattr(fd, TCSANOW, &saved);
+    return true;
+}
+
+void waitForInput(int fd) {
+    pollfd request{fd, POLLIN, 0};
+    while (poll(&request, 1, -1) < 0 && errno == EINTR) {
+    }
+}
+
+std::optional<FileIdentity> identityOf(std::FILE* file) {
+    struct stat status {};
+    if (fstat(fileno(file), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                        static_cast<std::uint64_t>(status.st_ino)};
+}
+
+std::optional<FileIdentity> regularFileIdentity(const std::string& name) {
+    struct stat status {};
+    if (stat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                        static_cast<std::uint64_t>(status.st_ino)};
+}
+
+std::tm localTime(std::time_t time) {
+    std::tm result{};
+    localtime_r(&time, &result);
+    return result;
+}
+
+std::optional<std::tm> universalTime(std::time_t time) {
+    std::tm result{};
+    if (gmtime_r(&time, &result) == nullptr) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+// POSIX streams never translate bytes.
+void setBinaryMode(std::FILE* /*stream*/) {}
+
+}  // namespace kr570::platform

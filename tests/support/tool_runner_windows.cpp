@@ -1,0 +1,163 @@
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// psapi.h needs the types of windows.h.
+#include <psapi.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "support/test_support.hpp"
+#include "support/tool_runner.hpp"
+
+namespace kr570::test {
+
+namespace {
+
+// One argument as the C runtime of the child splits its command line again: quoted when it
+// is empty or holds blanks or quotes, with the backslashes before a quote doubled.
+std::string quoted(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
+        return argument;
+    }
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out.push_back(c);
+    }
+    out.append(2 * backslashes, '\\');
+    return out + "\"";
+}
+
+std::string commandLine(const std::vector<std::string>& arguments) {
+    std::string line = quoted(KR570CONVERT_PATH);
+    for (const std::string& argument : arguments) {
+        line += " " + quoted(argument);
+    }
+    return line;
+}
+
+// This process's environment with the entries NAME=VALUE added or replaced, as the block of
+// NUL-terminated strings that CreateProcess takes.
+std::string environmentBlock(const std::vector<std::string>& extra) {
+    std::string block;
+    char* const strings = GetEnvironmentStringsA();
+    for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
+        const std::string current(entry);
+        const std::string name = current.substr(0, current.find('=', 1) + 1);
+        bool replaced = false;
+        for (const std::string& added : extra) {
+            replaced = replaced || added.compare(0, name.size(), name) == 0;
+        }
+        if (!replaced) {
+            block += current + '\0';
+        }
+    }
+    FreeEnvironmentStringsA(strings);
+    for (const std::string& added : extra) {
+        block += added + '\0';
+    }
+    return block + '\0';
+}
+
+HANDLE inheritable(const std::string& path, bool write) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Console text with CR LF line ends back to "\n"; a line end without its CR is marked, so
+// that it shows in the comparison with the expected text.
+std::string consoleText(const std::string& raw) {
+    std::string text;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+            continue;
+        }
+        if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) {
+            text += "<LF without CR>";
+        }
+        text.push_back(raw[i]);
+    }
+    return text;
+}
+
+}  // namespace
+
+RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
+                  const std::string& workDir, const std::vector<std::string>& environment,
+                  Stdin stdinKind) {
+    TempDir io;
+    writeFile(io.file("stdin"), input);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = stdinKind == Stdin::Closed ? nullptr : inheritable(io.file("stdin"), false);
+    startup.hStdOutput = inheritable(io.file("stdout"), true);
+    startup.hStdError = inheritable(io.file("stderr"), true);
+
+    std::string line = commandLine(arguments);
+    std::string block = environmentBlock(environment);
+    PROCESS_INFORMATION process{};
+    RunResult result;
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, block.data(),
+                       workDir.c_str(), &startup, &process) != 0) {
+        if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) {
+            TerminateProcess(process.hProcess, 255);
+            WaitForSingleObject(process.hProcess, INFINITE);
+        } else {
+            DWORD code = 0;
+            GetExitCodeProcess(process.hProcess, &code);
+            result.status = static_cast<int>(code);
+        }
+        // Wine does not keep the counters of a finished process: there they read as zero.
+        PROCESS_MEMORY_COUNTERS memory{};
+        if (K32GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory) != 0 &&
+            memory.PeakWorkingSetSize > 0) {
+            result.peakKib = static_cast<long>(memory.PeakWorkingSetSize / 1024U);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    for (const HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+    result.out = consoleText(readFile(io.file("stdout")));
+    result.err = consoleText(readFile(io.file("stderr")));
+    return result;
+}
+
+std::string nativeText(const std::string& text) {
+    std::string native;
+    for (const char c : text) {
+        if (c == '\n') {
+            native.push_back('\r');
+        }
+        native.push_back(c);
+    }
+    return native;
+}
+
+// Windows has no device that is always full.
+const char* fullDevice() {
+    return nullptr;
+}
+
+void setEnvironment(const char* name, const char* value) {
+    _putenv_s(name, value != nullptr ? value : "");  // an empty value removes the variable
+}
+
+}  // namespace kr570::test
