@@ -2,12 +2,13 @@
 # Side-by-side figures for kr570convert on this machine. HEX to text of 128 MiB Intel HEX files
 # (16- and 32-byte records, lower and upper case, LF and CR LF) is timed against reading the
 # file with `cat FILE >/dev/null`, against srec_cat and objcopy and against a previous build;
-# the typical six-line runs against the previous build. Every figure is a ratio of times taken
+# text to HEX of a 64 MiB configuration text and the typical six-line runs against the
+# previous build. Every figure is a ratio of times taken
 # in alternating rounds, so that all contenders see the same machine and the same load; the
 # CPU, its flags that the tool can use and the load are printed with them.
 #
 #   bash bench/compare.sh
-#   ROUNDS=5 MEBIBYTES=128 STARTS=200 PREVIOUS_REV=main bash bench/compare.sh
+#   ROUNDS=5 MEBIBYTES=128 TEXT_MEBIBYTES=64 STARTS=200 PREVIOUS_REV=main bash bench/compare.sh
 #   PREVIOUS=/path/to/old/kr570convert bash bench/compare.sh
 #
 # The previous build is PREVIOUS, or else the revision PREVIOUS_REV (default main) built with
@@ -130,6 +131,22 @@ shape 16 upper crlf - 2.5
 shape 16 lower crlf - 2.5
 shape 32 upper lf - 3.5
 shape 32 lower crlf - 3.5
+
+# --- configuration text: text to HEX of a large text, against the previous build ------------
+text_mebibytes=${TEXT_MEBIBYTES:-64}
+"$build/bench/generate_text" big.txt "$text_mebibytes"
+cat big.txt >/dev/null
+: >text_times
+for _ in $(seq "$rounds"); do
+    echo "$(took "$ours" -i big.txt -o text.hex) $(took "$previous" -i big.txt -o text.hex)" \
+        >>text_times
+done
+kib=$(peak_kib "$ours" -i big.txt -o text.hex)
+((kib > peak_worst)) && peak_worst=$kib
+printf '%s MiB configuration text to HEX: kr570convert %.0f ms, previous %.0f ms, peak %s KiB\n' \
+    "$text_mebibytes" "$(ms 1 text_times)" "$(ms 2 text_times)" "$kib"
+target_line "configuration text: previous build's time / ours" "$(ratio 2 1 text_times)" ">=" 2
+rm -f big.txt
 
 # --- the typical run: six lines either way, against the previous build ---------------------
 "$ours" -i "$root/examples/default.txt" -o small.hex >/dev/null

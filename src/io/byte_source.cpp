@@ -14,8 +14,8 @@ static_assert(ByteSource::kMaxWindow < kBufferSize / 2, "room for a window after
 // Whether the byte at p ends a line, given the byte before it: every carriage return does (a
 // line feed after it then belongs to the same line end), and every line feed that no return
 // precedes.
-inline unsigned endsLine(unsigned char c, unsigned char before) {
-    return (c == '\r' ? 1U : 0U) | ((c == '\n' && before != '\r') ? 1U : 0U);
+inline std::uint8_t endsLine(unsigned char c, unsigned char before) {
+    return (c == '\r' || (c == '\n' && before != '\r')) ? 1 : 0;
 }
 
 // Line ends in [p, end), `before` being the byte before p. Every byte of a file passes here
