@@ -456,7 +456,8 @@ bool skipToRecord(ByteSource& source, ScanState& state, HexWarnings& warnings) {
 
 void readHex(std::FILE* input, EepromImage& image, Diagnostics& diagnostics) {
     image.fillImage(0);
-    ByteSource source(input);
+    ByteSource source(input, diagnostics.printsWarnings() ? ByteSource::Lines::Counted
+                                                          : ByteSource::Lines::NotCounted);
     HexWarnings warnings(diagnostics);
     ImageStore store(image, warnings);
     ScanState state;

@@ -48,15 +48,19 @@ long countLineEnds(const unsigned char* p, const unsigned char* end, unsigned ch
 }
 }  // namespace
 
-ByteSource::ByteSource(std::FILE* stream)
-    : stream_(stream), buffer_(new unsigned char[kBufferSize]) {}
+ByteSource::ByteSource(std::FILE* stream, Lines lines)
+    : stream_(stream),
+      countLines_(lines == Lines::Counted),
+      buffer_(new unsigned char[kBufferSize]) {}
 
 std::size_t ByteSource::refill(std::size_t n) {
     n = std::min(n, kMaxWindow);
     while (end_ - begin_ < n && !atEnd_) {
         if (begin_ > 0 && end_ + kMaxWindow > kBufferSize) {
             // Keep the unread bytes and the line count; drop what has been read.
-            countLinesUpTo(begin_);
+            if (countLines_) {
+                countLinesUpTo(begin_);
+            }
             std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
             end_ -= begin_;
             counted_ -= begin_;

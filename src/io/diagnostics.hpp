@@ -33,6 +33,10 @@ class Diagnostics {
 
     int count() const { return count_; }
 
+    // Whether warnings reach a reader, who would want their line numbers: a reader of input
+    // asks once, to know whether counting lines is worth its while.
+    bool printsWarnings() const { return sink_ != nullptr; }
+
   private:
     void print(long line, const std::string& message);
 

@@ -321,7 +321,8 @@ void skipRestOfLine(ByteSource& input) {
 
 void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
                      Diagnostics& diagnostics) {
-    ByteSource source(input);
+    ByteSource source(input, diagnostics.printsWarnings() ? ByteSource::Lines::Counted
+                                                          : ByteSource::Lines::NotCounted);
     ValueReader values(source, record, diagnostics);
     Word word;
     while (readWord(source, word)) {
