@@ -33,9 +33,9 @@ long countLineEnds(const unsigned char* p, const unsigned char* end, unsigned ch
         const std::size_t rounds = std::min(kRounds, static_cast<std::size_t>(end - p) / kLanes);
         std::uint8_t lanes[kLanes] = {};
         for (std::size_t r = 0; r < rounds; ++r, p += kLanes) {
-            const unsigned char* const before = p - 1;
+            const unsigned char* const previous = p - 1;
             for (std::size_t k = 0; k < kLanes; ++k) {
-                lanes[k] = static_cast<std::uint8_t>(lanes[k] + endsLine(p[k], before[k]));
+                lanes[k] = static_cast<std::uint8_t>(lanes[k] + endsLine(p[k], previous[k]));
             }
         }
         for (const std::uint8_t lane : lanes) {
