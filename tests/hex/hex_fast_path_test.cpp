@@ -69,10 +69,10 @@ std::string dataRecord(unsigned address, const std::string& bytes, bool upper = 
     return record + checksum;
 }
 
-std::string pattern(std::size_t count, int seed) {
+std::string pattern(std::size_t count, unsigned seed) {
     std::string bytes;
     for (std::size_t i = 0; i < count; ++i) {
-        bytes.push_back(static_cast<char>((seed * 37 + static_cast<int>(i) * 11) & 0xFF));
+        bytes.push_back(static_cast<char>((seed * 37U + static_cast<unsigned>(i) * 11U) & 0xFFU));
     }
     return bytes;
 }
@@ -158,7 +158,8 @@ std::string mutatedFile(std::mt19937& random) {
     for (int i = 0; i < records; ++i) {
         const std::size_t count = random() % 2 == 0 ? 16 : 32;
         const auto address = static_cast<unsigned>(random() % 0x10000);
-        text += dataRecord(address, pattern(count, static_cast<int>(random())), random() % 2 == 0);
+        text +=
+            dataRecord(address, pattern(count, static_cast<unsigned>(random())), random() % 2 == 0);
         text += random() % 3 == 0 ? "\r\n" : "\n";
         if (random() % 50 == 0) {
             text += random() % 2 == 0 ? ":020000040000fa\n" : ":00000001FF\n";
