@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "hex/hex_fast_path.hpp"
 #include "io/byte_source.hpp"
 #include "io/characters.hpp"
 
@@ -211,9 +212,9 @@ class ImageStore {
             }
         }
         for (std::size_t i = 0; i < count; ++i) {
-            image_.putByte(start + i, bytes[i]);
             written_[start + i] = kWritten;
         }
+        image_.putBytes(start, bytes, count);
     }
 
     // A record that runs past the end of the image, or that starts beyond it and wraps at 2^32
@@ -389,6 +390,32 @@ void skipText(ByteSource& source, ScanState& state, HexWarnings& warnings) {
     }
 }
 
+// Stores the run of regular data records that the wide decoder takes after the ':' at the
+// source's cursor, each with its line end, and moves past them; false, with nothing consumed,
+// when the scalar scanner must read the next record. What the decoder takes is exactly what the
+// scalar scanner would accept without a word: so the records are stored as it stores them.
+bool storeDecodedRun(RecordDecoder decode, ByteSource& source, ImageStore& store, ScanState& state,
+                     DecodedRun& run) {
+    if (decode == nullptr || state.sawEndOfFile) {
+        return false;  // records after the end-of-file record are reported one by one
+    }
+    decode(source.cursor(), source.limit(), run);
+    for (std::size_t r = 0; r < run.records; ++r) {
+        const DecodedRecord& record = run.record[r];
+        store.store(state.addressBase + record.address(), record.data(), record.count(),
+                    SourcePlace(source));
+        // On to the next record's fields, past this one's line end and the next ':'.
+        source.advance(record.length + (r + 1 < run.records ? 1 : 0));
+    }
+    if (run.records == 0) {
+        return false;
+    }
+    state.sawData = true;
+    state.recordOnLine = false;  // the last record's line end was taken with it
+    state.textOnLine = false;
+    return true;
+}
+
 // Moves the source just past the next ':'; false at the end of the stream.
 bool skipToRecord(ByteSource& source, ScanState& state, HexWarnings& warnings) {
     // The common case first: one line end, and the next record.
@@ -429,12 +456,18 @@ bool skipToRecord(ByteSource& source, ScanState& state, HexWarnings& warnings) {
 
 void readHex(std::FILE* input, EepromImage& image, Diagnostics& diagnostics) {
     image.fillImage(0);
-    ByteSource source(input);
+    ByteSource source(input, diagnostics.printsWarnings() ? ByteSource::Lines::Counted
+                                                          : ByteSource::Lines::NotCounted);
     HexWarnings warnings(diagnostics);
     ImageStore store(image, warnings);
     ScanState state;
+    const RecordDecoder decode = fastRecordDecoder();
+    DecodedRun run;
     while (skipToRecord(source, state, warnings)) {
         source.ensure(kLongestRecord);
+        if (storeDecodedRun(decode, source, store, state, run)) {
+            continue;
+        }
         RecordScan scan{store, state, warnings, SourcePlace(source)};
         const RecordResult record = scanRecord(FieldCursor(source.cursor(), source.limit()), scan);
         source.advance(record.length);

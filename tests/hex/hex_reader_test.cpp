@@ -102,6 +102,15 @@ TEST(HexReader, CountFfStoresAll255Bytes) {
     EXPECT_EQ(0x1FEU, bytes.rbegin()->first);
 }
 
+TEST(HexReader, ClearsAByteSetInAFreshImage) {
+    auto image = std::make_unique<EepromImage>();
+    image->putByte(71, 0x42);  // a fresh image is not cleared twice; a changed one must be
+    std::FILE* stream = test::streamWith(":0100000011ee\n");
+    readHex(stream, *image);
+    std::fclose(stream);
+    EXPECT_EQ((std::map<std::size_t, int>{{0, 0x11}}), nonZeroBytes(*image));
+}
+
 // Read-backs of a controller's 1 KiB EEPROM by avrdude, in its :I form (each record followed
 // by a comment showing its bytes as characters) and its plain :i form.
 struct DumpCase : test::NamedCase {

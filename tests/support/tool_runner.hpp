@@ -43,4 +43,7 @@ std::string nativeText(const std::string& text);
 // A device on which every write fails for want of space; nullptr where there is none.
 const char* fullDevice();
 
+// Sets an environment variable of the test process itself; a `value` of nullptr removes it.
+void setEnvironment(const char* name, const char* value);
+
 }  // namespace kr570::test

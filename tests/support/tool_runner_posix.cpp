@@ -104,4 +104,12 @@ const char* fullDevice() {
     return "/dev/full";
 }
 
+void setEnvironment(const char* name, const char* value) {
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+}
+
 }  // namespace kr570::test

@@ -8,6 +8,7 @@
 // psapi.h needs the types of windows.h.
 #include <psapi.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "support/test_support.hpp"
@@ -153,6 +154,10 @@ std::string nativeText(const std::string& text) {
 // Windows has no device that is always full.
 const char* fullDevice() {
     return nullptr;
+}
+
+void setEnvironment(const char* name, const char* value) {
+    _putenv_s(name, value != nullptr ? value : "");  // an empty value removes the variable
 }
 
 }  // namespace kr570::test
