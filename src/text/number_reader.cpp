@@ -202,6 +202,36 @@ NumberValue<std::uint32_t> readHexNumber(ByteSource& input) {
     return number;
 }
 
+namespace {
+
+// The exponent after a float's digits (e or E, an optional sign, digits), consumed into the
+// number's text; 0 when no exponent follows, and then nothing is consumed.
+long long readExponent(ByteSource& input, NumberValue<float>& number) {
+    const int e = input.peek();
+    if (e != 'e' && e != 'E') {
+        return 0;
+    }
+    const std::size_t exponentSign = (input.peek(1) == '+' || input.peek(1) == '-') ? 1 : 0;
+    if (!isDigit(input.peek(1 + exponentSign))) {
+        return 0;
+    }
+    take(input, number);
+    const bool negativeExponent = exponentSign == 1 && input.peek() == '-';
+    if (exponentSign == 1) {
+        take(input, number);
+    }
+    // Exponents this large already give infinity or zero; stop counting there.
+    constexpr long long kExponentLimit = 1000000000LL;
+    long long exponent = 0;
+    while (isDigit(input.peek())) {
+        exponent = std::min(exponent * 10 + (input.peek() - '0'), kExponentLimit);
+        take(input, number);
+    }
+    return negativeExponent ? -exponent : exponent;
+}
+
+}  // namespace
+
 NumberValue<float> readFloat(ByteSource& input) {
     NumberValue<float> number;
     skipSpace(input);
@@ -237,25 +267,7 @@ NumberValue<float> readFloat(ByteSource& input) {
             take(input, number);
         }
     }
-    const int e = input.peek();
-    if (e == 'e' || e == 'E') {
-        const std::size_t exponentSign = (input.peek(1) == '+' || input.peek(1) == '-') ? 1 : 0;
-        if (isDigit(input.peek(1 + exponentSign))) {
-            take(input, number);
-            const bool negativeExponent = exponentSign == 1 && input.peek() == '-';
-            if (exponentSign == 1) {
-                take(input, number);
-            }
-            // Exponents this large already give infinity or zero; stop counting there.
-            constexpr long long kExponentLimit = 1000000000LL;
-            long long exponent = 0;
-            while (isDigit(input.peek())) {
-                exponent = std::min(exponent * 10 + (input.peek() - '0'), kExponentLimit);
-                take(input, number);
-            }
-            digits.addExponent(negativeExponent ? -exponent : exponent);
-        }
-    }
+    digits.addExponent(readExponent(input, number));
     number.value = digits.toFloat(negative);
     number.inRange = !std::isinf(number.value);
     return number;
