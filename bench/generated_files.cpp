@@ -18,31 +18,36 @@ std::FILE* create(const std::string& path) {
 
 }  // namespace
 
-void writeHexFile(const std::string& path, std::size_t bytes) {
+void writeHexFile(const std::string& path, std::size_t bytes, const HexShape& shape) {
     std::FILE* file = create(path);
+    const char* const lineEnd = shape.crLf ? "\r\n" : "\n";
+    const char* const byteFormat = shape.upperCase ? "%02X" : "%02x";
+    const char* const headFormat = shape.upperCase ? ":%02X%04X00" : ":%02x%04x00";
     std::size_t written = 0;
     std::uint32_t address = 0;
     std::uint32_t seed = 570;
+    const auto count = [&written](int printed) { written += static_cast<std::size_t>(printed); };
     while (written < bytes) {
         if (address % 0x10000 == 0) {
             const unsigned segment = address >> 16;
             const unsigned sum = 2 + 4 + (segment >> 8) + (segment & 0xFF);
-            written += static_cast<std::size_t>(
-                std::fprintf(file, ":02000004%04X%02X\n", segment, (0x100 - (sum & 0xFF)) & 0xFF));
+            count(std::fprintf(file,
+                               shape.upperCase ? ":02000004%04X%02X%s" : ":02000004%04x%02x%s",
+                               segment, (0x100 - (sum & 0xFF)) & 0xFF, lineEnd));
         }
-        unsigned sum = 16 + ((address >> 8) & 0xFF) + (address & 0xFF);
-        written += static_cast<std::size_t>(std::fprintf(file, ":10%04X00", address & 0xFFFF));
-        for (int i = 0; i < 16; ++i) {
+        unsigned sum = shape.recordBytes + ((address >> 8) & 0xFF) + (address & 0xFF);
+        count(std::fprintf(file, headFormat, shape.recordBytes, address & 0xFFFF));
+        for (unsigned i = 0; i < shape.recordBytes; ++i) {
             seed = seed * 1103515245U + 12345U;
             const unsigned value = (seed >> 16) & 0xFF;
             sum += value;
-            written += static_cast<std::size_t>(std::fprintf(file, "%02X", value));
+            count(std::fprintf(file, byteFormat, value));
         }
-        written +=
-            static_cast<std::size_t>(std::fprintf(file, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF));
-        address += 16;
+        count(std::fprintf(file, byteFormat, (0x100 - (sum & 0xFF)) & 0xFF));
+        count(std::fprintf(file, "%s", lineEnd));
+        address += shape.recordBytes;
     }
-    std::fputs(":00000001FF\n", file);
+    std::fprintf(file, ":00000001FF%s", lineEnd);
     std::fclose(file);
 }
 

@@ -1,6 +1,9 @@
 #include "config/settings.hpp"
 
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace kr570 {
 
@@ -13,9 +16,56 @@ const char* ValueWords::wordFor(std::uint8_t stored) const {
     return nullptr;
 }
 
-const Setting* findSetting(const char* word, std::size_t length) {
-    // Every word of a configuration text passes here: compare lengths before characters.
+namespace {
+
+// Every word of a configuration text is looked up, so the keywords sit in a small open
+// hash table keyed by a word's length and its first and last characters: most words that are
+// no keyword stop at an empty slot, and a keyword is compared with one candidate or two.
+constexpr std::size_t kSlots = 64;
+
+constexpr std::size_t slotOf(std::size_t length, unsigned char first, unsigned char last) {
+    return (length * 7 + first * 3U + last) % kSlots;
+}
+
+// Each slot holds 1 + the index of a setting in kSettings, or 0 when it is empty; a keyword
+// whose slot is taken goes to the next free one.
+constexpr std::array<std::uint8_t, kSlots> makeSlots() {
+    std::array<std::uint8_t, kSlots> slots{};
+    for (std::size_t i = 0; i < std::size(kSettings); ++i) {
+        const Setting& setting = kSettings[i];
+        std::size_t slot =
+            slotOf(setting.keywordLength, static_cast<unsigned char>(setting.keyword[0]),
+                   static_cast<unsigned char>(setting.keyword[setting.keywordLength - 1]));
+        while (slots[slot] != 0) {
+            slot = (slot + 1) % kSlots;
+        }
+        slots[slot] = static_cast<std::uint8_t>(i + 1);
+    }
+    return slots;
+}
+
+constexpr std::array<std::uint8_t, kSlots> kKeywordSlots = makeSlots();
+
+constexpr std::size_t longestKeyword() {
+    std::size_t longest = 0;
     for (const Setting& setting : kSettings) {
+        longest = setting.keywordLength > longest ? setting.keywordLength : longest;
+    }
+    return longest;
+}
+
+}  // namespace
+
+const Setting* findSetting(const char* word, std::size_t length) {
+    // A caller may keep only the start of a long word: such a word is no keyword, and its
+    // last character is not at hand.
+    if (length == 0 || length > longestKeyword()) {
+        return nullptr;
+    }
+    for (std::size_t slot = slotOf(length, static_cast<unsigned char>(word[0]),
+                                   static_cast<unsigned char>(word[length - 1]));
+         kKeywordSlots[slot] != 0; slot = (slot + 1) % kSlots) {
+        const Setting& setting = kSettings[kKeywordSlots[slot] - 1];
         if (length == setting.keywordLength &&
             std::memcmp(word, setting.keyword, setting.keywordLength) == 0) {
             return &setting;

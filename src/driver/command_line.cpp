@@ -20,6 +20,8 @@ const char kUsageText[] =
     "  -q, --quiet       print no warnings, no motor parameters and no closing message\n"
     "      --strict      fail on any warning; nothing is written then\n"
     "      --force       let a report replace a text file that is no report\n"
+    "      --compare A B compare the settings of two configuration texts or HEX files\n"
+    "                    (--from then says what both hold)\n"
     "  -w, --warnings    accepted for older scripts; warnings are always shown\n"
     "      --help        print this help and exit\n"
     "      --version     print the version and exit\n"
@@ -30,7 +32,9 @@ const char kUsageText[] =
     "everything but the converted file goes to standard error.\n"
     "\n"
     "Exit status: 0 converted, 1 a file could not be read or written, a text that is no\n"
-    "report was not replaced, or --strict found warnings; 2 wrong usage.\n";
+    "report was not replaced, or --strict found warnings; 2 wrong usage.\n"
+    "With --compare: 0 the settings are equal, 1 they differ, 2 wrong usage or a file\n"
+    "that cannot be read.\n";
 
 namespace {
 
@@ -42,10 +46,9 @@ struct Flag {
 };
 
 constexpr Flag kFlags[] = {
-    {"-w", "--warnings", &CommandLine::warnings},
-    {"-q", "--quiet", &CommandLine::quiet},
-    {nullptr, "--strict", &CommandLine::strict},
-    {nullptr, "--force", &CommandLine::force},
+    {"-w", "--warnings", &CommandLine::warnings},  {"-q", "--quiet", &CommandLine::quiet},
+    {nullptr, "--strict", &CommandLine::strict},   {nullptr, "--force", &CommandLine::force},
+    {nullptr, "--compare", &CommandLine::compare},
 };
 
 bool isOption(const std::string& argument) {
@@ -61,11 +64,15 @@ class Parser {
         for (position_ = 0; position_ < arguments_.size() && !failed(); ++position_) {
             take(arguments_[position_]);
         }
+        if (!failed() && result_.compare && (plain_.size() != 2 || haveInput_ || haveOutput_)) {
+            fail("--compare needs two file names, A and B");
+        }
         if (!failed()) {
             assignPlainNames();
         }
         if (!failed()) {
-            result_.action = CommandLine::Action::Convert;
+            result_.action =
+                result_.compare ? CommandLine::Action::Compare : CommandLine::Action::Convert;
         }
         return result_;
     }

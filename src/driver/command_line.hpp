@@ -7,7 +7,7 @@
 namespace kr570 {
 
 struct CommandLine {
-    enum class Action { Interactive, Convert, Help, Version, UsageError };
+    enum class Action { Interactive, Convert, Compare, Help, Version, UsageError };
     // What the input holds: decided by the last character of its name unless --from says.
     enum class InputKind { ByName, Text, Hex };
 
@@ -19,12 +19,14 @@ struct CommandLine {
     bool quiet = false;     // no warnings, no motor parameters, no closing message
     bool strict = false;    // any warning fails the run and nothing is written
     bool force = false;     // a report may replace a text that is no report
+    bool compare = false;   // --compare: the two names are files A and B, both read
     std::string error;      // what is wrong, for a usage error
 };
 
 // No arguments: the interactive run. Otherwise -i NAME / -iNAME and -o NAME / -oNAME (also
 // -I and -O), or two plain names INPUT OUTPUT; -w/--warnings, -q/--quiet, --strict, --force,
-// --from=text or --from=hex; --help; --version; "--" ends the options.
+// --from=text or --from=hex; --help; --version; "--" ends the options. --compare A B
+// compares two files instead of converting.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // The text --help prints.

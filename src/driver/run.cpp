@@ -6,6 +6,7 @@
 
 #include "config/config_record.hpp"
 #include "driver/command_line.hpp"
+#include "driver/compare.hpp"
 #include "driver/conversion.hpp"
 #include "eeprom/eeprom_image.hpp"
 #include "io/output_file.hpp"
@@ -255,6 +256,15 @@ int checkStandardOutput(Console& console, int status) {
     return written ? status : kExitFailed;
 }
 
+// Warnings about either file are shown as in a conversion, unless --quiet.
+int runCompare(const CommandLine& commandLine, Console& console) {
+    const auto data = RunData::withDefaults();
+    return compareFiles(
+        CompareRun{commandLine.inputName, commandLine.outputName, commandLine.from, console.out,
+                   console.err, commandLine.quiet ? nullptr : console.err},
+        data->record, data->image);
+}
+
 }  // namespace
 
 int runProgram(const std::vector<std::string>& arguments, Console& console) {
@@ -264,6 +274,8 @@ int runProgram(const std::vector<std::string>& arguments, Console& console) {
             return runInteractive(console);
         case CommandLine::Action::Convert:
             return checkStandardOutput(console, runBatch(commandLine, console));
+        case CommandLine::Action::Compare:
+            return runCompare(commandLine, console);
         case CommandLine::Action::Help:
             std::fputs(kUsageText, console.out);
             return checkStandardOutput(console, kExitConverted);

@@ -5,7 +5,12 @@
 namespace kr570 {
 
 void EepromImage::fillImage(int value) {
-    bytes_.fill(static_cast<std::uint8_t>(value));
+    const auto byte = static_cast<std::uint8_t>(value);
+    if (byte == 0 && allZero_) {
+        return;
+    }
+    bytes_.fill(byte);
+    allZero_ = byte == 0;
 }
 
 void EepromImage::putWord(std::size_t offset, unsigned value) {

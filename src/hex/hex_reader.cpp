@@ -1,9 +1,10 @@
 #include "hex/hex_reader.hpp"
 
 #include <cstdint>
-#include <cstring>
 #include <string>
+#include <vector>
 
+#include "hex/hex_fast_path.hpp"
 #include "io/byte_source.hpp"
 #include "io/characters.hpp"
 
@@ -57,54 +58,97 @@ std::string hexText(unsigned long value, int width) {
     return text;
 }
 
+// A place in the input whose line number is counted only when a warning names it: counting
+// lines for every record would slow down the clean files that make up nearly all input.
+class SourcePlace {
+  public:
+    explicit SourcePlace(ByteSource& source) : source_(&source) {}
+    long line() const { return source_->line(); }
+
+  private:
+    ByteSource* source_;
+};
+
+// An image byte that a record set to another value than an earlier record had.
+struct Overwrite {
+    std::uint32_t address = 0;
+    unsigned before = 0;
+    unsigned after = 0;
+};
+
 // Reports what a strict reader would refuse.
 class HexWarnings {
   public:
     explicit HexWarnings(Diagnostics& diagnostics) : diagnostics_(diagnostics) {}
 
-    void recordEnded(long line, const FieldCursor& fields) {
+    void recordEnded(const SourcePlace& where, const FieldCursor& fields) {
         const int c = fields.stopCharacter();
         if (c == -1 || c == '\n' || c == '\r') {
-            diagnostics_.warn(line, "record cut short");
+            diagnostics_.warn(where.line(), "record cut short");
         } else {
             const std::string character(1, static_cast<char>(c));
-            diagnostics_.warn(
-                line, "record cut short by the non-hexadecimal character " + quoted(character));
+            diagnostics_.warn(where.line(), "record cut short by the non-hexadecimal character " +
+                                                quoted(character));
         }
     }
 
-    void checksum(long line, unsigned sum, std::uint32_t found) {
+    // `consequence` says what becomes of the record all the same.
+    void checksum(const SourcePlace& where, unsigned sum, std::uint32_t found,
+                  const char* consequence) {
         const unsigned expected = (0x100U - (sum & 0xFFU)) & 0xFFU;
         if (found != expected) {
-            diagnostics_.warn(line, "checksum is " + hexText(found, 2) + ", expected " +
-                                        hexText(expected, 2) + "; the record is applied");
+            diagnostics_.warn(where.line(), "checksum is " + hexText(found, 2) + ", expected " +
+                                                hexText(expected, 2) + "; " + consequence);
         }
     }
 
-    void unknownType(long line, std::uint32_t type) {
-        diagnostics_.warn(line, "record type " + hexText(type, 2) + " is unknown; skipped");
+    void unknownType(const SourcePlace& where, std::uint32_t type) {
+        diagnostics_.warn(where.line(), "record type " + hexText(type, 2) + " is unknown; skipped");
     }
 
-    void afterEndOfFile(long line) {
+    void afterEndOfFile(const SourcePlace& where) {
         if (!warnedAfterEnd_) {
             warnedAfterEnd_ = true;
-            diagnostics_.warn(line, "record after the end-of-file record; it is still applied");
+            diagnostics_.warn(where.line(),
+                              "record after the end-of-file record; it is still applied");
         }
     }
 
-    void outsideImage(long line, std::int64_t offset) {
+    void outsideImage(const SourcePlace& where, std::uint32_t firstDropped) {
         if (outsideRecords_++ == 0) {
-            diagnostics_.warn(line, "data at address " +
-                                        hexText(static_cast<unsigned long>(offset), 4) +
-                                        " lies outside the " + std::to_string(EepromImage::kSize) +
-                                        "-byte EEPROM image and is dropped");
+            diagnostics_.warn(where.line(), "data at address " + hexText(firstDropped, 4) +
+                                                " lies outside the " +
+                                                std::to_string(EepromImage::kSize) +
+                                                "-byte EEPROM image and is dropped");
         }
     }
 
-    void finish(bool sawEndOfFile) {
-        if (outsideRecords_ > 1) {
-            diagnostics_.warn(0, std::to_string(outsideRecords_ - 1) +
-                                     " more records put data outside the EEPROM image");
+    void overwritten(const SourcePlace& where, const Overwrite& overwrite) {
+        if (overwritingRecords_++ == 0) {
+            diagnostics_.warn(where.line(), "address " + hexText(overwrite.address, 4) +
+                                                " is written twice, with " +
+                                                hexText(overwrite.before, 2) + " and then " +
+                                                hexText(overwrite.after, 2) +
+                                                "; the later value is kept");
+        }
+    }
+
+    void textOutsideRecords(const SourcePlace& where, bool looksLikeRecord) {
+        if (textLines_++ == 0) {
+            diagnostics_.warn(where.line(),
+                              looksLikeRecord
+                                  ? "text outside records is ignored; it looks like a record "
+                                    "without its ':'"
+                                  : "text outside records is ignored");
+        }
+    }
+
+    void finish(bool sawData, bool sawEndOfFile) {
+        moreOf(outsideRecords_, " more records put data outside the EEPROM image");
+        moreOf(overwritingRecords_, " more records write other values over earlier data");
+        moreOf(textLines_, " more lines hold text outside records");
+        if (!sawData) {
+            diagnostics_.warn(0, "no data record");
         }
         if (!sawEndOfFile) {
             diagnostics_.warn(0, "no end-of-file record");
@@ -112,127 +156,329 @@ class HexWarnings {
     }
 
   private:
+    // The first of a kind is reported where it stands; the others are counted at the end.
+    void moreOf(long reported, const char* what) {
+        if (reported > 1) {
+            diagnostics_.warn(0, std::to_string(reported - 1) + what);
+        }
+    }
+
     Diagnostics& diagnostics_;
     bool warnedAfterEnd_ = false;
     long outsideRecords_ = 0;
+    long overwritingRecords_ = 0;
+    long textLines_ = 0;
+};
+
+// Puts the bytes of data records into the image; knows which bytes the file has written, so
+// that a record writing another value over one of them is reported.
+class ImageStore {
+  public:
+    ImageStore(EepromImage& image, HexWarnings& warnings)
+        : image_(image), written_(EepromImage::kSize, 0), warnings_(warnings) {}
+
+    // Stores `count` bytes from address `start` on, each where the Intel HEX standard puts it:
+    // at start + i modulo 2^32, which keeps it when that lies inside the image.
+    void store(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
+               const SourcePlace& where) {
+        const std::uint64_t end = std::uint64_t{start} + count;
+        if (end <= EepromImage::kSize) {
+            storeInside(start, bytes, count, where);
+        } else if (start >= EepromImage::kSize && end <= (std::uint64_t{1} << 32)) {
+            warnings_.outsideImage(where, start);  // the whole record, as in most large files
+        } else {
+            storeStraddling(start, bytes, count, where);
+        }
+    }
+
+  private:
+    // A record that lies wholly inside the image: the common case, kept free of branches per
+    // byte so that the compiler can vectorise it.
+    void storeInside(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
+                     const SourcePlace& where) {
+        unsigned differs = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            differs |=
+                static_cast<unsigned>(written_[start + i] & (image_.getByte(start + i) ^ bytes[i]));
+        }
+        if (differs != 0) {
+            for (std::size_t i = 0; i < count; ++i) {
+                const unsigned before = image_.getByte(start + i);
+                if (written_[start + i] != 0 && before != bytes[i]) {
+                    warnings_.overwritten(
+                        where, Overwrite{static_cast<std::uint32_t>(start + i), before, bytes[i]});
+                    break;
+                }
+            }
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            written_[start + i] = kWritten;
+        }
+        image_.putBytes(start, bytes, count);
+    }
+
+    // A record that runs past the end of the image, or that starts beyond it and wraps at 2^32
+    // to address 0: either way only one run of it lies inside.
+    void storeStraddling(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
+                         const SourcePlace& where) {
+        if (start < EepromImage::kSize) {
+            storeInside(start, bytes, EepromImage::kSize - start, where);
+            warnings_.outsideImage(where, static_cast<std::uint32_t>(EepromImage::kSize));
+        } else {
+            const auto beforeWrap = static_cast<std::size_t>((std::uint64_t{1} << 32) - start);
+            storeInside(0, bytes + beforeWrap, count - beforeWrap, where);
+            warnings_.outsideImage(where, start);
+        }
+    }
+
+    EepromImage& image_;
+    // kWritten where a data record has put a byte: a mask, so that "written and different" is
+    // one AND of it with the old and new values' difference.
+    static constexpr std::uint8_t kWritten = 0xFF;
+    std::vector<std::uint8_t> written_;
+    HexWarnings& warnings_;
 };
 
 // State that lasts from record to record within one file.
 struct ScanState {
-    std::int64_t addressBase = 0;  // worked out wide: a base plus an address never wraps
+    std::uint32_t addressBase = 0;
+    bool sawData = false;
     bool sawEndOfFile = false;
+    bool recordOnLine = false;  // the current line holds a record
+    bool textOnLine = false;    // the current line holds text outside records
 };
 
-// Stores one data record's bytes as they are read; returns false if the record ended early.
-bool applyData(FieldCursor& fields, EepromImage& image, std::int64_t start, std::uint32_t count,
-               unsigned& sum, bool& outside) {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t value = 0;
-        if (!fields.take(2, value)) {
-            return false;
-        }
+// What one record's scan works with.
+struct RecordScan {
+    ImageStore& store;
+    ScanState& state;
+    HexWarnings& warnings;
+    SourcePlace place;
+};
+
+// Reads one data record's bytes and stores those it could read; false if it ended early.
+bool scanData(FieldCursor& fields, RecordScan& scan, std::uint32_t address, std::uint32_t count,
+              unsigned& sum) {
+    std::uint8_t bytes[255];
+    std::size_t read = 0;
+    std::uint32_t value = 0;
+    while (read < count && fields.take(2, value)) {
+        bytes[read++] = static_cast<std::uint8_t>(value);
         sum += value;
-        const std::int64_t offset = start + i;
-        if (offset >= 0 && offset < static_cast<std::int64_t>(EepromImage::kSize)) {
-            image.putByte(static_cast<std::size_t>(offset), value);
-        } else {
-            outside = true;
-        }
     }
+    scan.state.sawData = true;
+    scan.store.store(scan.state.addressBase + address, bytes, read, scan.place);
+    return read == count;
+}
+
+// Reads the value of an extended address record into the address base.
+bool scanExtended(FieldCursor& fields, ScanState& state, std::uint32_t type, unsigned& sum) {
+    std::uint32_t value = 0;
+    if (!fields.take(4, value)) {
+        return false;
+    }
+    state.addressBase = value << (type == kRecordExtendedSegment ? 4 : 16);
+    sum += (value >> 8) + (value & 0xFFU);
     return true;
 }
 
-// Applies the record whose fields begin at the cursor; returns how many characters it took.
-std::size_t scanRecord(FieldCursor fields, EepromImage& image, ScanState& state,
-                       HexWarnings& warnings, long line) {
+// Reads the 4-byte value of a start address record, which means nothing to an EEPROM image
+// but is still checked.
+bool scanStart(FieldCursor& fields, unsigned& sum) {
+    std::uint32_t value = 0;
+    if (!fields.take(8, value)) {
+        return false;
+    }
+    sum += (value >> 24) + ((value >> 16) & 0xFFU) + ((value >> 8) & 0xFFU) + (value & 0xFFU);
+    return true;
+}
+
+struct RecordResult {
+    std::size_t length;  // characters the record took after its ':'
+    bool complete;       // every field was read: what follows on the line is no longer the record's
+};
+
+// Applies the record whose fields begin at the cursor.
+RecordResult scanRecord(FieldCursor fields, RecordScan& scan) {
     const unsigned char* const begin = fields.position();
     std::uint32_t count = 0;
     std::uint32_t address = 0;
     std::uint32_t type = 0;
     bool complete = fields.take(2, count) && fields.take(4, address) && fields.take(2, type);
-    if (complete && state.sawEndOfFile) {
-        warnings.afterEndOfFile(line);
+    if (complete && scan.state.sawEndOfFile) {
+        scan.warnings.afterEndOfFile(scan.place);
     }
     unsigned sum = count + (address >> 8) + (address & 0xFFU) + type;
-    bool checked = true;  // whether the record type carries a checksum the reader takes
+    const char* consequence = "the record is applied";
     if (complete) {
         switch (type) {
-            case kRecordData: {
-                const std::int64_t start = state.addressBase + address;
-                bool outside = false;
-                complete = applyData(fields, image, start, count, sum, outside);
-                if (outside) {
-                    warnings.outsideImage(line, start);
-                }
+            case kRecordData:
+                complete = scanData(fields, scan, address, count, sum);
                 break;
-            }
             case kRecordEndOfFile:
-                state.sawEndOfFile = true;
+                scan.state.sawEndOfFile = true;
                 break;
             case kRecordExtendedSegment:
-            case kRecordExtendedLinear: {
-                std::uint32_t value = 0;
-                complete = fields.take(4, value);
-                if (complete) {
-                    state.addressBase = static_cast<std::int64_t>(value)
-                                        << (type == kRecordExtendedSegment ? 4 : 16);
-                    sum += (value >> 8) + (value & 0xFFU);
-                }
+            case kRecordExtendedLinear:
+                complete = scanExtended(fields, scan.state, type, sum);
                 break;
-            }
+            case kRecordStartSegment:
+            case kRecordStartLinear:
+                complete = scanStart(fields, sum);
+                consequence = "start addresses are ignored anyway";
+                break;
             default:
-                // Start addresses mean nothing to an EEPROM image; the rest of the record
-                // is skipped like text between records.
-                checked = false;
-                if (type != kRecordStartSegment && type != kRecordStartLinear) {
-                    warnings.unknownType(line, type);
-                }
-                break;
+                // The rest of the record is skipped like text between records.
+                scan.warnings.unknownType(scan.place, type);
+                return {static_cast<std::size_t>(fields.position() - begin), false};
         }
     }
     std::uint32_t checksum = 0;
-    if (complete && checked) {
-        complete = fields.take(2, checksum);
-    }
+    complete = complete && fields.take(2, checksum);
     if (!complete) {
-        warnings.recordEnded(line, fields);
-    } else if (checked) {
-        warnings.checksum(line, sum, checksum);
+        scan.warnings.recordEnded(scan.place, fields);
+    } else {
+        scan.warnings.checksum(scan.place, sum, checksum, consequence);
     }
-    return static_cast<std::size_t>(fields.position() - begin);
+    return {static_cast<std::size_t>(fields.position() - begin), complete};
+}
+
+bool isLineEnd(int c) {
+    return c == '\n' || c == '\r';
+}
+
+bool isBlank(int c) {
+    return c == ' ' || c == '\t';
+}
+
+// Skips what follows a complete record on its line: blanks, and a comment that begins with
+// "//" and runs to the line end. avrdude's :I format shows each record's bytes there as
+// characters, so the comment may hold ':' and anything else.
+void skipRecordTail(ByteSource& source) {
+    const int next = source.peek();
+    if (next != ' ' && next != '\t' && next != '/') {
+        return;  // nearly always a line end
+    }
+    source.consumeWhile([](unsigned char c) { return isBlank(c); });
+    if (source.ensure(2) >= 2 && source.cursor()[0] == '/' && source.cursor()[1] == '/') {
+        source.consumeWhile([](unsigned char c) { return !isLineEnd(c); });
+    }
+}
+
+// Skips the rest of a record that was cut short or of an unknown type, up to its line end or
+// the next ':'; it was reported with the record.
+void skipBrokenTail(ByteSource& source) {
+    source.consumeWhile([](unsigned char c) { return !isLineEnd(c) && c != ':'; });
+}
+
+// Skips a run of text outside records, up to its line end or the next ':', and reports it
+// once for its line.
+void skipText(ByteSource& source, ScanState& state, HexWarnings& warnings) {
+    bool hexDigitsOnly = true;
+    source.consumeWhile([](unsigned char c) { return !isLineEnd(c) && c != ':'; },
+                        [&hexDigitsOnly](const unsigned char* run, std::size_t count) {
+                            for (std::size_t i = 0; i < count; ++i) {
+                                hexDigitsOnly =
+                                    hexDigitsOnly &&
+                                    (isBlank(run[i]) || hexDigitValue(run[i]) != kNotHexDigit);
+                            }
+                        });
+    if (!state.textOnLine) {
+        state.textOnLine = true;
+        // Digits alone at the start of a line are most likely a record that lost its ':'.
+        warnings.textOutsideRecords(SourcePlace(source), hexDigitsOnly && !state.recordOnLine);
+    }
+}
+
+// Stores the run of regular data records that the wide decoder takes after the ':' at the
+// source's cursor, each with its line end, and moves past them; false, with nothing consumed,
+// when the scalar scanner must read the next record. What the decoder takes is exactly what the
+// scalar scanner would accept without a word: so the records are stored as it stores them.
+bool storeDecodedRun(RecordDecoder decode, ByteSource& source, ImageStore& store, ScanState& state,
+                     DecodedRun& run) {
+    if (decode == nullptr || state.sawEndOfFile) {
+        return false;  // records after the end-of-file record are reported one by one
+    }
+    decode(source.cursor(), source.limit(), run);
+    for (std::size_t r = 0; r < run.records; ++r) {
+        const DecodedRecord& record = run.record[r];
+        store.store(state.addressBase + record.address(), record.data(), record.count(),
+                    SourcePlace(source));
+        // On to the next record's fields, past this one's line end and the next ':'.
+        source.advance(record.length + (r + 1 < run.records ? 1 : 0));
+    }
+    if (run.records == 0) {
+        return false;
+    }
+    state.sawData = true;
+    state.recordOnLine = false;  // the last record's line end was taken with it
+    state.textOnLine = false;
+    return true;
 }
 
 // Moves the source just past the next ':'; false at the end of the stream.
-bool skipToRecord(ByteSource& source) {
-    for (;;) {
-        const std::size_t available = source.ensure(1);
-        if (available == 0) {
-            return false;
+bool skipToRecord(ByteSource& source, ScanState& state, HexWarnings& warnings) {
+    // The common case first: one line end, and the next record.
+    if (source.ensure(3) >= 3) {
+        const unsigned char* p = source.cursor();
+        std::size_t lineEnd = 0;
+        if (p[0] == '\n') {
+            lineEnd = 1;
+        } else if (p[0] == '\r') {
+            lineEnd = p[1] == '\n' ? 2 : 1;
         }
-        const auto* colon =
-            static_cast<const unsigned char*>(std::memchr(source.cursor(), ':', available));
-        if (colon != nullptr) {
-            source.advance(static_cast<std::size_t>(colon - source.cursor()) + 1);
+        if (lineEnd > 0 && p[lineEnd] == ':') {
+            source.advance(lineEnd + 1);
+            state.recordOnLine = false;
+            state.textOnLine = false;
             return true;
         }
-        source.advance(available);
     }
+    for (int c = source.peek(); c != -1; c = source.peek()) {
+        if (c == ':') {
+            source.advance(1);
+            return true;
+        }
+        if (!isWhitespace(c)) {
+            skipText(source, state, warnings);
+            continue;
+        }
+        source.advance(1);
+        if (isLineEnd(c)) {
+            state.recordOnLine = false;
+            state.textOnLine = false;
+        }
+    }
+    return false;
 }
 
 }  // namespace
 
 void readHex(std::FILE* input, EepromImage& image, Diagnostics& diagnostics) {
     image.fillImage(0);
-    ByteSource source(input);
+    ByteSource source(input, diagnostics.printsWarnings() ? ByteSource::Lines::Counted
+                                                          : ByteSource::Lines::NotCounted);
     HexWarnings warnings(diagnostics);
+    ImageStore store(image, warnings);
     ScanState state;
-    while (skipToRecord(source)) {
-        const long line = source.line();
+    const RecordDecoder decode = fastRecordDecoder();
+    DecodedRun run;
+    while (skipToRecord(source, state, warnings)) {
         source.ensure(kLongestRecord);
-        source.advance(
-            scanRecord(FieldCursor(source.cursor(), source.limit()), image, state, warnings, line));
+        if (storeDecodedRun(decode, source, store, state, run)) {
+            continue;
+        }
+        RecordScan scan{store, state, warnings, SourcePlace(source)};
+        const RecordResult record = scanRecord(FieldCursor(source.cursor(), source.limit()), scan);
+        source.advance(record.length);
+        state.recordOnLine = true;
+        if (record.complete) {
+            skipRecordTail(source);
+        } else {
+            skipBrokenTail(source);
+        }
     }
-    warnings.finish(state.sawEndOfFile);
+    warnings.finish(state.sawData, state.sawEndOfFile);
 }
 
 void readHex(std::FILE* input, EepromImage& image) {

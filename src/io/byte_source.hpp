@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "io/characters.hpp"
+
 namespace kr570 {
 
 class ByteSource {
@@ -14,7 +16,11 @@ class ByteSource {
     // Longest look-ahead a caller may ask of `ensure`.
     static constexpr std::size_t kMaxWindow = 4096;
 
-    explicit ByteSource(std::FILE* stream);
+    // Whether the source counts lines. A reader whose warnings are not printed never shows a
+    // line number, and counting them is then a fifth of the work on a large HEX file.
+    enum class Lines { Counted, NotCounted };
+
+    explicit ByteSource(std::FILE* stream, Lines lines = Lines::Counted);
 
     // Makes at least `n` (at most kMaxWindow) bytes available from the current position,
     // unless the stream ends first; returns how many are available. A read error counts as
@@ -62,21 +68,73 @@ class ByteSource {
         consumeWhile(keep, [](const unsigned char*, std::size_t) {});
     }
 
-    // The 1-based number of the line that the current position lies on, counted by line
-    // feeds.
-    long line();
+    // The 1-based number of the line that the current position lies on, or 0 when lines are
+    // not counted. A line ends at a line feed, at a carriage return and line feed pair, and at
+    // a carriage return alone, as files from any system end their lines.
+    //
+    // The configuration text parser keeps this free: it passes line ends only by skipping
+    // whitespace, which counts them on the way, and words and numbers, which hold none.
+    long line() {
+        if (!countLines_) {
+            return 0;
+        }
+        if (begin_ > counted_) {
+            countLinesUpTo(begin_);
+        }
+        return lineEnds_ + 1;
+    }
+
+    // Consumes whitespace up to the next other byte or the end of the stream, counting the line
+    // ends it passes.
+    void skipWhitespace() {
+        if (!countLines_) {
+            consumeWhile([](unsigned char c) { return isWhitespaceByte(c); });
+            return;
+        }
+        while (ensure(1) > 0) {
+            if (begin_ > counted_) {
+                countLinesUpTo(begin_);
+            }
+            const unsigned char* const buffer = buffer_.get();
+            std::size_t p = begin_;
+            unsigned char before = countedCr_ ? '\r' : '\0';
+            long ends = 0;
+            for (; p < end_ && isWhitespaceByte(buffer[p]); ++p) {
+                ends += (buffer[p] == '\r' || (buffer[p] == '\n' && before != '\r')) ? 1 : 0;
+                before = buffer[p];
+            }
+            lineEnds_ += ends;
+            countedCr_ = before == '\r';
+            begin_ = counted_ = p;
+            if (p < end_) {
+                return;
+            }
+        }
+    }
+
+    // Moves past `n` available bytes that the caller knows hold no line end (a word, a
+    // number), keeping the line count where it was.
+    void advanceOverText(std::size_t n) {
+        if (counted_ == begin_ && n > 0) {
+            counted_ += n;
+            countedCr_ = false;
+        }
+        begin_ += n;
+    }
 
   private:
     std::size_t refill(std::size_t n);
     void countLinesUpTo(std::size_t position);
 
     std::FILE* stream_;
+    bool countLines_;
     std::unique_ptr<unsigned char[]> buffer_;  // never zeroed: only read bytes count
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;
-    long lineFeeds_ = 0;       // line feeds before `counted_`
-    std::size_t counted_ = 0;  // buffer position up to which line feeds are counted
+    long lineEnds_ = 0;        // line ends before `counted_`
+    std::size_t counted_ = 0;  // buffer position up to which line ends are counted
+    bool countedCr_ = false;   // the last counted byte was a carriage return
 };
 
 }  // namespace kr570

@@ -13,6 +13,23 @@ inline bool isWhitespace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+namespace detail {
+constexpr std::array<bool, 256> makeWhitespaceTable() {
+    std::array<bool, 256> table{};
+    for (const char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
+        table[static_cast<unsigned char>(c)] = true;
+    }
+    return table;
+}
+inline constexpr std::array<bool, 256> kWhitespaceTable = makeWhitespaceTable();
+}  // namespace detail
+
+// isWhitespace for a byte of a buffer, by table: the scanners of words and numbers ask it for
+// every character of a text.
+inline bool isWhitespaceByte(unsigned char c) {
+    return detail::kWhitespaceTable[c];
+}
+
 inline constexpr std::uint8_t kNotHexDigit = 0xFF;
 
 namespace detail {

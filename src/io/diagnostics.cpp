@@ -4,9 +4,12 @@ namespace kr570 {
 
 void Diagnostics::warn(long line, const std::string& message) {
     ++count_;
-    if (sink_ == nullptr) {
-        return;
+    if (sink_ != nullptr) {
+        print(line, message);
     }
+}
+
+void Diagnostics::print(long line, const std::string& message) {
     if (line > 0) {
         std::fprintf(sink_, "%s:%ld: warning: %s\n", fileName_.c_str(), line, message.c_str());
     } else {

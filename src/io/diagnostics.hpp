@@ -21,9 +21,25 @@ class Diagnostics {
     // A warning about line `line` of the file; a line of 0 names the file alone.
     void warn(long line, const std::string& message);
 
+    // The same, for a message that takes real work to compose: `makeMessage()` gives it, and
+    // is called only when the warning is printed.
+    template <typename MakeMessage>
+    void warnWith(long line, MakeMessage makeMessage) {
+        ++count_;
+        if (sink_ != nullptr) {
+            print(line, makeMessage());
+        }
+    }
+
     int count() const { return count_; }
 
+    // Whether warnings reach a reader, who would want their line numbers: a reader of input
+    // asks once, to know whether counting lines is worth its while.
+    bool printsWarnings() const { return sink_ != nullptr; }
+
   private:
+    void print(long line, const std::string& message);
+
     std::FILE* sink_;
     std::string fileName_;
     int count_ = 0;

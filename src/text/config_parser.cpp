@@ -1,9 +1,9 @@
 #include "text/config_parser.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "config/motor_estimates.hpp"
 #include "config/settings.hpp"
@@ -18,81 +18,112 @@ namespace {
 constexpr std::size_t kWordKept = 64;
 
 struct Word {
-    std::string text;        // the first kWordKept characters
+    std::array<char, kWordKept> kept;  // the first `keptLength` characters
+    std::size_t keptLength = 0;
     std::size_t length = 0;  // the word's whole length
     long line = 0;           // where it began, when lines are counted
 
-    bool is(const char* other) const { return length == text.size() && text == other; }
+    std::string text() const { return std::string(kept.data(), keptLength); }
+    bool is(const char* other) const {
+        return length == std::char_traits<char>::length(other) &&
+               std::memcmp(kept.data(), other, length) == 0;
+    }
+    // Keeps the next characters of the word, as far as it is kept.
+    void add(const unsigned char* run, std::size_t count) {
+        const std::size_t taken = std::min(count, kWordKept - keptLength);
+        std::memcpy(kept.data() + keptLength, run, taken);
+        keptLength += taken;
+        length += count;
+    }
 };
 
 // Reads the next run of non-whitespace characters; false when only whitespace remains. The
 // whitespace that ends the word stays in the stream.
 bool readWord(ByteSource& input, Word& word) {
     skipSpace(input);
-    word.text.clear();
-    word.length = 0;
     word.line = input.line();
-    input.consumeWhile([](unsigned char c) { return !isWhitespace(c); },
-                       [&word](const unsigned char* start, std::size_t count) {
-                           if (word.text.size() < kWordKept) {
-                               word.text.append(reinterpret_cast<const char*>(start),
-                                                std::min(count, kWordKept - word.text.size()));
-                           }
-                           word.length += count;
-                       });
+    // Nearly every word lies whole in the read buffer, its end in sight: take it in one step.
+    const unsigned char* const start = input.cursor();
+    const unsigned char* end = start;
+    while (end < input.limit() && !isWhitespaceByte(*end)) {
+        ++end;
+    }
+    if (end < input.limit()) {
+        word.keptLength = 0;
+        word.length = 0;
+        word.add(start, static_cast<std::size_t>(end - start));
+        input.advanceOverText(word.length);
+        return word.length > 0;
+    }
+    word.keptLength = 0;
+    word.length = 0;
+    input.consumeWhile(
+        [](unsigned char c) { return !isWhitespaceByte(c); },
+        [&word](const unsigned char* run, std::size_t count) { word.add(run, count); });
     return word.length > 0;
 }
 
 const Setting* findKeyword(const Word& word) {
-    return findSetting(word.text.data(), word.length);
+    return findSetting(word.kept.data(), word.length);
 }
 
-// Edit distance between two short words, for suggesting the keyword a typo meant.
-std::size_t editDistance(const std::string& a, const std::string& b) {
-    std::string::size_type rows = a.size();
-    std::vector<std::size_t> previous(b.size() + 1);
-    std::vector<std::size_t> current(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        previous[j] = j;
-    }
-    for (std::size_t i = 1; i <= rows; ++i) {
-        current[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t substitution = previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
-            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
-        }
-        previous.swap(current);
-    }
-    return previous[b.size()];
+char foldedCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+// Edit distance between two short words, ignoring case, for suggesting the keyword a typo
+// meant, or limit + 1 when it exceeds `limit`. Every unknown word of a text that warnings are
+// shown for passes here, so only the band of the table within `limit` of its diagonal is
+// worked out, in two rows on the stack, and the work stops at the first row whose entries all
+// exceed the limit (no later row can come back below it).
+std::size_t editDistance(const std::string& a, const char* b, std::size_t bLength,
+                         std::size_t limit) {
+    const std::size_t beyond = limit + 1;
+    std::array<std::size_t, kWordKept + 2> first;
+    std::array<std::size_t, kWordKept + 2> second;
+    std::size_t* previous = first.data();
+    std::size_t* current = second.data();
+    for (std::size_t j = 0; j <= bLength; ++j) {
+        previous[j] = std::min(j, beyond);
     }
-    return text;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        const std::size_t low = i > limit ? i - limit : 1;
+        const std::size_t high = std::min(bLength, i + limit);
+        current[0] = std::min(i, beyond);
+        current[low - 1] = low > 1 ? beyond : current[0];
+        std::size_t smallest = current[low - 1];
+        for (std::size_t j = low; j <= high; ++j) {
+            const bool same = foldedCase(a[i - 1]) == foldedCase(b[j - 1]);
+            const std::size_t substitution = previous[j - 1] + (same ? 0 : 1);
+            current[j] = std::min(std::min(previous[j], current[j - 1]) + 1, substitution);
+            smallest = std::min(smallest, current[j]);
+        }
+        current[high + 1] = beyond;  // the right edge of the band, for the next row
+        if (smallest > limit) {
+            return beyond;
+        }
+        std::swap(previous, current);
+    }
+    return std::min(previous[bLength], beyond);
 }
 
 // The keyword a mistyped word most likely meant, or nullptr when none is close.
 const char* nearestKeyword(const Word& word) {
-    if (word.length != word.text.size()) {
+    if (word.length != word.keptLength) {
         return nullptr;
     }
-    const std::string typed = lowered(word.text);
     const char* best = nullptr;
     std::size_t bestDistance = 0;
     for (const Setting& setting : kSettings) {
-        const std::string name = lowered(setting.keyword);
+        const std::size_t length = setting.keywordLength;
         // Allow one slip in a short word, up to three in the long run-together keywords.
-        const std::size_t allowed = std::min<std::size_t>(3, 1 + name.size() / 8);
-        const std::size_t lengthGap =
-            typed.size() > name.size() ? typed.size() - name.size() : name.size() - typed.size();
+        const std::size_t allowed = std::min<std::size_t>(3, 1 + length / 8);
+        const std::size_t typed = word.length;
+        const std::size_t lengthGap = typed > length ? typed - length : length - typed;
         if (lengthGap > allowed) {
             continue;  // too far apart to be a slip, and cheap to rule out
         }
-        const std::size_t distance = editDistance(typed, name);
+        const std::size_t distance = editDistance(word.text(), setting.keyword, length, allowed);
         if (distance <= allowed && (best == nullptr || distance < bestDistance)) {
             best = setting.keyword;
             bestDistance = distance;
@@ -174,9 +205,10 @@ class ValueReader {
         if (next == -1 || isWhitespace(next) || next == ';') {
             return false;
         }
-        const std::string written = quoted(number.text + peekWord(32));
+        const std::string written = quoted(number.text() + peekWord(32));
         warn(line, std::string(keyword.keyword) + " " + written.substr(1, written.size() - 2) +
-                       ": only " + quoted(number.text) + " is a number; " + stored + " is stored");
+                       ": only " + quoted(number.text()) + " is a number; " + stored +
+                       " is stored");
         valueRest_ = true;
         return true;
     }
@@ -211,7 +243,7 @@ class ValueReader {
             return false;
         }
         if (!number.inRange) {
-            warn(line, quoted(number.text) + " is out of range for '" + keyword.keyword +
+            warn(line, quoted(number.text()) + " is out of range for '" + keyword.keyword +
                            "'; the setting is kept");
             valueRest_ =
                 input_.peek() != -1 && !isWhitespace(input_.peek()) && input_.peek() != ';';
@@ -234,7 +266,7 @@ class ValueReader {
             return;
         }
         if (!number.inRange) {
-            warn(line, quoted(number.text) + " is too large for a single-precision '" +
+            warn(line, quoted(number.text()) + " is too large for a single-precision '" +
                            keyword.keyword + "'; it is stored as infinity");
         }
     }
@@ -252,7 +284,7 @@ class ValueReader {
             return;
         }
         if (number.value != stored) {
-            warn(line, quoted(number.text) + " does not fit '" + keyword.keyword +
+            warn(line, quoted(number.text()) + " does not fit '" + keyword.keyword +
                            "' (0 to 255); " + std::to_string(stored) + " is stored");
         }
     }
@@ -269,7 +301,7 @@ class ValueReader {
         }
         if (number.value < 0 || number.value > 0xFFFF) {
             const auto reaching = static_cast<std::uint16_t>(number.value);
-            warn(line, quoted(number.text) + " is outside 0 to 65535; '" + keyword.keyword +
+            warn(line, quoted(number.text()) + " is outside 0 to 65535; '" + keyword.keyword +
                            "' reaches the controller as " + std::to_string(reaching));
         }
     }
@@ -288,7 +320,7 @@ class ValueReader {
             return;
         }
         if (number.value != stored) {
-            warn(line, quoted(number.text) + " does not fit '" + keyword.keyword +
+            warn(line, quoted(number.text()) + " does not fit '" + keyword.keyword +
                            "' (0x0 to 0xff); " + shown + " is stored");
         }
     }
@@ -319,8 +351,8 @@ class ValueReader {
             warn(keywordLine_, "'" + std::string(keyword.keyword) +
                                    "' has no value at the end of the file; " + outcome);
         } else {
-            warn(value.line, quoted(value.text) + " is not " + wordList(keyword.words) + " for '" +
-                                 keyword.keyword + "'; " + outcome);
+            warn(value.line, quoted(value.text()) + " is not " + wordList(keyword.words) +
+                                 " for '" + keyword.keyword + "'; " + outcome);
         }
     }
 
@@ -344,9 +376,9 @@ class Slip {
         }
         if (words_ == 0) {
             first_ = word;
-            text_ = word.text;
+            text_ = word.text();
         } else if (text_.size() < kWordKept) {
-            text_ += " " + word.text;
+            text_ += " " + word.text();
         }
         ++words_;
     }
@@ -356,17 +388,18 @@ class Slip {
         if (words_ == 0) {
             return;
         }
-        const char* suggestion = nearestKeyword(first_);
-        const std::string hint =
-            suggestion != nullptr ? "did you mean '" + std::string(suggestion) + "'?" : "";
-        const std::string notKeyword = quoted(first_.text) + " is not a keyword";
-        if (words_ == 1) {
-            diagnostics_.warn(first_.line,
-                              notKeyword + "; " + (hint.empty() ? "it is ignored" : hint));
-        } else {
-            diagnostics_.warn(first_.line, quoted(text_) + " is ignored: " + notKeyword +
-                                               (hint.empty() ? "" : "; " + hint));
-        }
+        // Looking for the keyword a typo meant is the dearest part of a warning: done only for
+        // a warning that is shown.
+        diagnostics_.warnWith(first_.line, [this] {
+            const char* suggestion = nearestKeyword(first_);
+            const std::string hint =
+                suggestion != nullptr ? "did you mean '" + std::string(suggestion) + "'?" : "";
+            const std::string notKeyword = quoted(first_.text()) + " is not a keyword";
+            if (words_ == 1) {
+                return notKeyword + "; " + (hint.empty() ? "it is ignored" : hint);
+            }
+            return quoted(text_) + " is ignored: " + notKeyword + (hint.empty() ? "" : "; " + hint);
+        });
         words_ = 0;
     }
 
@@ -386,13 +419,14 @@ void skipRestOfLine(ByteSource& input) {
 
 void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
                      Diagnostics& diagnostics) {
-    ByteSource source(input);
+    ByteSource source(input, diagnostics.printsWarnings() ? ByteSource::Lines::Counted
+                                                          : ByteSource::Lines::NotCounted);
     ValueReader values(source, record, diagnostics);
     Slip slip(diagnostics);
     Word word;
     while (readWord(source, word)) {
         const bool valueRest = values.takeValueRest();
-        if (word.text[0] == ';') {
+        if (word.kept[0] == ';') {
             slip.report();
             skipRestOfLine(source);
             continue;

@@ -12,8 +12,8 @@ namespace kr570 {
 // Reads the whole stream, word by word, and stores every setting it recognises in `record`;
 // settings the text does not name keep their values. A word in keyword position that begins
 // with ';' starts a comment to the end of its line. Afterwards the calculated motor
-// parameters of the resulting record are written to `console`. Nothing is ever refused; what
-// was ignored or adjusted is reported to `diagnostics` as warnings.
+// parameters of the resulting record are written to `console`, unless it is nullptr. Nothing is
+// ever refused; what was ignored or adjusted is reported to `diagnostics` as warnings.
 void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
                      Diagnostics& diagnostics);
 

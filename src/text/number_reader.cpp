@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace kr570 {
 
 namespace {
-
-// Enough characters of a number to show it in a message.
-constexpr std::size_t kTextKept = 40;
 
 bool isDigit(int c) {
     return c >= '0' && c <= '9';
@@ -19,8 +18,8 @@ bool isDigit(int c) {
 template <typename T>
 void take(ByteSource& input, NumberValue<T>& number) {
     const int c = input.get();
-    if (number.text.size() < kTextKept) {
-        number.text.push_back(static_cast<char>(c));
+    if (number.keptLength < kNumberTextKept) {
+        number.kept[number.keptLength++] = static_cast<char>(c);
     }
 }
 
@@ -80,15 +79,74 @@ class DecimalDigits {
     bool sticky_ = false;
 };
 
-}  // namespace
+// A short, plain number whose end is in sight in the read buffer: an optional sign and at most
+// nine digits, with one decimal point among them where a float is read. Nearly every value of a
+// configuration text is one, and it is scanned in place; anything else is left, unconsumed, to
+// the general reading below.
+struct PlainNumber {
+    bool found = false;
+    bool negative = false;
+    std::uint32_t digits = 0;  // the digits' value, the point left out
+    int fractionDigits = 0;    // digits after the point
+    std::size_t length = 0;    // characters, the sign included
+};
 
-void skipSpace(ByteSource& input) {
-    input.consumeWhile(isWhitespace);
+PlainNumber scanPlain(const unsigned char* start, const unsigned char* limit, bool withPoint) {
+    PlainNumber number;
+    const unsigned char* p = start;
+    if (p < limit && (*p == '+' || *p == '-')) {
+        number.negative = *p++ == '-';
+    }
+    int count = 0;
+    bool point = false;
+    for (; p < limit; ++p) {
+        if (isDigit(*p)) {
+            if (++count > 9) {
+                return {};
+            }
+            number.digits = number.digits * 10 + static_cast<std::uint32_t>(*p - '0');
+            number.fractionDigits += point ? 1 : 0;
+        } else if (*p == '.' && withPoint && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    // Without digits, at the buffer's end or before an exponent the general reading decides.
+    if (count == 0 || p == limit || (withPoint && (*p == 'e' || *p == 'E'))) {
+        return {};
+    }
+    number.found = true;
+    number.length = static_cast<std::size_t>(p - start);
+    return number;
 }
+
+// Consumes a plain number's characters into its text.
+template <typename T>
+void takePlain(ByteSource& input, const PlainNumber& plain, NumberValue<T>& number) {
+    number.found = true;
+    number.inRange = true;
+    number.keptLength = std::min(plain.length, kNumberTextKept);
+    std::memcpy(number.kept.data(), input.cursor(), number.keptLength);
+    input.advanceOverText(plain.length);
+}
+
+// Powers of ten that single precision holds exactly (5^10 < 2^24).
+constexpr float kExactPowersOfTen[] = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F};
+
+}  // namespace
 
 NumberValue<std::int32_t> readDecimal(ByteSource& input) {
     NumberValue<std::int32_t> number;
     skipSpace(input);
+    const PlainNumber plain = scanPlain(input.cursor(), input.limit(), false);
+    if (plain.found) {
+        // Nine digits always fit.
+        const auto magnitude = static_cast<std::int32_t>(plain.digits);
+        number.value = plain.negative ? -magnitude : magnitude;
+        takePlain(input, plain, number);
+        return number;
+    }
     const std::size_t sign = signLength(input);
     if (!isDigit(input.peek(sign))) {
         return number;
@@ -144,9 +202,49 @@ NumberValue<std::uint32_t> readHexNumber(ByteSource& input) {
     return number;
 }
 
+namespace {
+
+// The exponent after a float's digits (e or E, an optional sign, digits), consumed into the
+// number's text; 0 when no exponent follows, and then nothing is consumed.
+long long readExponent(ByteSource& input, NumberValue<float>& number) {
+    const int e = input.peek();
+    if (e != 'e' && e != 'E') {
+        return 0;
+    }
+    const std::size_t exponentSign = (input.peek(1) == '+' || input.peek(1) == '-') ? 1 : 0;
+    if (!isDigit(input.peek(1 + exponentSign))) {
+        return 0;
+    }
+    take(input, number);
+    const bool negativeExponent = exponentSign == 1 && input.peek() == '-';
+    if (exponentSign == 1) {
+        take(input, number);
+    }
+    // Exponents this large already give infinity or zero; stop counting there.
+    constexpr long long kExponentLimit = 1000000000LL;
+    long long exponent = 0;
+    while (isDigit(input.peek())) {
+        exponent = std::min(exponent * 10 + (input.peek() - '0'), kExponentLimit);
+        take(input, number);
+    }
+    return negativeExponent ? -exponent : exponent;
+}
+
+}  // namespace
+
 NumberValue<float> readFloat(ByteSource& input) {
     NumberValue<float> number;
     skipSpace(input);
+    const PlainNumber plain = scanPlain(input.cursor(), input.limit(), true);
+    // Digits below 2^24 and a power of ten are both exact in single precision, so their one
+    // correctly rounded quotient is the nearest float to the number.
+    if (plain.found && plain.digits < (1U << 24)) {
+        const float magnitude =
+            static_cast<float>(plain.digits) / kExactPowersOfTen[plain.fractionDigits];
+        number.value = plain.negative ? -magnitude : magnitude;
+        takePlain(input, plain, number);
+        return number;
+    }
     const std::size_t sign = signLength(input);
     const int first = input.peek(sign);
     if (!isDigit(first) && !(first == '.' && isDigit(input.peek(sign + 1)))) {
@@ -169,25 +267,7 @@ NumberValue<float> readFloat(ByteSource& input) {
             take(input, number);
         }
     }
-    const int e = input.peek();
-    if (e == 'e' || e == 'E') {
-        const std::size_t exponentSign = (input.peek(1) == '+' || input.peek(1) == '-') ? 1 : 0;
-        if (isDigit(input.peek(1 + exponentSign))) {
-            take(input, number);
-            const bool negativeExponent = exponentSign == 1 && input.peek() == '-';
-            if (exponentSign == 1) {
-                take(input, number);
-            }
-            // Exponents this large already give infinity or zero; stop counting there.
-            constexpr long long kExponentLimit = 1000000000LL;
-            long long exponent = 0;
-            while (isDigit(input.peek())) {
-                exponent = std::min(exponent * 10 + (input.peek() - '0'), kExponentLimit);
-                take(input, number);
-            }
-            digits.addExponent(negativeExponent ? -exponent : exponent);
-        }
-    }
+    digits.addExponent(readExponent(input, number));
     number.value = digits.toFloat(negative);
     number.inRange = !std::isinf(number.value);
     return number;

@@ -2,6 +2,7 @@
 // a number is taken, and everything after it stays in the stream.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -11,14 +12,24 @@
 namespace kr570 {
 
 // Discards whitespace up to the next other character or the end of the stream.
-void skipSpace(ByteSource& input);
+inline void skipSpace(ByteSource& input) {
+    input.skipWhitespace();
+}
+
+// Enough characters of a number to show it in a message.
+inline constexpr std::size_t kNumberTextKept = 40;
 
 template <typename T>
 struct NumberValue {
     bool found = false;    // the text began with a number (its characters were consumed)
     bool inRange = false;  // and the number fits the value's type
     T value{};
-    std::string text;  // the number as written, cut short when very long
+    // The number as written, cut short when very long: kept in place, since it is shown
+    // only in a warning and every value of a text is read.
+    std::array<char, kNumberTextKept> kept;
+    std::size_t keptLength = 0;
+
+    std::string text() const { return std::string(kept.data(), keptLength); }
 };
 
 // Optional sign and decimal digits, as a signed 32-bit value.

@@ -1,5 +1,5 @@
-// Our HEX files against Intel HEX tools that nobody here wrote: srec_cat (srecord) and
-// objcopy (binutils).
+// Our HEX files against Intel HEX tools that nobody here wrote: srec_cat (srecord), objcopy
+// (binutils) and python3-intelhex, a strict reader that checks checksums and overlaps.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,17 +14,34 @@
 namespace kr570 {
 namespace {
 
-bool haveTool(const char* name) {
-    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+// Debian's python3-intelhex is a module of the system's Python, which may not be the first
+// python3 on the path.
+const std::string kIntelHexPython = "/usr/bin/python3";
+
+bool haveTool(const std::string& name) {
+    const std::string probe =
+        name == "intelhex" ? kIntelHexPython + " -c 'import intelhex'" : "command -v " + name;
+    return std::system((probe + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-std::unique_ptr<EepromImage> readHexFile(const std::string& path) {
+// A python3-intelhex script with `ih` loaded from data.bin at address 0.
+std::string intelhex(const std::string& script) {
+    return kIntelHexPython +
+           " -c \"from intelhex import IntelHex; ih = IntelHex(); ih.loadbin('data.bin'); " +
+           script + "\"";
+}
+
+std::unique_ptr<EepromImage> readHexFile(const std::string& path, int* warnings = nullptr) {
     auto image = std::make_unique<EepromImage>();
+    Diagnostics diagnostics = Diagnostics::silent();
     std::FILE* stream = std::fopen(path.c_str(), "r");
     EXPECT_NE(nullptr, stream) << path;
     if (stream != nullptr) {
-        readHex(stream, *image);
+        readHex(stream, *image, diagnostics);
         std::fclose(stream);
+    }
+    if (warnings != nullptr) {
+        *warnings = diagnostics.count();
     }
     return image;
 }
@@ -37,9 +54,16 @@ void expectImageHolds(const EepromImage& image, const std::string& bytes, std::s
     }
 }
 
-TEST(HexPeers, SrecCatAcceptsOurFile) {
-    if (!haveTool("srec_cat")) {
-        GTEST_SKIP() << "srec_cat (Debian package srecord) is not installed";
+struct ReaderCase : test::NamedCase {
+    const char* tool;
+    std::string command;  // makes block.bin from block.hex in the folder, failing on any fault
+};
+
+class HexToPeers : public ::testing::TestWithParam<ReaderCase> {};
+
+TEST_P(HexToPeers, AcceptOurFile) {
+    if (!haveTool(GetParam().tool)) {
+        GTEST_SKIP() << GetParam().tool << " is not installed";
     }
     test::TempDir dir;
     auto image = std::make_unique<EepromImage>();
@@ -48,18 +72,28 @@ TEST(HexPeers, SrecCatAcceptsOurFile) {
     ASSERT_NE(nullptr, out);
     writeHex(out, *image, 72);
     std::fclose(out);
-    // srec_cat checks every record's checksum and refuses the file on a mismatch.
-    const std::string command = "srec_cat " + dir.file("block.hex") + " -intel -o " +
-                                dir.file("block.bin") + " -binary 2>" + dir.file("err");
+    const std::string command = "cd " + dir.path() + " && " + GetParam().command + " 2>err";
     ASSERT_EQ(0, std::system(command.c_str())) << test::readFile(dir.file("err"));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->data()), 72),
               test::readFile(dir.file("block.bin")));
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Tools, HexToPeers,
+    ::testing::Values(
+        // srec_cat checks every record's checksum and refuses the file on a mismatch.
+        ReaderCase{"srec_cat", "srec_cat", "srec_cat block.hex -intel -o block.bin -binary"},
+        // IntelHex raises on a bad checksum, a malformed record or a missing end-of-file record.
+        ReaderCase{"intelhex", "intelhex",
+                   kIntelHexPython + " -c \"from intelhex import IntelHex; "
+                                     "IntelHex('block.hex').tobinfile('block.bin')\""}),
+    test::CaseName());
+
 struct PeerCase : test::NamedCase {
     const char* tool;
-    std::string command;  // makes peer.hex from data.bin in the folder
-    std::size_t at;       // where the data belongs in the image
+    std::string command;       // makes peer.hex from data.bin in the folder
+    std::size_t at;            // where the data belongs in the image
+    std::size_t erasedTo = 0;  // the file also fills the image with 0xff after the data up to here
 };
 
 class HexFromPeers : public ::testing::TestWithParam<PeerCase> {};
@@ -73,7 +107,13 @@ TEST_P(HexFromPeers, LandInTheRightPlace) {
     test::writeFile(dir.file("data.bin"), data);
     const std::string command = "cd " + dir.path() + " && " + GetParam().command;
     ASSERT_EQ(0, std::system(command.c_str()));
-    expectImageHolds(*readHexFile(dir.file("peer.hex")), data, GetParam().at);
+    std::string expected = data;
+    if (GetParam().erasedTo > GetParam().at + data.size()) {
+        expected.append(GetParam().erasedTo - GetParam().at - data.size(), '\xff');
+    }
+    int warnings = 0;
+    expectImageHolds(*readHexFile(dir.file("peer.hex"), &warnings), expected, GetParam().at);
+    EXPECT_EQ(0, warnings) << "a correct file needs no warning";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -87,7 +127,25 @@ INSTANTIATE_TEST_SUITE_P(
                  0x1234},
         PeerCase{"objcopy", "objcopy", "objcopy -I binary -O ihex data.bin peer.hex", 0},
         PeerCase{"objcopy_moved", "objcopy",
-                 "objcopy -I binary -O ihex --change-addresses 0x100 data.bin peer.hex", 0x100}),
+                 "objcopy -I binary -O ihex --change-addresses 0x100 data.bin peer.hex", 0x100},
+        PeerCase{"intelhex_8", "intelhex", intelhex("ih.write_hex_file('peer.hex', byte_count=8)"),
+                 0},
+        PeerCase{"intelhex_16", "intelhex", intelhex("ih.write_hex_file('peer.hex')"), 0},
+        PeerCase{"intelhex_32", "intelhex",
+                 intelhex("ih.write_hex_file('peer.hex', byte_count=32)"), 0},
+        PeerCase{"intelhex_255", "intelhex",
+                 intelhex("ih.write_hex_file('peer.hex', byte_count=255)"), 0},
+        PeerCase{"intelhex_crlf", "intelhex",
+                 intelhex("f = open('peer.hex', 'w', newline='\\r\\n'); ih.write_hex_file(f); "
+                          "f.close()"),
+                 0},
+        PeerCase{"intelhex_start_address", "intelhex",
+                 intelhex("ih.start_addr = {'EIP': 0x12345678}; ih.write_hex_file('peer.hex')"), 0},
+        // A read-back of an erased 4 KiB EEPROM that holds the data at its start.
+        PeerCase{"intelhex_4k_dump", "intelhex",
+                 intelhex("ih.puts(1000, bytes([255]) * 3096); "
+                          "ih.write_hex_file('peer.hex', byte_count=32)"),
+                 0, 4096}),
     test::CaseName());
 
 TEST(HexPeers, DataBeyondTheImageIsDropped) {

@@ -82,7 +82,12 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"one_digit_byte_dropped", ":03000000112x\n", {{0, 0x11}}},
         ReadCase{"cut_by_end_of_stream", ":03000000112", {{0, 0x11}}},
         ReadCase{"non_hex_in_head", ":0g000000\n:0100000011ee\n", {{0, 0x11}}},
-        ReadCase{"colon_inside_record", ":0200000011:0100010022cc\n", {{0, 0x11}, {1, 0x22}}}),
+        ReadCase{"colon_inside_record", ":0200000011:0100010022cc\n", {{0, 0x11}, {1, 0x22}}},
+        ReadCase{"comment_after_record_holds_a_record",
+                 ":0100000011ee // 00000> :0100000022dd\n",
+                 {{0, 0x11}}},
+        ReadCase{"colon_after_text_still_starts_a_record", "note :0100000022dd\n", {{0, 0x22}}},
+        ReadCase{"address_wraps_at_32_bits", ":02000004fffffc\n:02ffff00aabb9b\n", {{0, 0xbb}}}),
     test::CaseName());
 
 TEST(HexReader, CountFfStoresAll255Bytes) {
@@ -96,6 +101,43 @@ TEST(HexReader, CountFfStoresAll255Bytes) {
     EXPECT_EQ(0x100U, bytes.begin()->first);
     EXPECT_EQ(0x1FEU, bytes.rbegin()->first);
 }
+
+TEST(HexReader, ClearsAByteSetInAFreshImage) {
+    auto image = std::make_unique<EepromImage>();
+    image->putByte(71, 0x42);  // a fresh image is not cleared twice; a changed one must be
+    std::FILE* stream = test::streamWith(":0100000011ee\n");
+    readHex(stream, *image);
+    std::fclose(stream);
+    EXPECT_EQ((std::map<std::size_t, int>{{0, 0x11}}), nonZeroBytes(*image));
+}
+
+// Read-backs of a controller's 1 KiB EEPROM by avrdude, in its :I form (each record followed
+// by a comment showing its bytes as characters) and its plain :i form.
+struct DumpCase : test::NamedCase {
+    const char* file;
+};
+
+class AvrdudeDump : public ::testing::TestWithParam<DumpCase> {};
+
+TEST_P(AvrdudeDump, ReadsTheBlockWithoutWarnings) {
+    test::OutputCapture sink;
+    Diagnostics diagnostics(sink.stream(), "dump.hex");
+    const auto image = imageFrom(
+        test::readFile(test::sourcePath(std::string("tests/data/avrdude/") + GetParam().file)),
+        &diagnostics);
+    EXPECT_EQ("", sink.text());
+    auto expected = std::make_unique<EepromImage>();
+    buildBlock(*expected, test::defaultRecord());
+    for (std::size_t i = 72; i < 1024; ++i) {
+        expected->putByte(i, 0xFF);  // erased EEPROM
+    }
+    EXPECT_EQ(nonZeroBytes(*expected), nonZeroBytes(*image));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AvrdudeDump,
+                         ::testing::Values(DumpCase{"with_comments", "default-1k-I.hex"},
+                                           DumpCase{"plain", "default-1k-i.hex"}),
+                         test::CaseName());
 
 TEST(HexReader, ReadsBackWhatTheWriterWrote) {
     auto written = std::make_unique<EepromImage>();
@@ -141,7 +183,41 @@ INSTANTIATE_TEST_SUITE_P(
                     "EEPROM image and is dropped\n"
                     "in.hex: warning: 1 more records put data outside the EEPROM image\n"},
         WarningCase{"unknown_type", ":00000007f9\n:00000001FF\n",
-                    "in.hex:1: warning: record type 0x07 is unknown; skipped\n"}),
+                    "in.hex:1: warning: record type 0x07 is unknown; skipped\n"
+                    "in.hex: warning: no data record\n"},
+        WarningCase{"colon_in_avrdude_comment",
+                    ":0100000011ee // 00000> :0100000022dd\n:00000001FF  // end\n", ""},
+        WarningCase{"records_without_colon",
+                    ":0100000011ee\n0100010022cc\r\n  0100020033aa\n:00000001FF\n",
+                    "in.hex:2: warning: text outside records is ignored; it looks like a record "
+                    "without its ':'\n"
+                    "in.hex: warning: 1 more lines hold text outside records\n"},
+        WarningCase{"text_after_record", ":0100000011ee 0011\n:00000001FF\n",
+                    "in.hex:1: warning: text outside records is ignored\n"},
+        WarningCase{"comment_without_record", "// dump\n:0100000011ee\n:00000001FF\n",
+                    "in.hex:1: warning: text outside records is ignored\n"},
+        WarningCase{"start_address_checksum", ":0400000300001234b4\n:0100000011ee\n:00000001FF\n",
+                    "in.hex:1: warning: checksum is 0xb4, expected 0xb3; start addresses are "
+                    "ignored anyway\n"},
+        WarningCase{"start_address_cut_short", ":04000005000012\n:0100000011ee\n:00000001FF\n",
+                    "in.hex:1: warning: record cut short\n"},
+        WarningCase{"overlapping_records",
+                    ":020000001122cb\n:0100010033cb\n:0100000011ee\n:0100010044ba\n:0100010044ba\n"
+                    ":00000001FF\n",
+                    "in.hex:2: warning: address 0x0001 is written twice, with 0x22 and then 0x33; "
+                    "the later value is kept\n"
+                    "in.hex: warning: 1 more records write other values over earlier data\n"},
+        WarningCase{"first_dropped_address",
+                    ":10c34600000102030405060708090a0b0c0d0e0f6f\n:00000001FF\n",
+                    "in.hex:1: warning: data at address 0xc350 lies outside the 50000-byte "
+                    "EEPROM image and is dropped\n"},
+        WarningCase{"wrap_drops_only_the_top_address",
+                    ":02000004fffffc\n:02ffff00aabb9b\n:00000001FF\n",
+                    "in.hex:2: warning: data at address 0xffffffff lies outside the 50000-byte "
+                    "EEPROM image and is dropped\n"},
+        WarningCase{"lines_ended_by_returns_alone", ":0100000011ee\r\r:0100000011ff\r:00000001FF\r",
+                    "in.hex:3: warning: checksum is 0xff, expected 0xee; the record is applied\n"},
+        WarningCase{"no_data_record", ":00000001FF\n", "in.hex: warning: no data record\n"}),
     test::CaseName());
 
 }  // namespace

@@ -10,10 +10,10 @@ namespace kr570 {
 namespace {
 
 // Long enough that reading it takes several refills of the buffer.
-std::string numberedLines(int count) {
+std::string numberedLines(int count, const std::string& lineEnd = "\n") {
     std::string text;
     for (int i = 1; i <= count; ++i) {
-        text += "line " + std::to_string(i) + "\n";
+        text += "line " + std::to_string(i) + lineEnd;
     }
     return text;
 }
@@ -56,22 +56,62 @@ TEST(ByteSource, PeekBeyondTheEndIsMinusOne) {
     std::fclose(stream);
 }
 
-TEST(ByteSource, CountsLinesAcrossRefills) {
-    const std::string text = numberedLines(40000);
+struct LineEndCase : test::NamedCase {
+    std::string lineEnd;
+};
+
+class LineEnds : public ::testing::TestWithParam<LineEndCase> {};
+
+TEST_P(LineEnds, CountLinesAcrossRefills) {
+    const std::string text = numberedLines(40000, GetParam().lineEnd);
     std::FILE* stream = test::streamWith(text);
     ByteSource source(stream);
     long expectedLine = 1;
     for (int c = source.get(); c != -1; c = source.get()) {
-        if (c == '\n') {
+        if (c == GetParam().lineEnd[0]) {
             ++expectedLine;
-            if (expectedLine % 997 == 0) {
-                ASSERT_EQ(expectedLine, source.line());
-            }
+        }
+        if (c != 'l' && source.peek() == 'l' && expectedLine % 997 == 0) {
+            ASSERT_EQ(expectedLine, source.line());
         }
     }
     EXPECT_EQ(40001, source.line());
     std::fclose(stream);
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds,
+                         ::testing::Values(LineEndCase{"line_feed", "\n"},
+                                           LineEndCase{"return_line_feed", "\r\n"},
+                                           LineEndCase{"return", "\r"}),
+                         test::CaseName());
+
+struct LineCase : test::NamedCase {
+    std::string text;
+    long lastLine;  // the line of the last byte
+};
+
+class LineNumbers : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(LineNumbers, CountEveryKindOfLineEndOnce) {
+    std::FILE* stream = test::streamWith(GetParam().text);
+    ByteSource source(stream);
+    while (source.ensure(2) > 1) {
+        source.advance(1);
+        source.line();  // counting piecemeal must give the same as counting at once
+    }
+    EXPECT_EQ(GetParam().lastLine, source.line());
+    std::fclose(stream);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineNumbers,
+    ::testing::Values(LineCase{"mixed", "a\r\nb\nc\rd", 4},
+                      LineCase{"line_feed_then_return", "a\n\rb", 3},
+                      LineCase{"returns_in_a_row", "\r\r\r\nb", 4},
+                      // The first read fills the 64 KiB buffer: the pair is split by a refill.
+                      LineCase{"pair_split_by_a_refill", std::string(65535, 'x') + "\r\ny", 2},
+                      LineCase{"return_alone_at_a_refill", std::string(65535, 'x') + "\ry", 2}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace kr570

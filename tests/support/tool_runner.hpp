@@ -57,5 +57,7 @@ bool makeFifo(const std::string& path);
 // Asks the run `processId` to stop (SIGTERM), as a shutdown would; false where the system
 // has no such request.
 bool stopRun(int processId);
+// Sets an environment variable of the test process itself; a `value` of nullptr removes it.
+void setEnvironment(const char* name, const char* value);
 
 }  // namespace kr570::test

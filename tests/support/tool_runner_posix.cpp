@@ -121,4 +121,12 @@ bool stopRun(int processId) {
     return kill(processId, SIGTERM) == 0;
 }
 
+void setEnvironment(const char* name, const char* value) {
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+}
+
 }  // namespace kr570::test

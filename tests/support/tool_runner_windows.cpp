@@ -9,6 +9,7 @@
 #include <psapi.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 #include "support/test_support.hpp"
@@ -220,6 +221,10 @@ bool makeFifo(const std::string& /*path*/) {
 // shares no console with it.
 bool stopRun(int /*processId*/) {
     return false;
+}
+
+void setEnvironment(const char* name, const char* value) {
+    _putenv_s(name, value != nullptr ? value : "");  // an empty value removes the variable
 }
 
 }  // namespace kr570::test

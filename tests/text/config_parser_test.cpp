@@ -201,6 +201,9 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"typo", "\ncurent 3.0\n",
                     "in.txt:2: warning: 'curent 3.0' is ignored: 'curent' is not a keyword; did "
                     "you mean 'current'?\n"},
+        WarningCase{"lines_of_every_kind", "; a\r\n\rontime 1\n\r\nontime x\r\r;\rpots 7 ",
+                    "in.txt:5: warning: 'ontime' needs a number, not 'x'; the setting is kept\n"
+                    "in.txt:8: warning: 'pots 7' is ignored: 'pots' is not a keyword\n"},
         WarningCase{"wrong_case", "Resistance 2",
                     "in.txt:1: warning: 'Resistance 2' is ignored: 'Resistance' is not a keyword; "
                     "did you mean 'resistance'?\n"},
@@ -236,6 +239,9 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"code_word", "stepmode quarter",
                     "in.txt:1: warning: 'quarter' is not 'wave', 'full' or 'half' for "
                     "'stepmode'; the setting is kept\n"},
+        WarningCase{"lines_ended_by_returns_alone",
+                    "; saved on an old Mac\rontime 5\r\rontime 300\r",
+                    "in.txt:4: warning: '300' does not fit 'ontime' (0 to 255); 44 is stored\n"},
         WarningCase{"byte_overflow", "ontime 300",
                     "in.txt:1: warning: '300' does not fit 'ontime' (0 to 255); 44 is stored\n"},
         WarningCase{"address_overflow", "TWI_slaveAddress 0x123",

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <ostream>
+#include <random>
 
 #include "support/test_support.hpp"
 
@@ -55,7 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
         DecimalCase{"-2147483648", true, true, INT32_MIN, ""},
         DecimalCase{"2147483648 y", true, false, 0, " y"},
         DecimalCase{"99999999999999999999999", true, false, 0, ""},
-        DecimalCase{"0007", true, true, 7, ""}));
+        DecimalCase{"0007", true, true, 7, ""},
+        DecimalCase{"-123456789 ", true, true, -123456789, " "},
+        DecimalCase{"1234567890 ", true, true, 1234567890, " "}));
 
 // Each row is named by the text it reads.
 struct HexCase : test::NamedCase {
@@ -118,7 +123,24 @@ INSTANTIATE_TEST_SUITE_P(
         FloatCase{"nan", false, 0, "nan"}, FloatCase{"inf", false, 0, "inf"},
         FloatCase{"-", false, 0, "-"}, FloatCase{";1.0", false, 0, ";1.0"},
         FloatCase{"0.000000000000000000000000000000000000000000001", true, 1e-45F, ""},
-        FloatCase{"340282356779733661637539395458142568447", true, 3.40282347e38F, ""}));
+        FloatCase{"340282356779733661637539395458142568447", true, 3.40282347e38F, ""},
+        FloatCase{"1.7 ", true, 1.7F, " "}, FloatCase{"1.2.3 ", true, 1.2F, ".3 "},
+        FloatCase{"2.5e1 ", true, 25.0F, " "}, FloatCase{"16777217 ", true, 16777216.0F, " "},
+        FloatCase{".000000001;", true, 1e-9F, ";"}));
+
+TEST(FloatNumbers, ShortNumbersAreTheNearestFloat) {
+    // Short numbers are read in place; each must give what the C library's correctly rounded
+    // conversion gives, the sign of zero included.
+    std::mt19937 random(570);
+    for (int i = 0; i < 5000; ++i) {
+        std::string text = std::to_string(random() % 1000000000U);
+        text.insert(random() % (text.size() + 1), ".");
+        text = (random() % 2 == 0 ? "-" : "") + text;
+        const float expected = std::strtof(text.c_str(), nullptr);
+        const float read = readFrom<float>(text + " ", readFloat).first.value;
+        ASSERT_EQ(0, std::memcmp(&expected, &read, sizeof read)) << text;
+    }
+}
 
 TEST(FloatNumbers, LongDigitRunsRoundCorrectly) {
     // 1 + 2^-24 is exactly halfway between two floats; a trailing non-zero digit far beyond
