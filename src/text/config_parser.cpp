@@ -197,17 +197,17 @@ class ValueReader {
 
     // A number that runs straight into other characters (1,5 or 2.5A or 0xZZ): only the number
     // was read, and the rest of the word is read next in keyword position. A ';' right after
-    // the number starts a comment and is no slip.
-    template <typename T>
-    bool runsOn(const Setting& keyword, long line, const NumberValue<T>& number,
-                const std::string& stored) {
+    // the number starts a comment and is no slip. `stored()` says what was stored; it is asked
+    // only for the warning, since nearly every value ends cleanly.
+    template <typename T, typename Stored>
+    bool runsOn(const Setting& keyword, long line, const NumberValue<T>& number, Stored stored) {
         const int next = input_.peek();
         if (next == -1 || isWhitespace(next) || next == ';') {
             return false;
         }
         const std::string written = quoted(number.text() + peekWord(32));
         warn(line, std::string(keyword.keyword) + " " + written.substr(1, written.size() - 2) +
-                       ": only " + quoted(number.text()) + " is a number; " + stored +
+                       ": only " + quoted(number.text()) + " is a number; " + stored() +
                        " is stored");
         valueRest_ = true;
         return true;
@@ -260,8 +260,11 @@ class ValueReader {
             return;
         }
         keyword.floatIn(record_) = number.value;
-        char stored[32];
-        std::snprintf(stored, sizeof stored, "%g", static_cast<double>(number.value));
+        const auto stored = [&number] {
+            char shown[32];
+            std::snprintf(shown, sizeof shown, "%g", static_cast<double>(number.value));
+            return std::string(shown);
+        };
         if (runsOn(keyword, line, number, stored)) {
             return;
         }
@@ -280,7 +283,7 @@ class ValueReader {
         // The block keeps one byte: the value modulo 256.
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
-        if (runsOn(keyword, line, number, std::to_string(stored))) {
+        if (runsOn(keyword, line, number, [stored] { return std::to_string(stored); })) {
             return;
         }
         if (number.value != stored) {
@@ -296,7 +299,7 @@ class ValueReader {
             return;
         }
         keyword.timeIn(record_) = number.value;
-        if (runsOn(keyword, line, number, std::to_string(number.value))) {
+        if (runsOn(keyword, line, number, [&number] { return std::to_string(number.value); })) {
             return;
         }
         if (number.value < 0 || number.value > 0xFFFF) {
@@ -314,14 +317,17 @@ class ValueReader {
         }
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
-        char shown[8];
-        std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
+        const auto shown = [stored] {
+            char text[8];
+            std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(stored));
+            return std::string(text);
+        };
         if (runsOn(keyword, line, number, shown)) {
             return;
         }
         if (number.value != stored) {
             warn(line, quoted(number.text()) + " does not fit '" + keyword.keyword +
-                           "' (0x0 to 0xff); " + shown + " is stored");
+                           "' (0x0 to 0xff); " + shown() + " is stored");
         }
     }
 
