@@ -17,24 +17,71 @@ namespace {
 // read whole, but can never equal one of them. Memory stays fixed however long a word is.
 constexpr std::size_t kWordKept = 64;
 
-struct Word {
-    std::array<char, kWordKept> kept;  // the first `keptLength` characters
-    std::size_t keptLength = 0;
-    std::size_t length = 0;  // the word's whole length
-    long line = 0;           // where it began, when lines are counted
+// A word lying whole in the read buffer is looked at where it lies, valid until the source
+// reads on; one that crosses a refill, or that must outlive the next read, is copied into
+// `kept`. Either way `chars` points at its first `keptLength` characters.
+class Word {
+  public:
+    Word() = default;
+    // A copy keeps the characters itself, since the read buffer moves on.
+    Word(const Word& other) { *this = other; }
+    Word& operator=(const Word& other) {
+        if (this != &other) {
+            std::memcpy(kept_.data(), other.chars_, other.keptLength_);
+            chars_ = kept_.data();
+            keptLength_ = other.keptLength_;
+            length_ = other.length_;
+            line = other.line;
+        }
+        return *this;
+    }
+    ~Word() = default;
 
-    std::string text() const { return std::string(kept.data(), keptLength); }
+    const char* chars() const { return chars_; }
+    std::size_t keptLength() const { return keptLength_; }
+    std::size_t length() const { return length_; }
+    std::string text() const { return std::string(chars_, keptLength_); }
+
+    // Whether the word is `other`, a short value word: compared as it is walked, with no
+    // separate pass for its length.
     bool is(const char* other) const {
-        return length == std::char_traits<char>::length(other) &&
-               std::memcmp(kept.data(), other, length) == 0;
+        if (length_ != keptLength_) {
+            return false;
+        }
+        for (std::size_t i = 0; i < length_; ++i) {
+            if (other[i] == '\0' || other[i] != chars_[i]) {
+                return false;
+            }
+        }
+        return other[length_] == '\0';
     }
-    // Keeps the next characters of the word, as far as it is kept.
+
+    // The word is the `count` bytes at `run`, in the read buffer.
+    void lookAt(const unsigned char* run, std::size_t count) {
+        chars_ = reinterpret_cast<const char*>(run);
+        keptLength_ = std::min(count, kWordKept);
+        length_ = count;
+    }
+    void clear() {
+        chars_ = kept_.data();
+        keptLength_ = 0;
+        length_ = 0;
+    }
+    // Keeps the next characters of a word that is read in runs, as far as it is kept.
     void add(const unsigned char* run, std::size_t count) {
-        const std::size_t taken = std::min(count, kWordKept - keptLength);
-        std::memcpy(kept.data() + keptLength, run, taken);
-        keptLength += taken;
-        length += count;
+        const std::size_t taken = std::min(count, kWordKept - keptLength_);
+        std::memcpy(kept_.data() + keptLength_, run, taken);
+        keptLength_ += taken;
+        length_ += count;
     }
+
+    long line = 0;  // where it began, when lines are counted
+
+  private:
+    std::array<char, kWordKept> kept_;
+    const char* chars_ = kept_.data();
+    std::size_t keptLength_ = 0;
+    std::size_t length_ = 0;  // the word's whole length
 };
 
 // Reads the next run of non-whitespace characters; false when only whitespace remains. The
@@ -44,27 +91,25 @@ bool readWord(ByteSource& input, Word& word) {
     word.line = input.line();
     // Nearly every word lies whole in the read buffer, its end in sight: take it in one step.
     const unsigned char* const start = input.cursor();
-    const unsigned char* end = start;
+    // Every whitespace byte lies below '!'.
+    const unsigned char* end = passBytesNotBelow(start, input.limit(), '!');
     while (end < input.limit() && !isWhitespaceByte(*end)) {
         ++end;
     }
     if (end < input.limit()) {
-        word.keptLength = 0;
-        word.length = 0;
-        word.add(start, static_cast<std::size_t>(end - start));
-        input.advanceOverText(word.length);
-        return word.length > 0;
+        word.lookAt(start, static_cast<std::size_t>(end - start));
+        input.advanceOverText(word.length());
+        return word.length() > 0;
     }
-    word.keptLength = 0;
-    word.length = 0;
+    word.clear();
     input.consumeWhile(
         [](unsigned char c) { return !isWhitespaceByte(c); },
         [&word](const unsigned char* run, std::size_t count) { word.add(run, count); });
-    return word.length > 0;
+    return word.length() > 0;
 }
 
 const Setting* findKeyword(const Word& word) {
-    return findSetting(word.kept.data(), word.length);
+    return findSetting(word.chars(), word.length());
 }
 
 char foldedCase(char c) {
@@ -109,7 +154,7 @@ std::size_t editDistance(const std::string& a, const char* b, std::size_t bLengt
 
 // The keyword a mistyped word most likely meant, or nullptr when none is close.
 const char* nearestKeyword(const Word& word) {
-    if (word.length != word.keptLength) {
+    if (word.length() != word.keptLength()) {
         return nullptr;
     }
     const char* best = nullptr;
@@ -118,7 +163,7 @@ const char* nearestKeyword(const Word& word) {
         const std::size_t length = setting.keywordLength;
         // Allow one slip in a short word, up to three in the long run-together keywords.
         const std::size_t allowed = std::min<std::size_t>(3, 1 + length / 8);
-        const std::size_t typed = word.length;
+        const std::size_t typed = word.length();
         const std::size_t lengthGap = typed > length ? typed - length : length - typed;
         if (lengthGap > allowed) {
             continue;  // too far apart to be a slip, and cheap to rule out
@@ -419,7 +464,20 @@ class Slip {
 }  // namespace
 
 void skipRestOfLine(ByteSource& input) {
-    input.consumeWhile([](unsigned char c) { return c != '\n' && c != '\r'; });
+    while (input.ensure(1) > 0) {
+        const unsigned char* const start = input.cursor();
+        const unsigned char* const limit = input.limit();
+        // Both line ends lie below '\r' + 1.
+        const unsigned char* p = passBytesNotBelow(start, limit, '\r' + 1);
+        while (p < limit && *p != '\n' && *p != '\r') {
+            ++p;
+        }
+        // A comment holds no line end, so the count stays where it was.
+        input.advanceOverText(static_cast<std::size_t>(p - start));
+        if (p < limit) {
+            break;
+        }
+    }
     input.get();  // the line end itself, if the stream has one
 }
 
@@ -432,7 +490,7 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
     Word word;
     while (readWord(source, word)) {
         const bool valueRest = values.takeValueRest();
-        if (word.kept[0] == ';') {
+        if (word.chars()[0] == ';') {
             slip.report();
             skipRestOfLine(source);
             continue;
