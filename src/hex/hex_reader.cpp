@@ -114,12 +114,11 @@ class HexWarnings {
         }
     }
 
+    // Most records of a large file lie outside the image: all but the first are only counted,
+    // and that count stays inline in the record loop.
     void outsideImage(const SourcePlace& where, std::uint32_t firstDropped) {
         if (outsideRecords_++ == 0) {
-            diagnostics_.warn(where.line(), "data at address " + hexText(firstDropped, 4) +
-                                                " lies outside the " +
-                                                std::to_string(EepromImage::kSize) +
-                                                "-byte EEPROM image and is dropped");
+            firstOutsideImage(where, firstDropped);
         }
     }
 
@@ -156,6 +155,13 @@ class HexWarnings {
     }
 
   private:
+    void firstOutsideImage(const SourcePlace& where, std::uint32_t firstDropped) {
+        diagnostics_.warn(where.line(), "data at address " + hexText(firstDropped, 4) +
+                                            " lies outside the " +
+                                            std::to_string(EepromImage::kSize) +
+                                            "-byte EEPROM image and is dropped");
+    }
+
     // The first of a kind is reported where it stands; the others are counted at the end.
     void moreOf(long reported, const char* what) {
         if (reported > 1) {
