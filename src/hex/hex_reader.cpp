@@ -410,8 +410,9 @@ bool storeDecodedRun(RecordDecoder decode, ByteSource& source, ImageStore& store
         const DecodedRecord& record = run.record[r];
         store.store(state.addressBase + record.address(), record.data(), record.count(),
                     SourcePlace(source));
-        // On to the next record's fields, past this one's line end and the next ':'.
-        source.advance(record.length + (r + 1 < run.records ? 1 : 0));
+        // On to the next record's fields, past this one's line end and the next ':'. Each
+        // record holds one line end, LF or CR LF, and no other.
+        source.advanceOverLines(record.length + (r + 1 < run.records ? 1 : 0), 1);
     }
     if (run.records == 0) {
         return false;
@@ -434,7 +435,7 @@ bool skipToRecord(ByteSource& source, ScanState& state, HexWarnings& warnings) {
             lineEnd = p[1] == '\n' ? 2 : 1;
         }
         if (lineEnd > 0 && p[lineEnd] == ':') {
-            source.advance(lineEnd + 1);
+            source.advanceOverLines(lineEnd + 1, 1);
             state.recordOnLine = false;
             state.textOnLine = false;
             return true;
@@ -442,7 +443,7 @@ bool skipToRecord(ByteSource& source, ScanState& state, HexWarnings& warnings) {
     }
     for (int c = source.peek(); c != -1; c = source.peek()) {
         if (c == ':') {
-            source.advance(1);
+            source.advanceOverText(1);
             return true;
         }
         if (!isWhitespace(c)) {

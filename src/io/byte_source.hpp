@@ -147,6 +147,19 @@ class ByteSource {
         begin_ += n;
     }
 
+    // Moves past `n` available bytes that the caller knows hold exactly `ends` line ends and do
+    // not end in a carriage return (whole HEX records with their line ends, say): the count
+    // moves on with them, and the bytes are never counted one by one. Where the count lags
+    // behind the position, or a line feed could still pair with a counted return, the bytes
+    // are left to be counted as usual.
+    void advanceOverLines(std::size_t n, long ends) {
+        if (counted_ == begin_ && !countedCr_) {
+            counted_ += n;
+            lineEnds_ += ends;
+        }
+        begin_ += n;
+    }
+
   private:
     std::size_t refill(std::size_t n);
     void countLinesUpTo(std::size_t position);
