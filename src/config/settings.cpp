@@ -54,6 +54,37 @@ constexpr std::size_t longestKeyword() {
     return longest;
 }
 
+template <typename Chunk>
+Chunk chunkAt(const char* p) {
+    Chunk chunk;
+    std::memcpy(&chunk, p, sizeof chunk);
+    return chunk;
+}
+
+// Whether the `n` bytes at a and b are the same, in a few word-wide loads (the last one
+// overlapping the one before): a call of memcmp per keyword looked up costs more than the
+// comparison.
+bool sameBytes(const char* a, const char* b, std::size_t n) {
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 < n; i += 8) {
+            if (chunkAt<std::uint64_t>(a + i) != chunkAt<std::uint64_t>(b + i)) {
+                return false;
+            }
+        }
+        return chunkAt<std::uint64_t>(a + n - 8) == chunkAt<std::uint64_t>(b + n - 8);
+    }
+    if (n >= 4) {
+        return chunkAt<std::uint32_t>(a) == chunkAt<std::uint32_t>(b) &&
+               chunkAt<std::uint32_t>(a + n - 4) == chunkAt<std::uint32_t>(b + n - 4);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 const Setting* findSetting(const char* word, std::size_t length) {
@@ -66,8 +97,7 @@ const Setting* findSetting(const char* word, std::size_t length) {
                                    static_cast<unsigned char>(word[length - 1]));
          kKeywordSlots[slot] != 0; slot = (slot + 1) % kSlots) {
         const Setting& setting = kSettings[kKeywordSlots[slot] - 1];
-        if (length == setting.keywordLength &&
-            std::memcmp(word, setting.keyword, setting.keywordLength) == 0) {
+        if (length == setting.keywordLength && sameBytes(word, setting.keyword, length)) {
             return &setting;
         }
     }

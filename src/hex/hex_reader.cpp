@@ -114,12 +114,11 @@ class HexWarnings {
         }
     }
 
+    // Most records of a large file lie outside the image: all but the first are only counted,
+    // and that count stays inline in the record loop.
     void outsideImage(const SourcePlace& where, std::uint32_t firstDropped) {
         if (outsideRecords_++ == 0) {
-            diagnostics_.warn(where.line(), "data at address " + hexText(firstDropped, 4) +
-                                                " lies outside the " +
-                                                std::to_string(EepromImage::kSize) +
-                                                "-byte EEPROM image and is dropped");
+            firstOutsideImage(where, firstDropped);
         }
     }
 
@@ -156,6 +155,13 @@ class HexWarnings {
     }
 
   private:
+    void firstOutsideImage(const SourcePlace& where, std::uint32_t firstDropped) {
+        diagnostics_.warn(where.line(), "data at address " + hexText(firstDropped, 4) +
+                                            " lies outside the " +
+                                            std::to_string(EepromImage::kSize) +
+                                            "-byte EEPROM image and is dropped");
+    }
+
     // The first of a kind is reported where it stands; the others are counted at the end.
     void moreOf(long reported, const char* what) {
         if (reported > 1) {
@@ -404,8 +410,9 @@ bool storeDecodedRun(RecordDecoder decode, ByteSource& source, ImageStore& store
         const DecodedRecord& record = run.record[r];
         store.store(state.addressBase + record.address(), record.data(), record.count(),
                     SourcePlace(source));
-        // On to the next record's fields, past this one's line end and the next ':'.
-        source.advance(record.length + (r + 1 < run.records ? 1 : 0));
+        // On to the next record's fields, past this one's line end and the next ':'. Each
+        // record holds one line end, LF or CR LF, and no other.
+        source.advanceOverLines(record.length + (r + 1 < run.records ? 1 : 0), 1);
     }
     if (run.records == 0) {
         return false;
@@ -428,7 +435,7 @@ bool skipToRecord(ByteSource& source, ScanState& state, HexWarnings& warnings) {
             lineEnd = p[1] == '\n' ? 2 : 1;
         }
         if (lineEnd > 0 && p[lineEnd] == ':') {
-            source.advance(lineEnd + 1);
+            source.advanceOverLines(lineEnd + 1, 1);
             state.recordOnLine = false;
             state.textOnLine = false;
             return true;
@@ -436,7 +443,7 @@ bool skipToRecord(ByteSource& source, ScanState& state, HexWarnings& warnings) {
     }
     for (int c = source.peek(); c != -1; c = source.peek()) {
         if (c == ':') {
-            source.advance(1);
+            source.advanceOverText(1);
             return true;
         }
         if (!isWhitespace(c)) {

@@ -4,12 +4,37 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "io/characters.hpp"
 
 namespace kr570 {
+
+// Where the first byte below `bound` (at most 128) may stand in [p, limit): eight bytes at a
+// time are passed while all of them are at least `bound`, and what is returned lies at or
+// before the first lower byte, within eight bytes of it (or at the last partial eight). The
+// scanners of words and comments then look at the few bytes left one by one: whitespace and
+// line ends all lie below the printable characters that make up nearly all of a text.
+inline const unsigned char* passBytesNotBelow(const unsigned char* p, const unsigned char* limit,
+                                              unsigned char bound) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    const std::uint64_t bounds = kOnes * bound;
+    while (limit - p >= 8) {
+        std::uint64_t bytes;
+        std::memcpy(&bytes, p, sizeof bytes);
+        // The high bit of a lane is set by the subtraction only where some lane is below the
+        // bound (the lowest such lane exactly, a borrow may mark those above it).
+        if (((bytes - bounds) & ~bytes & kHighBits) != 0) {
+            break;
+        }
+        p += 8;
+    }
+    return p;
+}
 
 class ByteSource {
   public:
@@ -118,6 +143,19 @@ class ByteSource {
         if (counted_ == begin_ && n > 0) {
             counted_ += n;
             countedCr_ = false;
+        }
+        begin_ += n;
+    }
+
+    // Moves past `n` available bytes that the caller knows hold exactly `ends` line ends and do
+    // not end in a carriage return (whole HEX records with their line ends, say): the count
+    // moves on with them, and the bytes are never counted one by one. Where the count lags
+    // behind the position, or a line feed could still pair with a counted return, the bytes
+    // are left to be counted as usual.
+    void advanceOverLines(std::size_t n, long ends) {
+        if (counted_ == begin_ && !countedCr_) {
+            counted_ += n;
+            lineEnds_ += ends;
         }
         begin_ += n;
     }

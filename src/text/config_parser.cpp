@@ -17,24 +17,71 @@ namespace {
 // read whole, but can never equal one of them. Memory stays fixed however long a word is.
 constexpr std::size_t kWordKept = 64;
 
-struct Word {
-    std::array<char, kWordKept> kept;  // the first `keptLength` characters
-    std::size_t keptLength = 0;
-    std::size_t length = 0;  // the word's whole length
-    long line = 0;           // where it began, when lines are counted
+// A word lying whole in the read buffer is looked at where it lies, valid until the source
+// reads on; one that crosses a refill, or that must outlive the next read, is copied into
+// `kept`. Either way `chars` points at its first `keptLength` characters.
+class Word {
+  public:
+    Word() = default;
+    // A copy keeps the characters itself, since the read buffer moves on.
+    Word(const Word& other) { *this = other; }
+    Word& operator=(const Word& other) {
+        if (this != &other) {
+            std::memcpy(kept_.data(), other.chars_, other.keptLength_);
+            chars_ = kept_.data();
+            keptLength_ = other.keptLength_;
+            length_ = other.length_;
+            line = other.line;
+        }
+        return *this;
+    }
+    ~Word() = default;
 
-    std::string text() const { return std::string(kept.data(), keptLength); }
+    const char* chars() const { return chars_; }
+    std::size_t keptLength() const { return keptLength_; }
+    std::size_t length() const { return length_; }
+    std::string text() const { return std::string(chars_, keptLength_); }
+
+    // Whether the word is `other`, a short value word: compared as it is walked, with no
+    // separate pass for its length.
     bool is(const char* other) const {
-        return length == std::char_traits<char>::length(other) &&
-               std::memcmp(kept.data(), other, length) == 0;
+        if (length_ != keptLength_) {
+            return false;
+        }
+        for (std::size_t i = 0; i < length_; ++i) {
+            if (other[i] == '\0' || other[i] != chars_[i]) {
+                return false;
+            }
+        }
+        return other[length_] == '\0';
     }
-    // Keeps the next characters of the word, as far as it is kept.
+
+    // The word is the `count` bytes at `run`, in the read buffer.
+    void lookAt(const unsigned char* run, std::size_t count) {
+        chars_ = reinterpret_cast<const char*>(run);
+        keptLength_ = std::min(count, kWordKept);
+        length_ = count;
+    }
+    void clear() {
+        chars_ = kept_.data();
+        keptLength_ = 0;
+        length_ = 0;
+    }
+    // Keeps the next characters of a word that is read in runs, as far as it is kept.
     void add(const unsigned char* run, std::size_t count) {
-        const std::size_t taken = std::min(count, kWordKept - keptLength);
-        std::memcpy(kept.data() + keptLength, run, taken);
-        keptLength += taken;
-        length += count;
+        const std::size_t taken = std::min(count, kWordKept - keptLength_);
+        std::memcpy(kept_.data() + keptLength_, run, taken);
+        keptLength_ += taken;
+        length_ += count;
     }
+
+    long line = 0;  // where it began, when lines are counted
+
+  private:
+    std::array<char, kWordKept> kept_;
+    const char* chars_ = kept_.data();
+    std::size_t keptLength_ = 0;
+    std::size_t length_ = 0;  // the word's whole length
 };
 
 // Reads the next run of non-whitespace characters; false when only whitespace remains. The
@@ -44,27 +91,25 @@ bool readWord(ByteSource& input, Word& word) {
     word.line = input.line();
     // Nearly every word lies whole in the read buffer, its end in sight: take it in one step.
     const unsigned char* const start = input.cursor();
-    const unsigned char* end = start;
+    // Every whitespace byte lies below '!'.
+    const unsigned char* end = passBytesNotBelow(start, input.limit(), '!');
     while (end < input.limit() && !isWhitespaceByte(*end)) {
         ++end;
     }
     if (end < input.limit()) {
-        word.keptLength = 0;
-        word.length = 0;
-        word.add(start, static_cast<std::size_t>(end - start));
-        input.advanceOverText(word.length);
-        return word.length > 0;
+        word.lookAt(start, static_cast<std::size_t>(end - start));
+        input.advanceOverText(word.length());
+        return word.length() > 0;
     }
-    word.keptLength = 0;
-    word.length = 0;
+    word.clear();
     input.consumeWhile(
         [](unsigned char c) { return !isWhitespaceByte(c); },
         [&word](const unsigned char* run, std::size_t count) { word.add(run, count); });
-    return word.length > 0;
+    return word.length() > 0;
 }
 
 const Setting* findKeyword(const Word& word) {
-    return findSetting(word.kept.data(), word.length);
+    return findSetting(word.chars(), word.length());
 }
 
 char foldedCase(char c) {
@@ -109,7 +154,7 @@ std::size_t editDistance(const std::string& a, const char* b, std::size_t bLengt
 
 // The keyword a mistyped word most likely meant, or nullptr when none is close.
 const char* nearestKeyword(const Word& word) {
-    if (word.length != word.keptLength) {
+    if (word.length() != word.keptLength()) {
         return nullptr;
     }
     const char* best = nullptr;
@@ -118,7 +163,7 @@ const char* nearestKeyword(const Word& word) {
         const std::size_t length = setting.keywordLength;
         // Allow one slip in a short word, up to three in the long run-together keywords.
         const std::size_t allowed = std::min<std::size_t>(3, 1 + length / 8);
-        const std::size_t typed = word.length;
+        const std::size_t typed = word.length();
         const std::size_t lengthGap = typed > length ? typed - length : length - typed;
         if (lengthGap > allowed) {
             continue;  // too far apart to be a slip, and cheap to rule out
@@ -197,17 +242,17 @@ class ValueReader {
 
     // A number that runs straight into other characters (1,5 or 2.5A or 0xZZ): only the number
     // was read, and the rest of the word is read next in keyword position. A ';' right after
-    // the number starts a comment and is no slip.
-    template <typename T>
-    bool runsOn(const Setting& keyword, long line, const NumberValue<T>& number,
-                const std::string& stored) {
+    // the number starts a comment and is no slip. `stored()` says what was stored; it is asked
+    // only for the warning, since nearly every value ends cleanly.
+    template <typename T, typename Stored>
+    bool runsOn(const Setting& keyword, long line, const NumberValue<T>& number, Stored stored) {
         const int next = input_.peek();
         if (next == -1 || isWhitespace(next) || next == ';') {
             return false;
         }
         const std::string written = quoted(number.text() + peekWord(32));
         warn(line, std::string(keyword.keyword) + " " + written.substr(1, written.size() - 2) +
-                       ": only " + quoted(number.text()) + " is a number; " + stored +
+                       ": only " + quoted(number.text()) + " is a number; " + stored() +
                        " is stored");
         valueRest_ = true;
         return true;
@@ -260,8 +305,11 @@ class ValueReader {
             return;
         }
         keyword.floatIn(record_) = number.value;
-        char stored[32];
-        std::snprintf(stored, sizeof stored, "%g", static_cast<double>(number.value));
+        const auto stored = [&number] {
+            char shown[32];
+            std::snprintf(shown, sizeof shown, "%g", static_cast<double>(number.value));
+            return std::string(shown);
+        };
         if (runsOn(keyword, line, number, stored)) {
             return;
         }
@@ -280,7 +328,7 @@ class ValueReader {
         // The block keeps one byte: the value modulo 256.
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
-        if (runsOn(keyword, line, number, std::to_string(stored))) {
+        if (runsOn(keyword, line, number, [stored] { return std::to_string(stored); })) {
             return;
         }
         if (number.value != stored) {
@@ -296,7 +344,7 @@ class ValueReader {
             return;
         }
         keyword.timeIn(record_) = number.value;
-        if (runsOn(keyword, line, number, std::to_string(number.value))) {
+        if (runsOn(keyword, line, number, [&number] { return std::to_string(number.value); })) {
             return;
         }
         if (number.value < 0 || number.value > 0xFFFF) {
@@ -314,14 +362,17 @@ class ValueReader {
         }
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
-        char shown[8];
-        std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
+        const auto shown = [stored] {
+            char text[8];
+            std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(stored));
+            return std::string(text);
+        };
         if (runsOn(keyword, line, number, shown)) {
             return;
         }
         if (number.value != stored) {
             warn(line, quoted(number.text()) + " does not fit '" + keyword.keyword +
-                           "' (0x0 to 0xff); " + shown + " is stored");
+                           "' (0x0 to 0xff); " + shown() + " is stored");
         }
     }
 
@@ -413,7 +464,20 @@ class Slip {
 }  // namespace
 
 void skipRestOfLine(ByteSource& input) {
-    input.consumeWhile([](unsigned char c) { return c != '\n' && c != '\r'; });
+    while (input.ensure(1) > 0) {
+        const unsigned char* const start = input.cursor();
+        const unsigned char* const limit = input.limit();
+        // Both line ends lie below '\r' + 1.
+        const unsigned char* p = passBytesNotBelow(start, limit, '\r' + 1);
+        while (p < limit && *p != '\n' && *p != '\r') {
+            ++p;
+        }
+        // A comment holds no line end, so the count stays where it was.
+        input.advanceOverText(static_cast<std::size_t>(p - start));
+        if (p < limit) {
+            break;
+        }
+    }
     input.get();  // the line end itself, if the stream has one
 }
 
@@ -426,7 +490,7 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
     Word word;
     while (readWord(source, word)) {
         const bool valueRest = values.takeValueRest();
-        if (word.kept[0] == ';') {
+        if (word.chars()[0] == ';') {
             slip.report();
             skipRestOfLine(source);
             continue;

@@ -139,7 +139,11 @@ INSTANTIATE_TEST_SUITE_P(
         Shape{"outside_image", ":020000040001f9\n" + kSixteen + "\n" + kPadding, 0},
         Shape{"straddles_image_end", dataRecord(49990, pattern(16, 4)) + "\n" + kPadding, 1},
         Shape{"after_end_of_file", ":00000001FF\n" + kSixteen + "\n" + kPadding, 0},
-        Shape{"at_stream_end", kSixteen + "\n", 0}),
+        Shape{"at_stream_end", kSixteen + "\n", 0},
+        Shape{"warning_after_crlf_run",
+              kSixteen + "\r\n" + kSixteen + "\r\n" + with(kSixteen, 41, "0") + "\n" + kPadding, 2},
+        Shape{"return_after_line_feed",
+              kSixteen + "\n\r" + kSixteen + "\n" + with(kSixteen, 41, "0") + "\n" + kPadding, 1}),
     test::CaseName());
 
 TEST(FastPath, RecordsCutShortAtEveryLengthReadAlike) {

@@ -162,6 +162,14 @@ INSTANTIATE_TEST_SUITE_P(
                   [](ConfigRecord& r) { r.ontime = 3; }},
         ParseCase{"nul_inside_word", std::string("ontime 3 ont\0ime 4", 18),
                   [](ConfigRecord& r) { r.ontime = 3; }},
+        ParseCase{"control_bytes_inside_words", "ontime 3 dutycycle\x01 4 slew\x1frate 5 ; \x01\n",
+                  [](ConfigRecord& r) { r.ontime = 3; }},
+        ParseCase{"long_comment_across_refills",
+                  "ontime 3 ;" + std::string(200000, 'c') + "\rdutycycle 4",
+                  [](ConfigRecord& r) {
+                      r.ontime = 3;
+                      r.dutycycle = 4;
+                  }},
         ParseCase{"several_per_line_tabs", "ontime\t1\vdutycycle\f2 slewrate 3",
                   [](ConfigRecord& r) {
                       r.ontime = 1;
@@ -204,6 +212,11 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"lines_of_every_kind", "; a\r\n\rontime 1\n\r\nontime x\r\r;\rpots 7 ",
                     "in.txt:5: warning: 'ontime' needs a number, not 'x'; the setting is kept\n"
                     "in.txt:8: warning: 'pots 7' is ignored: 'pots' is not a keyword\n"},
+        WarningCase{
+            "slip_after_long_comment",
+            ";" + std::string(70000, 'c') + "\r\n" + std::string(65530, ' ') + "curent 3.0\n",
+            "in.txt:2: warning: 'curent 3.0' is ignored: 'curent' is not a keyword; did "
+            "you mean 'current'?\n"},
         WarningCase{"wrong_case", "Resistance 2",
                     "in.txt:1: warning: 'Resistance 2' is ignored: 'Resistance' is not a keyword; "
                     "did you mean 'resistance'?\n"},
