@@ -2,12 +2,6 @@
 // place by ReplaceFile (which keeps the replaced file's attributes and security) or MoveFileEx,
 // and a console control handler that removes the new file when Ctrl-C, Ctrl-Break or closing
 // the console window ends the run.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
