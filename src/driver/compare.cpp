@@ -143,11 +143,6 @@ bool loadBlock(const std::string& name, bool hex, ConfigRecord& record, EepromIm
     return true;
 }
 
-bool isHex(const std::string& name, CommandLine::InputKind kind) {
-    return kind == CommandLine::InputKind::ByName ? chooseDirection(name) == Direction::HexToText
-                                                  : kind == CommandLine::InputKind::Hex;
-}
-
 }  // namespace
 
 int writeDifferences(std::FILE* out, const ComparedBlock& a, const ComparedBlock& b,
@@ -179,7 +174,7 @@ int writeDifferences(std::FILE* out, const ComparedBlock& a, const ComparedBlock
 
 int compareFiles(const CompareRun& run, ConfigRecord& record, EepromImage& image) {
     const auto load = [&](const std::string& name, ComparedBlock& side) {
-        side.fromHex = isHex(name, run.kind);
+        side.fromHex = chooseDirection(name, run.kind) == Direction::HexToText;
         if (!loadBlock(name, side.fromHex, record, image, run.warnings, side.bytes)) {
             std::fprintf(run.err, "Can't open input file %s\n", name.c_str());
             return false;

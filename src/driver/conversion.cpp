@@ -34,6 +34,18 @@ Direction chooseDirection(const std::string& inputName) {
     return (last == 't' || last == 'T') ? Direction::TextToHex : Direction::HexToText;
 }
 
+Direction chooseDirection(const std::string& inputName, CommandLine::InputKind from) {
+    switch (from) {
+        case CommandLine::InputKind::Text:
+            return Direction::TextToHex;
+        case CommandLine::InputKind::Hex:
+            return Direction::HexToText;
+        case CommandLine::InputKind::ByName:
+            break;
+    }
+    return chooseDirection(inputName);
+}
+
 std::FILE* openInput(const std::string& name, int& error) {
     if (!isUsableName(name)) {
         error = EINVAL;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config/config_record.hpp"
+#include "driver/command_line.hpp"
 #include "eeprom/eeprom_image.hpp"
 #include "io/diagnostics.hpp"
 
@@ -16,6 +17,9 @@ enum class Direction { HexToText, TextToHex };
 // Configuration text is named by a last character of 't' or 'T' (.txt, .TXT, .lst); every
 // other name is an Intel HEX file.
 Direction chooseDirection(const std::string& inputName);
+
+// The same, unless --from names the input's kind whatever its name.
+Direction chooseDirection(const std::string& inputName, CommandLine::InputKind from);
 
 // Opens the input for reading in binary mode, so that a CR or a Ctrl-Z reads the same on every
 // system; nullptr, with `error` set to the reason, when it cannot be read as a file (missing,

@@ -100,6 +100,11 @@ struct RunChoices {
     CommandLine::InputKind from = CommandLine::InputKind::ByName;
 };
 
+// How warnings and the --strict line name the input of a batch run.
+std::string warningName(const std::string& inputName, bool fromStandardInput) {
+    return fromStandardInput ? "(standard input)" : inputName;
+}
+
 // Closes the input of a run unless it is standard input, which is not the run's to close.
 struct InputCloser {
     void operator()(std::FILE* input) const {
@@ -109,18 +114,6 @@ struct InputCloser {
     }
 };
 using Input = std::unique_ptr<std::FILE, InputCloser>;
-
-Direction directionOf(const RunChoices& choices, const std::string& inputName) {
-    switch (choices.from) {
-        case CommandLine::InputKind::Text:
-            return Direction::TextToHex;
-        case CommandLine::InputKind::Hex:
-            return Direction::HexToText;
-        case CommandLine::InputKind::ByName:
-            break;
-    }
-    return chooseDirection(inputName);
-}
 
 // What a run needs to know about its two files once both are named.
 struct Files {
@@ -159,7 +152,7 @@ int convert(RunData& data, const RunChoices& choices, const Files& files,
     std::FILE* const shown =
         choices.quiet ? nullptr : (files.toStandardOutput ? console.err : console.out);
     Diagnostics diagnostics(choices.batch && !choices.quiet ? console.err : nullptr,
-                            files.fromStandardInput ? "(standard input)" : inputName);
+                            warningName(inputName, files.fromStandardInput));
     const Conversion conversion{data.record, data.image, files.input,
                                 inputName,   shown,      diagnostics};
     readInput(files.direction, conversion);
@@ -196,7 +189,7 @@ int convertFiles(RunData& data, const RunChoices& choices, const std::string& in
     }
     const std::string name = outputName();
     const Files files{input.get(), fromStandardInput, name, choices.batch && name == "-",
-                      directionOf(choices, inputName)};
+                      chooseDirection(inputName, choices.from)};
     const int refused = prepareOutput(data, choices, files, console, fail);
     if (refused != 0) {
         return refused;
@@ -235,10 +228,9 @@ int runBatch(const CommandLine& commandLine, Console& console) {
         std::fputs(kFinished, commandLine.outputName == "-" ? console.err : console.out);
     }
     if (data->refusedWarnings > 0) {
-        const std::string shownName =
-            commandLine.inputName == "-" ? "(standard input)" : commandLine.inputName;
         std::fprintf(console.err, "kr570convert: %s: %d warning(s); nothing written (--strict)\n",
-                     shownName.c_str(), data->refusedWarnings);
+                     warningName(commandLine.inputName, commandLine.inputName == "-").c_str(),
+                     data->refusedWarnings);
     }
     return status;
 }
@@ -248,10 +240,8 @@ int checkStandardOutput(Console& console, int status) {
     errno = 0;
     const bool written = std::fflush(console.out) == 0 && std::ferror(console.out) == 0;
     if (!written && status != kExitFailed) {
-        std::fprintf(console.err, "kr570convert: %s: %s\n",
-                     failureText(Failure::StandardOutputWrite, "").c_str(),
-                     platform::describeError(errno != 0 ? errno : EIO).c_str());
-        return kExitFailed;
+        return FailureReport{console.err, nullptr, console.out}(Failure::StandardOutputWrite, "",
+                                                                errno != 0 ? errno : EIO);
     }
     return written ? status : kExitFailed;
 }
