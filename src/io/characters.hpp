@@ -8,11 +8,6 @@
 
 namespace kr570 {
 
-// Whitespace of words and file names: blank, tab, line feed, vertical tab, form feed, return.
-inline bool isWhitespace(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 namespace detail {
 constexpr std::array<bool, 256> makeWhitespaceTable() {
     std::array<bool, 256> table{};
@@ -24,10 +19,15 @@ constexpr std::array<bool, 256> makeWhitespaceTable() {
 inline constexpr std::array<bool, 256> kWhitespaceTable = makeWhitespaceTable();
 }  // namespace detail
 
-// isWhitespace for a byte of a buffer, by table: the scanners of words and numbers ask it for
-// every character of a text.
+// Whitespace of words and file names: blank, tab, line feed, vertical tab, form feed, return.
+// By table: the scanners of words and numbers ask it for every character of a text.
 inline bool isWhitespaceByte(unsigned char c) {
     return detail::kWhitespaceTable[c];
+}
+
+// The same for a byte or -1 (the end of the stream, which is no whitespace).
+inline bool isWhitespace(int c) {
+    return c >= 0 && c <= 0xFF && isWhitespaceByte(static_cast<unsigned char>(c));
 }
 
 inline constexpr std::uint8_t kNotHexDigit = 0xFF;
