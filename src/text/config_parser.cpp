@@ -246,8 +246,7 @@ class ValueReader {
     // only for the warning, since nearly every value ends cleanly.
     template <typename T, typename Stored>
     bool runsOn(const Setting& keyword, long line, const NumberValue<T>& number, Stored stored) {
-        const int next = input_.peek();
-        if (next == -1 || isWhitespace(next) || next == ';') {
+        if (!wordGoesOn()) {
             return false;
         }
         const std::string written = quoted(number.text() + peekWord(32));
@@ -256,6 +255,13 @@ class ValueReader {
                        " is stored");
         valueRest_ = true;
         return true;
+    }
+
+    // Whether the word of the number just read goes on after it: with no whitespace, end of
+    // the text or comment between them.
+    bool wordGoesOn() {
+        const int next = input_.peek();
+        return next != -1 && !isWhitespace(next) && next != ';';
     }
 
     // The line a value starts on, once the whitespace before it has been skipped.
@@ -290,8 +296,7 @@ class ValueReader {
         if (!number.inRange) {
             warn(line, quoted(number.text()) + " is out of range for '" + keyword.keyword +
                            "'; the setting is kept");
-            valueRest_ =
-                input_.peek() != -1 && !isWhitespace(input_.peek()) && input_.peek() != ';';
+            valueRest_ = wordGoesOn();
             return false;
         }
         return true;
