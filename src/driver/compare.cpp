@@ -20,15 +20,11 @@ std::string decimal(unsigned value) {
 
 // As the report writes an address.
 std::string hexadecimal(unsigned value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", value);
-    return text;
+    return hexText(value);
 }
 
 std::string hexByte(unsigned value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%02x", value);
-    return text;
+    return hexText(value, 2);
 }
 
 unsigned wordAt(const ConfigBlockBytes& bytes, std::size_t offset) {

@@ -52,12 +52,6 @@ class FieldCursor {
     const unsigned char* end_;
 };
 
-std::string hexText(unsigned long value, int width) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*lx", width, value);
-    return text;
-}
-
 // A place in the input whose line number is counted only when a warning names it: counting
 // lines for every record would slow down the clean files that make up nearly all input.
 class SourcePlace {

@@ -17,6 +17,12 @@ void Diagnostics::print(long line, const std::string& message) {
     }
 }
 
+std::string hexText(unsigned long value, int width) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*lx", width, value);
+    return text;
+}
+
 std::string quoted(const std::string& text) {
     // Input may be binary garbage: control bytes are shown as escapes, never sent raw to the
     // user's terminal.

@@ -48,4 +48,8 @@ class Diagnostics {
 // Quotes a piece of the input for a message, shortened when it is long.
 std::string quoted(const std::string& text);
 
+// A number for a message as 0x followed by lower-case hexadecimal digits, zero-filled to at
+// least `width` of them: 0x23, 0x0, 0x0c350.
+std::string hexText(unsigned long value, int width = 0);
+
 }  // namespace kr570

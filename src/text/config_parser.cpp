@@ -367,11 +367,7 @@ class ValueReader {
         }
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
-        const auto shown = [stored] {
-            char text[8];
-            std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(stored));
-            return std::string(text);
-        };
+        const auto shown = [stored] { return hexText(stored); };
         if (runsOn(keyword, line, number, shown)) {
             return;
         }
