@@ -14,7 +14,6 @@ struct DecodedRecord {
     // Byte count, address (two bytes), type, data and checksum as read from the digits,
     // followed by whatever the widest step decoded beyond them (never read).
     std::array<std::uint8_t, 64> fields;
-    std::size_t length;  // characters taken after the ':', the line end included
 
     std::uint32_t count() const { return fields[0]; }
     std::uint32_t address() const {
@@ -29,6 +28,9 @@ struct DecodedRecord {
 struct DecodedRun {
     static constexpr std::size_t kCapacity = 32;
     std::size_t records = 0;  // how many of `record` hold a record
+    // Characters from the first record's fields to the last one's line end, which each record
+    // holds one of: the ':' of every record but the first lies within.
+    std::size_t length = 0;
     std::array<DecodedRecord, kCapacity> record;
 };
 

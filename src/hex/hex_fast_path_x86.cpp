@@ -1,9 +1,15 @@
 // The wide decoder on x86-64: SSSE3 for the digits of 16 characters at a time, AVX2 for 32
 // where the processor has it. Each function carries its own instruction set, so the rest of
 // the tool is built for the baseline processor and this code runs only where it can.
+//
+// A record of 16 data bytes has 42 digits after its ':', one of 32 has 74. Both are read as
+// whole blocks of digits from the start and one last block that ends with the checksum and
+// overlaps the blocks before, so that no lane of any block holds anything but digits. The
+// bytes read twice are left out of the checksum.
 #include <immintrin.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "hex/hex_fast_path.hpp"
@@ -12,7 +18,41 @@ namespace kr570::detail {
 
 namespace {
 
-// The line end right after the record's last digit: its length (1 for LF, 2 for CR LF), or 0
+// Digits of the two record shapes after the ':'.
+constexpr std::size_t kDigits16 = 42;
+constexpr std::size_t kDigits32 = 74;
+
+// The characters the decoders may look at for one record: the 74 digits of a 32-byte record,
+// its CR LF and the ':' of the next record.
+constexpr std::ptrdiff_t kWindow = 80;
+
+// Characters as they lie in memory, read as one word on this little-endian processor, so
+// that several are tested in one comparison.
+template <typename Word>
+inline Word wordAt(const unsigned char* p) {
+    Word word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+constexpr std::uint64_t charAt(char c, int position) {
+    return std::uint64_t{static_cast<unsigned char>(c)} << (8 * position);
+}
+
+// The byte count of the records the decoders take, as its two digits read as one word: "10"
+// or "20", the same in either case. Their type is data, "00".
+constexpr auto kCount16 = static_cast<std::uint16_t>(charAt('1', 0) | charAt('0', 1));
+constexpr auto kCount32 = static_cast<std::uint16_t>(charAt('2', 0) | charAt('0', 1));
+constexpr auto kTypeData = static_cast<std::uint16_t>(charAt('0', 0) | charAt('0', 1));
+
+// Whether the fields are of a record of the count `count` and of type data.
+inline bool hasShape(const unsigned char* fields, std::uint16_t count) {
+    return wordAt<std::uint16_t>(fields) == count && wordAt<std::uint16_t>(fields + 6) == kTypeData;
+}
+inline bool isRegular(const unsigned char* fields) {
+    return hasShape(fields, kCount16) || hasShape(fields, kCount32);
+}
+
+// The length of the line end right after a record's last digit (1 for LF, 2 for CR LF), or 0
 // when something else stands there.
 inline std::size_t lineEndLength(const unsigned char* p) {
     if (p[0] == '\n') {
@@ -21,232 +61,252 @@ inline std::size_t lineEndLength(const unsigned char* p) {
     return (p[0] == '\r' && p[1] == '\n') ? 2 : 0;
 }
 
-// Total characters of a record with `fullBlocks` blocks of 16 digits before its last 10:
-// 16-byte records have 42 digits (2 full blocks), 32-byte records 74 (4 full blocks).
-constexpr std::size_t digitsOf(int fullBlocks) {
-    return 16 * static_cast<std::size_t>(fullBlocks) + 10;
-}
+// A run of records being taken: what the two decoders' loops share. Its functions use no
+// wide instructions, so they are inlined into either.
+class RunCursor {
+  public:
+    RunCursor(const unsigned char* fields, const unsigned char* end)
+        : first_(fields), next_(fields), taken_(fields), end_(end) {}
 
-// Checks a record whose fields have been stored: a checksum that makes the byte sum 0, a data
-// type, the count that the number of digits implies and a line end. Returns the characters
-// the record takes after its ':', or 0 when the scalar scanner must read it.
-inline std::size_t finish(const unsigned char* fields, unsigned byteSum, int fullBlocks,
-                          const DecodedRecord& record) {
-    const std::size_t digits = digitsOf(fullBlocks);
-    const std::size_t lineEnd = lineEndLength(fields + digits);
-    if ((byteSum & 0xFFU) != 0 || lineEnd == 0 || record.fields[3] != 0 ||
-        record.count() != 8U * static_cast<unsigned>(fullBlocks)) {
-        return 0;
+    // The fields of the next record, when the run has room for it and the window of
+    // characters that any record may take is available; nullptr otherwise.
+    const unsigned char* next() const {
+        return records_ < DecodedRun::kCapacity && end_ - next_ >= kWindow ? next_ : nullptr;
     }
-    return digits + lineEnd;
-}
+    DecodedRecord& slot(DecodedRun& run) const { return run.record[records_]; }
+
+    // Takes the record just decoded, of `digits` digits and a line end of `lineEnd`
+    // characters; false when no ':' follows it, so that the run ends with it.
+    bool take(std::size_t digits, std::size_t lineEnd) {
+        ++records_;
+        taken_ = next_ + digits + lineEnd;
+        next_ = taken_ + 1;
+        return *taken_ == ':';
+    }
+
+    void finish(DecodedRun& run) const {
+        run.records = records_;
+        run.length = static_cast<std::size_t>(taken_ - first_);
+    }
+
+  private:
+    const unsigned char* first_;
+    const unsigned char* next_;
+    const unsigned char* taken_;  // just past the last record taken, its line end included
+    const unsigned char* end_;
+    std::size_t records_ = 0;
+};
+
+// Lookup tables for vpshufb, indexed by a character's low or high four bits; vpshufb looks
+// up within each 16-byte half, so each table is held twice for the wide form. A hexadecimal
+// digit is a decimal digit (high 3, low 0-9) or a letter of either case (high 4 or 6, low
+// 1-6). The high bits give the class a character would be in (bit 1 decimal, bit 2 letter),
+// or all bits when it is in neither; the low bits give the classes that do not take them,
+// and the top bit always. A character is no digit exactly when its two lookups share a bit.
+// Letters add 9 to the value of their low bits.
+alignas(32) constexpr std::uint8_t kLowRejects[32] = {
+    0x82, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x82, 0x82, 0x82, 0x83, 0x83, 0x83, 0x83, 0x83, 0x83,
+    0x82, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x82, 0x82, 0x82, 0x83, 0x83, 0x83, 0x83, 0x83, 0x83};
+alignas(32) constexpr std::uint8_t kHighClasses[32] = {
+    0xFF, 0xFF, 0xFF, 1, 2, 0xFF, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 1, 2, 0xFF, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+alignas(32) constexpr std::uint8_t kLetterValues[32] = {
+    0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+alignas(32) constexpr std::uint8_t kNibbles[32] = {
+    0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F,
+    0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F};
+alignas(32) constexpr std::uint8_t kPairWeights[32] = {16, 1,  16, 1,  16, 1,  16, 1,  16, 1,  16,
+                                                       1,  16, 1,  16, 1,  16, 1,  16, 1,  16, 1,
+                                                       16, 1,  16, 1,  16, 1,  16, 1,  16, 1};
 
 // --- SSSE3 ---------------------------------------------------------------------------------
 
-// Turns 16 characters into eight 16-bit lanes, each the byte that a pair of hexadecimal
-// digits spells; `valid` gets 0xff in the lanes of the characters that are such digits.
-__attribute__((target("ssse3"), always_inline)) inline __m128i pairsToBytes(__m128i chars,
-                                                                            __m128i& valid) {
-    const __m128i decimal = _mm_sub_epi8(chars, _mm_set1_epi8('0'));
-    const __m128i isDecimal = _mm_cmpeq_epi8(_mm_min_epu8(decimal, _mm_set1_epi8(9)), decimal);
-    // Setting bit 5 maps A-F, and only them, onto a-f.
-    const __m128i letter =
-        _mm_sub_epi8(_mm_or_si128(chars, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
-    const __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(letter, _mm_set1_epi8(5)), letter);
-    valid = _mm_or_si128(isDecimal, isLetter);
-    // A digit's value is its low four bits, plus 9 for a letter.
-    const __m128i values = _mm_add_epi8(_mm_and_si128(chars, _mm_set1_epi8(0x0F)),
-                                        _mm_and_si128(isLetter, _mm_set1_epi8(9)));
+struct NarrowTables {
+    __m128i lowRejects, highClasses, letterValues;
+
+    __attribute__((target("ssse3"), always_inline)) inline NarrowTables()
+        : lowRejects(_mm_load_si128(reinterpret_cast<const __m128i*>(kLowRejects))),
+          highClasses(_mm_load_si128(reinterpret_cast<const __m128i*>(kHighClasses))),
+          letterValues(_mm_load_si128(reinterpret_cast<const __m128i*>(kLetterValues))) {}
+};
+
+// Turns 16 digits into eight 16-bit lanes, each the byte that a pair of them spells, and
+// sets bits of `rejected` in the lanes of characters that are no hexadecimal digit.
+__attribute__((target("ssse3"), always_inline)) inline __m128i pairsToBytes(const unsigned char* p,
+                                                                            __m128i& rejected,
+                                                                            const NarrowTables& t) {
+    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(chars, 4), nibble);
+    const __m128i low = _mm_and_si128(chars, nibble);
+    rejected = _mm_or_si128(rejected, _mm_and_si128(_mm_shuffle_epi8(t.lowRejects, low),
+                                                    _mm_shuffle_epi8(t.highClasses, high)));
+    const __m128i values = _mm_add_epi8(low, _mm_shuffle_epi8(t.letterValues, high));
     // The first digit of each pair counts 16 times, the second once.
     return _mm_maddubs_epi16(values, _mm_set1_epi16(0x0110));
 }
 
-// The last block holds 10 digits (five bytes, the checksum last) and then the line end.
-__attribute__((target("ssse3"), always_inline)) inline __m128i lastPairs(const unsigned char* p,
-                                                                         __m128i& valid) {
-    const __m128i words = pairsToBytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), valid);
-    valid = _mm_or_si128(valid, _mm_set_epi8(-1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
-    return _mm_and_si128(words, _mm_set_epi16(0, 0, 0, -1, -1, -1, -1, -1));
+// The low byte of the sum of the 16 bytes of `bytes`, alone in its vector: 0 when a record's
+// bytes folded into it have the sum that a right checksum gives.
+__attribute__((target("ssse3"), always_inline)) inline __m128i checksumByte(__m128i bytes) {
+    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
+    return _mm_and_si128(_mm_add_epi8(sums, _mm_unpackhi_epi64(sums, sums)),
+                         _mm_cvtsi32_si128(0xFF));
 }
 
-template <int kFullBlocks>
-__attribute__((target("ssse3"), always_inline)) inline std::size_t decodeSsse3(
-    const unsigned char* p, DecodedRecord& record) {
-    __m128i words[static_cast<std::size_t>(kFullBlocks) + 2];
-    __m128i allValid = _mm_set1_epi8(-1);
-    for (int i = 0; i < kFullBlocks; ++i) {
-        __m128i valid;
-        words[i] =
-            pairsToBytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i)), valid);
-        allValid = _mm_and_si128(allValid, valid);
-    }
-    __m128i valid;
-    words[kFullBlocks] = lastPairs(p + 16 * kFullBlocks, valid);
-    words[kFullBlocks + 1] = _mm_setzero_si128();
-    allValid = _mm_and_si128(allValid, valid);
-    if (_mm_movemask_epi8(allValid) != 0xFFFF) {
-        return 0;
-    }
-    __m128i sums = _mm_setzero_si128();
-    for (int i = 0; i <= kFullBlocks; i += 2) {
-        const __m128i bytes = _mm_packus_epi16(words[i], words[i + 1]);
-        sums = _mm_add_epi64(sums, _mm_sad_epu8(bytes, _mm_setzero_si128()));
+// Decodes the fields of a record of `kBlocks` whole blocks of 16 digits (2 for 16 data
+// bytes, 4 for 32) into `record`; false when a character is no digit or the checksum is wrong.
+// The last block, of the 16 digits that end with the checksum, starts six digits before the
+// end of the whole blocks, and its first three bytes are left out of the sum.
+template <int kBlocks>
+__attribute__((target("ssse3"), always_inline)) inline bool decodeSsse3(const unsigned char* p,
+                                                                        DecodedRecord& record,
+                                                                        const NarrowTables& t) {
+    constexpr std::size_t kLast = 16 * kBlocks - 6;
+    __m128i rejected = _mm_setzero_si128();
+    __m128i folded = _mm_setzero_si128();  // bytes whose sum is the record's, modulo 256
+    for (int i = 0; i < kBlocks; i += 2) {
+        const __m128i first = pairsToBytes(p + 16 * i, rejected, t);
+        const __m128i bytes = _mm_packus_epi16(first, pairsToBytes(p + 16 * i + 16, rejected, t));
+        folded = _mm_add_epi8(folded, bytes);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(record.fields.data() + 8 * i), bytes);
     }
-    const auto byteSum = static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +
-                         static_cast<unsigned>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
-    return finish(p, byteSum, kFullBlocks, record);
+    const __m128i last = pairsToBytes(p + kLast, rejected, t);
+    const __m128i lastBytes = _mm_packus_epi16(last, last);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(record.fields.data() + kLast / 2), lastBytes);
+    const __m128i ownBytes = _mm_set_epi64x(0, static_cast<long long>(0xFFFFFFFFFF000000ULL));
+    folded = _mm_add_epi8(folded, _mm_and_si128(lastBytes, ownBytes));
+    rejected = _mm_or_si128(rejected, checksumByte(folded));
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(rejected, _mm_setzero_si128())) == 0xFFFF;
 }
 
-// The characters the decoders load for a record of either count: five blocks of 16 hold the
-// 74 digits of a 32-byte record and its line end.
-constexpr std::ptrdiff_t kWindow32 = 16 * 5;
+// takeAvx2Records with the SSSE3 decoder.
+template <int kBlocks>
+__attribute__((target("ssse3"), always_inline)) inline bool takeSsse3Records(
+    RunCursor& cursor, DecodedRun& run, const NarrowTables& t) {
+    constexpr std::size_t kDigits = kBlocks == 2 ? kDigits16 : kDigits32;
+    constexpr std::uint16_t kCount = kBlocks == 2 ? kCount16 : kCount32;
+    const unsigned char* fields = cursor.next();
+    for (; fields != nullptr && hasShape(fields, kCount); fields = cursor.next()) {
+        const std::size_t lineEnd = lineEndLength(fields + kDigits);
+        if (lineEnd == 0 || !decodeSsse3<kBlocks>(fields, cursor.slot(run), t) ||
+            !cursor.take(kDigits, lineEnd)) {
+            return false;
+        }
+    }
+    return fields != nullptr && isRegular(fields);
+}
 
 __attribute__((target("ssse3"))) void decodeWithSsse3(const unsigned char* p,
                                                       const unsigned char* end, DecodedRun& run) {
-    std::size_t n = 0;
-    const unsigned char* next = p;
-    while (n < DecodedRun::kCapacity && end - next >= kWindow32 && next[1] == '0') {
-        std::size_t length = 0;
-        if (next[0] == '1') {
-            length = decodeSsse3<2>(next, run.record[n]);
-        } else if (next[0] == '2') {
-            length = decodeSsse3<4>(next, run.record[n]);
-        }
-        if (length == 0) {
-            break;
-        }
-        run.record[n++].length = length;
-        next += length;
-        if (*next != ':') {
-            break;
-        }
-        ++next;
+    const NarrowTables tables;
+    RunCursor cursor(p, end);
+    bool more = true;
+    while (more) {
+        more = takeSsse3Records<2>(cursor, run, tables) && takeSsse3Records<4>(cursor, run, tables);
     }
-    run.records = n;
+    cursor.finish(run);
 }
 
 // --- AVX2 ----------------------------------------------------------------------------------
 
-// The constants of pairsToBytes256, made once per run of records. The empty asm makes each an
-// opaque register value: otherwise g++ would build every one again inside the loop, three
-// instructions each, which costs more than the decoding itself.
-struct WideConstants {
-    __m256i zeroDigit, nine, caseBit, letterA, five, lowNibble, pairWeights;
+// The constants in registers, loaded once per run of records. The empty asm makes each an
+// opaque register value, so that the compiler does not build them again in the loop.
+struct WideTables {
+    __m256i lowRejects, highClasses, letterValues, nibble, pairWeights;
 
-    __attribute__((target("avx2"), always_inline)) inline WideConstants()
-        : zeroDigit(_mm256_set1_epi8('0')),
-          nine(_mm256_set1_epi8(9)),
-          caseBit(_mm256_set1_epi8(0x20)),
-          letterA(_mm256_set1_epi8('a')),
-          five(_mm256_set1_epi8(5)),
-          lowNibble(_mm256_set1_epi8(0x0F)),
-          pairWeights(_mm256_set1_epi16(0x0110)) {
-        asm(""
-            : "+x"(zeroDigit), "+x"(nine), "+x"(caseBit), "+x"(letterA), "+x"(five),
-              "+x"(lowNibble), "+x"(pairWeights));
+    __attribute__((target("avx2"), always_inline)) inline WideTables()
+        : lowRejects(_mm256_load_si256(reinterpret_cast<const __m256i*>(kLowRejects))),
+          highClasses(_mm256_load_si256(reinterpret_cast<const __m256i*>(kHighClasses))),
+          letterValues(_mm256_load_si256(reinterpret_cast<const __m256i*>(kLetterValues))),
+          nibble(_mm256_load_si256(reinterpret_cast<const __m256i*>(kNibbles))),
+          pairWeights(_mm256_load_si256(reinterpret_cast<const __m256i*>(kPairWeights))) {
+        asm("" : "+x"(lowRejects), "+x"(highClasses), "+x"(letterValues));
     }
 };
 
-// pairsToBytes for 32 characters: sixteen 16-bit lanes, 8 from each half.
+// pairsToBytes for 32 digits: sixteen 16-bit lanes, 8 from each half.
 __attribute__((target("avx2"), always_inline)) inline __m256i pairsToBytes256(
-    __m256i chars, __m256i& valid, const WideConstants& k) {
-    const __m256i decimal = _mm256_sub_epi8(chars, k.zeroDigit);
-    const __m256i isDecimal = _mm256_cmpeq_epi8(_mm256_min_epu8(decimal, k.nine), decimal);
-    const __m256i letter = _mm256_sub_epi8(_mm256_or_si256(chars, k.caseBit), k.letterA);
-    const __m256i isLetter = _mm256_cmpeq_epi8(_mm256_min_epu8(letter, k.five), letter);
-    valid = _mm256_or_si256(isDecimal, isLetter);
-    const __m256i values =
-        _mm256_add_epi8(_mm256_and_si256(chars, k.lowNibble), _mm256_and_si256(isLetter, k.nine));
-    return _mm256_maddubs_epi16(values, k.pairWeights);
+    const unsigned char* p, __m256i& rejected, const WideTables& t) {
+    const __m256i chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i high = _mm256_and_si256(_mm256_srli_epi16(chars, 4), t.nibble);
+    const __m256i low = _mm256_and_si256(chars, t.nibble);
+    rejected =
+        _mm256_or_si256(rejected, _mm256_and_si256(_mm256_shuffle_epi8(t.lowRejects, low),
+                                                   _mm256_shuffle_epi8(t.highClasses, high)));
+    const __m256i values = _mm256_add_epi8(low, _mm256_shuffle_epi8(t.letterValues, high));
+    return _mm256_maddubs_epi16(values, t.pairWeights);
 }
 
-// The same for the last 16 characters of a record: 10 digits (five bytes, the checksum last)
-// and the line end, whose lanes count as valid and are dropped.
-__attribute__((target("avx2"), always_inline)) inline __m128i lastPairs128(const unsigned char* p,
-                                                                           __m128i& valid,
-                                                                           const WideConstants& k) {
-    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i decimal = _mm_sub_epi8(chars, _mm256_castsi256_si128(k.zeroDigit));
-    const __m128i isDecimal =
-        _mm_cmpeq_epi8(_mm_min_epu8(decimal, _mm256_castsi256_si128(k.nine)), decimal);
-    const __m128i letter = _mm_sub_epi8(_mm_or_si128(chars, _mm256_castsi256_si128(k.caseBit)),
-                                        _mm256_castsi256_si128(k.letterA));
-    const __m128i isLetter =
-        _mm_cmpeq_epi8(_mm_min_epu8(letter, _mm256_castsi256_si128(k.five)), letter);
-    // Lanes 10 to 15 (the line end and beyond) are not digits of the record.
-    const __m128i beyond = _mm_set_epi8(-1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-    valid = _mm_or_si128(_mm_or_si128(isDecimal, isLetter), beyond);
-    const __m128i values = _mm_add_epi8(_mm_and_si128(chars, _mm256_castsi256_si128(k.lowNibble)),
-                                        _mm_and_si128(isLetter, _mm256_castsi256_si128(k.nine)));
-    const __m128i words = _mm_maddubs_epi16(values, _mm256_castsi256_si128(k.pairWeights));
-    return _mm_andnot_si128(beyond, words);
-}
-
-// Packs the 16-bit lanes of two 32-character blocks into 32 bytes in text order.
+// The bytes of two blocks of 16-bit lanes in text order. The pack works within each 128-bit
+// half; the permutation puts the quarters in order.
 __attribute__((target("avx2"), always_inline)) inline __m256i packInOrder(__m256i first,
                                                                           __m256i second) {
-    // The pack works within each 128-bit half; the permutation puts the quarters in order.
     return _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
 }
 
-template <int kFullBlocks>
-__attribute__((target("avx2"), always_inline)) inline std::size_t decodeAvx2(
-    const unsigned char* p, DecodedRecord& record, const WideConstants& k) {
-    static_assert(kFullBlocks % 2 == 0, "full blocks come in pairs of 16 characters");
-    constexpr int kWide = kFullBlocks / 2;
-    __m256i words[static_cast<std::size_t>(kWide) + 1];
-    __m256i allValid = _mm256_set1_epi8(-1);
-    for (int i = 0; i < kWide; ++i) {
-        __m256i valid;
-        words[i] = pairsToBytes256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i)),
-                                   valid, k);
-        allValid = _mm256_and_si256(allValid, valid);
+// decodeSsse3 in blocks of 32 digits. The last block, of the 32 digits that end with the
+// checksum, overlaps the whole blocks by 22 digits; its last five bytes are its own.
+template <int kBlocks>
+__attribute__((target("avx2"), always_inline)) inline bool decodeAvx2(const unsigned char* p,
+                                                                      DecodedRecord& record,
+                                                                      const WideTables& t) {
+    constexpr std::size_t kLast = 16 * kBlocks - 22;
+    __m256i rejected = _mm256_setzero_si256();
+    const __m128i ownBytes = _mm_set_epi64x(static_cast<long long>(0xFFFFFFFFFF000000ULL), 0);
+    __m128i folded;  // bytes whose sum is the record's, modulo 256
+    if constexpr (kBlocks == 2) {
+        const __m256i first = pairsToBytes256(p, rejected, t);
+        const __m256i bytes = packInOrder(first, pairsToBytes256(p + kLast, rejected, t));
+        const __m128i lastBytes = _mm256_extracti128_si256(bytes, 1);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(record.fields.data()), bytes);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(record.fields.data() + kLast / 2), lastBytes);
+        folded = _mm_add_epi8(_mm256_castsi256_si128(bytes), _mm_and_si128(lastBytes, ownBytes));
+    } else {
+        const __m256i first = pairsToBytes256(p, rejected, t);
+        const __m256i bytes = packInOrder(first, pairsToBytes256(p + 32, rejected, t));
+        const __m256i last = pairsToBytes256(p + kLast, rejected, t);
+        const __m128i lastBytes = _mm256_castsi256_si128(packInOrder(last, last));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(record.fields.data()), bytes);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(record.fields.data() + kLast / 2), lastBytes);
+        folded = _mm_add_epi8(
+            _mm_add_epi8(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)),
+            _mm_and_si128(lastBytes, ownBytes));
     }
-    __m128i lastValid;
-    const __m128i last = lastPairs128(p + 16 * kFullBlocks, lastValid, k);
-    words[kWide] = _mm256_zextsi128_si256(last);
-    if (_mm256_movemask_epi8(allValid) != -1 || _mm_movemask_epi8(lastValid) != 0xFFFF) {
-        return 0;
+    rejected = _mm256_or_si256(rejected, _mm256_zextsi128_si256(checksumByte(folded)));
+    return _mm256_testz_si256(rejected, rejected) != 0;
+}
+
+// Takes records of `kBlocks` whole blocks for as long as they follow one another; true when
+// the run goes on with a record of the other regular shape. A loop of its own for each shape
+// lets the compiler keep the tables in registers.
+template <int kBlocks>
+__attribute__((target("avx2"), always_inline)) inline bool takeAvx2Records(RunCursor& cursor,
+                                                                           DecodedRun& run,
+                                                                           const WideTables& t) {
+    constexpr std::size_t kDigits = kBlocks == 2 ? kDigits16 : kDigits32;
+    constexpr std::uint16_t kCount = kBlocks == 2 ? kCount16 : kCount32;
+    const unsigned char* fields = cursor.next();
+    for (; fields != nullptr && hasShape(fields, kCount); fields = cursor.next()) {
+        const std::size_t lineEnd = lineEndLength(fields + kDigits);
+        if (lineEnd == 0 || !decodeAvx2<kBlocks>(fields, cursor.slot(run), t) ||
+            !cursor.take(kDigits, lineEnd)) {
+            return false;
+        }
     }
-    __m256i sums = _mm256_setzero_si256();
-    for (int i = 0; i <= kWide; i += 2) {
-        const __m256i bytes =
-            packInOrder(words[i], i + 1 <= kWide ? words[i + 1] : _mm256_setzero_si256());
-        sums = _mm256_add_epi64(sums, _mm256_sad_epu8(bytes, _mm256_setzero_si256()));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(record.fields.data() + 16 * i), bytes);
-    }
-    const __m128i halves =
-        _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
-    const auto byteSum =
-        static_cast<unsigned>(_mm_cvtsi128_si32(halves)) +
-        static_cast<unsigned>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(halves, halves)));
-    return finish(p, byteSum, kFullBlocks, record);
+    return fields != nullptr && isRegular(fields);
 }
 
 __attribute__((target("avx2"))) void decodeWithAvx2(const unsigned char* p,
                                                     const unsigned char* end, DecodedRun& run) {
-    const WideConstants k;
-    std::size_t n = 0;
-    const unsigned char* next = p;
-    while (n < DecodedRun::kCapacity && end - next >= kWindow32 && next[1] == '0') {
-        std::size_t length = 0;
-        if (next[0] == '1') {
-            length = decodeAvx2<2>(next, run.record[n], k);
-        } else if (next[0] == '2') {
-            length = decodeAvx2<4>(next, run.record[n], k);
-        }
-        if (length == 0) {
-            break;
-        }
-        run.record[n++].length = length;
-        next += length;
-        if (*next != ':') {
-            break;
-        }
-        ++next;
+    const WideTables tables;
+    RunCursor cursor(p, end);
+    bool more = true;
+    while (more) {
+        more = takeAvx2Records<2>(cursor, run, tables) && takeAvx2Records<4>(cursor, run, tables);
     }
-    run.records = n;
+    cursor.finish(run);
 }
 
 }  // namespace

@@ -57,10 +57,16 @@ class FieldCursor {
 class SourcePlace {
   public:
     explicit SourcePlace(ByteSource& source) : source_(&source) {}
-    long line() const { return source_->line(); }
+    // A place `linesOn` lines past the source's position, whose bytes are not passed yet.
+    SourcePlace(ByteSource& source, long linesOn) : source_(&source), linesOn_(linesOn) {}
+    long line() const {
+        const long here = source_->line();
+        return here == 0 ? 0 : here + linesOn_;
+    }
 
   private:
     ByteSource* source_;
+    long linesOn_ = 0;
 };
 
 // An image byte that a record set to another value than an earlier record had.
@@ -110,10 +116,11 @@ class HexWarnings {
 
     // Most records of a large file lie outside the image: all but the first are only counted,
     // and that count stays inline in the record loop.
-    void outsideImage(const SourcePlace& where, std::uint32_t firstDropped) {
-        if (outsideRecords_++ == 0) {
+    void outsideImage(const SourcePlace& where, std::uint32_t firstDropped, long records = 1) {
+        if (outsideRecords_ == 0) {
             firstOutsideImage(where, firstDropped);
         }
+        outsideRecords_ += records;
     }
 
     void overwritten(const SourcePlace& where, const Overwrite& overwrite) {
@@ -184,14 +191,55 @@ class ImageStore {
         const std::uint64_t end = std::uint64_t{start} + count;
         if (end <= EepromImage::kSize) {
             storeInside(start, bytes, count, where);
-        } else if (start >= EepromImage::kSize && end <= (std::uint64_t{1} << 32)) {
-            warnings_.outsideImage(where, start);  // the whole record, as in most large files
+        } else if (whollyOutside(start, count)) {
+            warnings_.outsideImage(where, start);
         } else {
             storeStraddling(start, bytes, count, where);
         }
     }
 
+    // Stores the records of a decoded run, whose first record stands at the source's
+    // position and each next one a line further on; their addresses are `base` on from
+    // theirs. Most records of a large file lie wholly outside the image: runs of them are
+    // only counted.
+    void storeRun(const DecodedRun& run, std::uint32_t base, ByteSource& source) {
+        std::size_t r = 0;
+        while (r < run.records) {
+            const std::size_t first = r;
+            while (r < run.records && farOutside(base + run.record[r].address())) {
+                ++r;
+            }
+            if (r > first) {
+                warnings_.outsideImage(SourcePlace(source, static_cast<long>(first)),
+                                       base + run.record[first].address(),
+                                       static_cast<long>(r - first));
+            }
+            if (r < run.records) {
+                const DecodedRecord& record = run.record[r];
+                store(base + record.address(), record.data(), record.count(),
+                      SourcePlace(source, static_cast<long>(r)));
+                ++r;
+            }
+        }
+    }
+
   private:
+    // Whether no byte of a record lies inside the image: it starts beyond it and does not
+    // wrap at 2^32 to address 0.
+    static bool whollyOutside(std::uint32_t start, std::size_t count) {
+        return start >= EepromImage::kSize &&
+               std::uint64_t{start} + count <= (std::uint64_t{1} << 32);
+    }
+
+    // Whether a record of at most 255 bytes from `start` on lies wholly outside the image, and
+    // far enough from 2^32 that it cannot wrap: one comparison for most records of a large
+    // file. The few others are stored one by one.
+    static bool farOutside(std::uint32_t start) {
+        constexpr std::uint32_t kLastFarStart = 0xFFFFFFFFU - 255;
+        return start - std::uint32_t{EepromImage::kSize} <=
+               kLastFarStart - std::uint32_t{EepromImage::kSize};
+    }
+
     // A record that lies wholly inside the image: the common case, kept free of branches per
     // byte so that the compiler can vectorise it.
     void storeInside(std::uint32_t start, const std::uint8_t* bytes, std::size_t count,
@@ -400,17 +448,13 @@ bool storeDecodedRun(RecordDecoder decode, ByteSource& source, ImageStore& store
         return false;  // records after the end-of-file record are reported one by one
     }
     decode(source.cursor(), source.limit(), run);
-    for (std::size_t r = 0; r < run.records; ++r) {
-        const DecodedRecord& record = run.record[r];
-        store.store(state.addressBase + record.address(), record.data(), record.count(),
-                    SourcePlace(source));
-        // On to the next record's fields, past this one's line end and the next ':'. Each
-        // record holds one line end, LF or CR LF, and no other.
-        source.advanceOverLines(record.length + (r + 1 < run.records ? 1 : 0), 1);
-    }
     if (run.records == 0) {
         return false;
     }
+    // The source stays at the first record until all are stored: the r-th lies r lines on,
+    // since each record holds one line end, LF or CR LF, and no other.
+    store.storeRun(run, state.addressBase, source);
+    source.advanceOverLines(run.length, static_cast<long>(run.records));
     state.sawData = true;
     state.recordOnLine = false;  // the last record's line end was taken with it
     state.textOnLine = false;
@@ -471,7 +515,7 @@ void readHex(std::FILE* input, EepromImage& image, Diagnostics& diagnostics) {
         }
         RecordScan scan{store, state, warnings, SourcePlace(source)};
         const RecordResult record = scanRecord(FieldCursor(source.cursor(), source.limit()), scan);
-        source.advance(record.length);
+        source.advanceOverText(record.length);  // a record's digits hold no line end
         state.recordOnLine = true;
         if (record.complete) {
             skipRecordTail(source);
