@@ -113,6 +113,8 @@ alignas(32) constexpr std::uint8_t kHighClasses[32] = {
 alignas(32) constexpr std::uint8_t kLetterValues[32] = {
     0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
+// The mask of a character's low four bits, and the weights of the two digits of a pair: the
+// first counts 16 times, the second once.
 alignas(32) constexpr std::uint8_t kNibbles[32] = {
     0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F,
     0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F};
@@ -181,7 +183,9 @@ __attribute__((target("ssse3"), always_inline)) inline bool decodeSsse3(const un
     return _mm_movemask_epi8(_mm_cmpeq_epi8(rejected, _mm_setzero_si128())) == 0xFFFF;
 }
 
-// takeAvx2Records with the SSSE3 decoder.
+// Takes records of `kBlocks` whole blocks for as long as they follow one another; true when
+// the run goes on with a record of the other regular shape. A loop of its own for each shape
+// lets the compiler keep the tables in registers.
 template <int kBlocks>
 __attribute__((target("ssse3"), always_inline)) inline bool takeSsse3Records(
     RunCursor& cursor, DecodedRun& run, const NarrowTables& t) {
@@ -211,8 +215,8 @@ __attribute__((target("ssse3"))) void decodeWithSsse3(const unsigned char* p,
 
 // --- AVX2 ----------------------------------------------------------------------------------
 
-// The constants in registers, loaded once per run of records. The empty asm makes each an
-// opaque register value, so that the compiler does not build them again in the loop.
+// The constants, loaded once per run of records. The empty asm makes the tables opaque
+// register values: otherwise g++ loads them again for every record.
 struct WideTables {
     __m256i lowRejects, highClasses, letterValues, nibble, pairWeights;
 
@@ -278,9 +282,7 @@ __attribute__((target("avx2"), always_inline)) inline bool decodeAvx2(const unsi
     return _mm256_testz_si256(rejected, rejected) != 0;
 }
 
-// Takes records of `kBlocks` whole blocks for as long as they follow one another; true when
-// the run goes on with a record of the other regular shape. A loop of its own for each shape
-// lets the compiler keep the tables in registers.
+// takeSsse3Records with the AVX2 decoder.
 template <int kBlocks>
 __attribute__((target("avx2"), always_inline)) inline bool takeAvx2Records(RunCursor& cursor,
                                                                            DecodedRun& run,

@@ -138,6 +138,13 @@ INSTANTIATE_TEST_SUITE_P(
         Shape{"text_between", kSixteen + "\n; note\n" + kSixteen + "\n" + kPadding, 1},
         Shape{"outside_image", ":020000040001f9\n" + kSixteen + "\n" + kPadding, 0},
         Shape{"straddles_image_end", dataRecord(49990, pattern(16, 4)) + "\n" + kPadding, 1},
+        Shape{"wraps_at_2_to_32",
+              ":02000004FFFFFC\n" + dataRecord(0xFFF8, pattern(16, 5)) + "\n" + kPadding, 0},
+        Shape{"outside_between_overwrites",
+              kSixteen + "\n" + dataRecord(50000, pattern(16, 6)) + "\n" +
+                  dataRecord(50016, pattern(32, 7)) + "\n" + dataRecord(0x0010, pattern(16, 8)) +
+                  "\n" + dataRecord(0x0018, pattern(16, 9)) + "\n" + kPadding,
+              5},
         Shape{"after_end_of_file", ":00000001FF\n" + kSixteen + "\n" + kPadding, 0},
         Shape{"at_stream_end", kSixteen + "\n", 0},
         Shape{"warning_after_crlf_run",
