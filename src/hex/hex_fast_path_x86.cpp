@@ -65,27 +65,34 @@ inline std::size_t lineEndLength(const unsigned char* p) {
 // wide instructions, so they are inlined into either.
 class RunCursor {
   public:
-    RunCursor(const unsigned char* fields, const unsigned char* end)
-        : first_(fields), next_(fields), taken_(fields), end_(end) {}
+    RunCursor(const unsigned char* fields, const unsigned char* end, DecodedRun& run)
+        : first_(fields),
+          next_(fields),
+          taken_(fields),
+          // The last place a record's fields may start: the window of characters that any
+          // record may take must lie before `end`. None may start when there is no room.
+          last_(end - fields >= kWindow ? end - kWindow : nullptr),
+          slot_(run.record.data()),
+          slotsEnd_(run.record.data() + run.record.size()) {}
 
     // The fields of the next record, when the run has room for it and the window of
     // characters that any record may take is available; nullptr otherwise.
     const unsigned char* next() const {
-        return records_ < DecodedRun::kCapacity && end_ - next_ >= kWindow ? next_ : nullptr;
+        return last_ != nullptr && next_ <= last_ && slot_ != slotsEnd_ ? next_ : nullptr;
     }
-    DecodedRecord& slot(DecodedRun& run) const { return run.record[records_]; }
+    DecodedRecord& slot() const { return *slot_; }
 
     // Takes the record just decoded, of `digits` digits and a line end of `lineEnd`
     // characters; false when no ':' follows it, so that the run ends with it.
     bool take(std::size_t digits, std::size_t lineEnd) {
-        ++records_;
+        ++slot_;
         taken_ = next_ + digits + lineEnd;
         next_ = taken_ + 1;
         return *taken_ == ':';
     }
 
     void finish(DecodedRun& run) const {
-        run.records = records_;
+        run.records = static_cast<std::size_t>(slot_ - run.record.data());
         run.length = static_cast<std::size_t>(taken_ - first_);
     }
 
@@ -93,8 +100,9 @@ class RunCursor {
     const unsigned char* first_;
     const unsigned char* next_;
     const unsigned char* taken_;  // just past the last record taken, its line end included
-    const unsigned char* end_;
-    std::size_t records_ = 0;
+    const unsigned char* last_;
+    DecodedRecord* slot_;
+    DecodedRecord* slotsEnd_;
 };
 
 // Lookup tables for vpshufb, indexed by a character's low or high four bits; vpshufb looks
@@ -188,13 +196,13 @@ __attribute__((target("ssse3"), always_inline)) inline bool decodeSsse3(const un
 // lets the compiler keep the tables in registers.
 template <int kBlocks>
 __attribute__((target("ssse3"), always_inline)) inline bool takeSsse3Records(
-    RunCursor& cursor, DecodedRun& run, const NarrowTables& t) {
+    RunCursor& cursor, const NarrowTables& t) {
     constexpr std::size_t kDigits = kBlocks == 2 ? kDigits16 : kDigits32;
     constexpr std::uint16_t kCount = kBlocks == 2 ? kCount16 : kCount32;
     const unsigned char* fields = cursor.next();
     for (; fields != nullptr && hasShape(fields, kCount); fields = cursor.next()) {
         const std::size_t lineEnd = lineEndLength(fields + kDigits);
-        if (lineEnd == 0 || !decodeSsse3<kBlocks>(fields, cursor.slot(run), t) ||
+        if (lineEnd == 0 || !decodeSsse3<kBlocks>(fields, cursor.slot(), t) ||
             !cursor.take(kDigits, lineEnd)) {
             return false;
         }
@@ -205,10 +213,10 @@ __attribute__((target("ssse3"), always_inline)) inline bool takeSsse3Records(
 __attribute__((target("ssse3"))) void decodeWithSsse3(const unsigned char* p,
                                                       const unsigned char* end, DecodedRun& run) {
     const NarrowTables tables;
-    RunCursor cursor(p, end);
+    RunCursor cursor(p, end, run);
     bool more = true;
     while (more) {
-        more = takeSsse3Records<2>(cursor, run, tables) && takeSsse3Records<4>(cursor, run, tables);
+        more = takeSsse3Records<2>(cursor, tables) && takeSsse3Records<4>(cursor, tables);
     }
     cursor.finish(run);
 }
@@ -241,6 +249,14 @@ __attribute__((target("avx2"), always_inline)) inline __m256i pairsToBytes256(
                                                    _mm256_shuffle_epi8(t.highClasses, high)));
     const __m256i values = _mm256_add_epi8(low, _mm256_shuffle_epi8(t.letterValues, high));
     return _mm256_maddubs_epi16(values, t.pairWeights);
+}
+
+// Whether the 16 bytes of `bytes` add up to a multiple of 256, as a record's bytes with its
+// checksum do.
+__attribute__((target("avx2"), always_inline)) inline bool checksumIsRight(__m128i bytes) {
+    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
+    return _mm_testz_si128(_mm_add_epi8(sums, _mm_unpackhi_epi64(sums, sums)),
+                           _mm_cvtsi32_si128(0xFF)) != 0;
 }
 
 // The bytes of two blocks of 16-bit lanes in text order. The pack works within each 128-bit
@@ -278,21 +294,19 @@ __attribute__((target("avx2"), always_inline)) inline bool decodeAvx2(const unsi
             _mm_add_epi8(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)),
             _mm_and_si128(lastBytes, ownBytes));
     }
-    rejected = _mm256_or_si256(rejected, _mm256_zextsi128_si256(checksumByte(folded)));
-    return _mm256_testz_si256(rejected, rejected) != 0;
+    return _mm256_testz_si256(rejected, rejected) != 0 && checksumIsRight(folded);
 }
 
 // takeSsse3Records with the AVX2 decoder.
 template <int kBlocks>
 __attribute__((target("avx2"), always_inline)) inline bool takeAvx2Records(RunCursor& cursor,
-                                                                           DecodedRun& run,
                                                                            const WideTables& t) {
     constexpr std::size_t kDigits = kBlocks == 2 ? kDigits16 : kDigits32;
     constexpr std::uint16_t kCount = kBlocks == 2 ? kCount16 : kCount32;
     const unsigned char* fields = cursor.next();
     for (; fields != nullptr && hasShape(fields, kCount); fields = cursor.next()) {
         const std::size_t lineEnd = lineEndLength(fields + kDigits);
-        if (lineEnd == 0 || !decodeAvx2<kBlocks>(fields, cursor.slot(run), t) ||
+        if (lineEnd == 0 || !decodeAvx2<kBlocks>(fields, cursor.slot(), t) ||
             !cursor.take(kDigits, lineEnd)) {
             return false;
         }
@@ -303,10 +317,10 @@ __attribute__((target("avx2"), always_inline)) inline bool takeAvx2Records(RunCu
 __attribute__((target("avx2"))) void decodeWithAvx2(const unsigned char* p,
                                                     const unsigned char* end, DecodedRun& run) {
     const WideTables tables;
-    RunCursor cursor(p, end);
+    RunCursor cursor(p, end, run);
     bool more = true;
     while (more) {
-        more = takeAvx2Records<2>(cursor, run, tables) && takeAvx2Records<4>(cursor, run, tables);
+        more = takeAvx2Records<2>(cursor, tables) && takeAvx2Records<4>(cursor, tables);
     }
     cursor.finish(run);
 }
