@@ -33,9 +33,9 @@ bool OutputFile::open(const std::string& name) {
     switch (target.kind) {
         case platform::OutputKind::Missing:
             // A folder that takes no hidden file may still take the file itself.
-            return openReplacing(false) || openDirect(target_, true);
+            return openReplacing() || openDirect(target_, true);
         case platform::OutputKind::RegularFile:
-            return openReplacing(true) || openInPlace();
+            return openReplacing() || openInPlace();
         case platform::OutputKind::SharedFile:
             return openInPlace();
         case platform::OutputKind::Special:
@@ -44,13 +44,12 @@ bool OutputFile::open(const std::string& name) {
     return openDirect(name, false);
 }
 
-bool OutputFile::openReplacing(bool replacesFile) {
+bool OutputFile::openReplacing() {
     stream_ = platform::createTemporaryBeside(target_, temporary_, error_);
     if (stream_ == nullptr) {
         return false;
     }
     mode_ = Mode::Replace;
-    replacesFile_ = replacesFile;
     return true;
 }
 
@@ -91,13 +90,6 @@ bool OutputFile::close() {
     bool written = error_ == 0 && std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
     if (!written && error_ == 0) {
         error_ = lastErrorOr(EIO);
-    }
-    if (written && mode_ == Mode::Replace && replacesFile_) {
-        // The new contents must be on the disk before the rename makes them the file's: a
-        // power cut must not turn a good old file into an empty new one. A file that is new
-        // has nothing to lose and skips the wait.
-        error_ = platform::syncToStorage(stream_);
-        written = error_ == 0;
     }
     if (mode_ != Mode::Stream) {
         errno = 0;
@@ -140,7 +132,6 @@ void OutputFile::discard() {
     }
     mode_ = Mode::None;
     createdHere_ = false;
-    replacesFile_ = false;
 }
 
 }  // namespace kr570

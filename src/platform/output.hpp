@@ -44,9 +44,6 @@ OutputTarget inspectOutput(const std::string& name);
 // process ends. nullptr, with `error` set, when the folder cannot take a new file.
 std::FILE* createTemporaryBeside(const std::string& target, std::string& temporary, int& error);
 
-// Forces the written contents of `stream` to the storage device; 0 or the error.
-int syncToStorage(std::FILE* stream);
-
 // Renames the closed temporary file over `target`, in one step that leaves either the old or
 // the new contents there; 0 or the error (the temporary file then still exists).
 int commitTemporary(const std::string& temporary, const std::string& target);

@@ -172,10 +172,6 @@ std::FILE* createTemporaryBeside(const std::string& target, std::string& tempora
     return stream;
 }
 
-int syncToStorage(std::FILE* stream) {
-    return fsync(fileno(stream)) == 0 ? 0 : errno;
-}
-
 int commitTemporary(const std::string& temporary, const std::string& target) {
     const InterruptsBlocked blocked;
     if (rename(temporary.c_str(), target.c_str()) != 0) {

@@ -265,10 +265,6 @@ std::FILE* createTemporaryBeside(const std::string& target, std::string& tempora
     return stream;
 }
 
-int syncToStorage(std::FILE* stream) {
-    return FlushFileBuffers(handleOf(_fileno(stream))) != 0 ? 0 : lastError();
-}
-
 // ReplaceFile keeps what belongs to the replaced file (attributes, security, creation time);
 // where it cannot (another file system, an older system), the plain replacing rename does.
 int commitTemporary(const std::string& temporary, const std::string& target) {
