@@ -7,8 +7,12 @@
 # in alternating rounds, so that all contenders see the same machine and the same load; the
 # CPU, its flags that the tool can use and the load are printed with them.
 #
+# In each round every contender runs REPEATS times and counts with the median of those runs:
+# a run of 40 ms is disturbed by the neighbours' bursts that a run of 2 s averages out.
+#
 #   bash bench/compare.sh
-#   ROUNDS=5 MEBIBYTES=128 TEXT_MEBIBYTES=64 STARTS=200 PREVIOUS_REV=main bash bench/compare.sh
+#   ROUNDS=5 REPEATS=5 MEBIBYTES=128 TEXT_MEBIBYTES=64 STARTS=400 PREVIOUS_REV=main \
+#       bash bench/compare.sh
 #   PREVIOUS=/path/to/old/kr570convert bash bench/compare.sh
 #
 # The previous build is PREVIOUS, or else the revision PREVIOUS_REV (default main) built with
@@ -17,8 +21,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build/bench}
 rounds=${ROUNDS:-5}
+repeats=${REPEATS:-5}
 mebibytes=${MEBIBYTES:-128}
-starts=${STARTS:-200}
+starts=${STARTS:-400}
 
 missing=()
 command -v srec_cat >/dev/null 2>&1 || missing+=(srecord)
@@ -64,18 +69,23 @@ decoder=scalar
 echo "CPU: $model, $(nproc) cores; flags: ${present[*]}; HEX decoder used: $decoder"
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "previous build: $previous_name"
-echo "HEX files: $mebibytes MiB, $rounds alternating rounds; figures are medians of the rounds' ratios"
+echo "HEX files: $mebibytes MiB, $rounds alternating rounds of $repeats runs of each contender;" \
+    "figures are medians of the rounds' ratios"
 echo
 
 now() { date +%s%N; }
 # Wall time in nanoseconds of one run of a command, its output thrown away.
-took() {
+once() {
     local start
     start=$(now)
     "$@" >/dev/null 2>&1
     echo $(($(now) - start))
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# The median wall time of `repeats` runs of a command.
+took() {
+    for _ in $(seq "$repeats"); do once "$@"; done | median
+}
 # The median over the rounds of column $1 divided by column $2 of file $3.
 ratio() { awk -v a="$1" -v b="$2" '{ print $a / $b }' "$3" | median; }
 ms() { awk -v c="$1" '{ print $c / 1e6 }' "$2" | median; }
@@ -153,16 +163,24 @@ rm -f big.txt
 small_kib=$(peak_kib "$ours" -i small.hex -o small.txt)
 ((small_kib > peak_worst)) && peak_worst=$small_kib
 : >starts
-for _ in $(seq "$starts"); do
-    echo "$(took "$ours" -i "$root/examples/default.txt" -o small.hex)" \
-        "$(took "$previous" -i "$root/examples/default.txt" -o small.hex)" \
-        "$(took "$ours" -i small.hex -o small.txt)" \
-        "$(took "$previous" -i small.hex -o small.txt)" >>starts
+# Each figure is the wall time of a batch of runs divided by their number: a run takes about a
+# millisecond, about what starting `date` to read the clock takes, so single runs cannot be
+# timed alone. Batches of the four commands alternate; the ratios are of their totals.
+batch=20
+per_run() {
+    local start
+    start=$(now)
+    for _ in $(seq "$batch"); do "$@" >/dev/null 2>&1; done
+    echo $((($(now) - start) / batch))
+}
+for _ in $(seq $((starts / batch))); do
+    echo "$(per_run "$ours" -i "$root/examples/default.txt" -o small.hex)" \
+        "$(per_run "$previous" -i "$root/examples/default.txt" -o small.hex)" \
+        "$(per_run "$ours" -i small.hex -o small.txt)" \
+        "$(per_run "$previous" -i small.hex -o small.txt)" >>starts
 done
-# Totals over all the rounds rather than medians of ratios: each run takes about a millisecond,
-# so single rounds are mostly noise.
 sum_ratio() { awk -v a="$1" -v b="$2" '{ x += $a; y += $b } END { print x / y }' starts; }
-printf 'six-line runs: text to HEX %.0f us, HEX to text %.0f us a run (medians)\n' \
+printf 'six-line runs: text to HEX %.0f us, HEX to text %.0f us a run (medians of the batches)\n' \
     "$(awk '{ print $1 / 1e3 }' starts | median)" "$(awk '{ print $3 / 1e3 }' starts | median)"
 target_line "six-line text to HEX: time / previous build's" "$(sum_ratio 1 2)" "<=" 1.2
 target_line "six-line HEX to text: time / previous build's" "$(sum_ratio 3 4)" "<=" 1.2
