@@ -26,27 +26,28 @@ constexpr std::size_t kDigits32 = 74;
 // its CR LF and the ':' of the next record.
 constexpr std::ptrdiff_t kWindow = 80;
 
-// Characters as they lie in memory, read as one word on this little-endian processor, so
-// that several are tested in one comparison.
-template <typename Word>
-inline Word wordAt(const unsigned char* p) {
-    Word word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
+// Two characters as they lie in memory, read as one 16-bit word on this little-endian
+// processor, so that a field's two digits are tested in one comparison.
+constexpr std::uint16_t charPair(char first, char second) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(first) |
+                                      static_cast<unsigned>(static_cast<unsigned char>(second))
+                                          << 8);
 }
-constexpr std::uint64_t charAt(char c, int position) {
-    return std::uint64_t{static_cast<unsigned char>(c)} << (8 * position);
+inline std::uint16_t pairAt(const unsigned char* p) {
+    std::uint16_t pair;
+    std::memcpy(&pair, p, sizeof pair);
+    return pair;
 }
 
-// The byte count of the records the decoders take, as its two digits read as one word: "10"
-// or "20", the same in either case. Their type is data, "00".
-constexpr auto kCount16 = static_cast<std::uint16_t>(charAt('1', 0) | charAt('0', 1));
-constexpr auto kCount32 = static_cast<std::uint16_t>(charAt('2', 0) | charAt('0', 1));
-constexpr auto kTypeData = static_cast<std::uint16_t>(charAt('0', 0) | charAt('0', 1));
+// The byte count of the records the decoders take, "10" or "20" (the same in either case),
+// and their type, data ("00").
+constexpr std::uint16_t kCount16 = charPair('1', '0');
+constexpr std::uint16_t kCount32 = charPair('2', '0');
+constexpr std::uint16_t kTypeData = charPair('0', '0');
 
 // Whether the fields are of a record of the count `count` and of type data.
 inline bool hasShape(const unsigned char* fields, std::uint16_t count) {
-    return wordAt<std::uint16_t>(fields) == count && wordAt<std::uint16_t>(fields + 6) == kTypeData;
+    return pairAt(fields) == count && pairAt(fields + 6) == kTypeData;
 }
 inline bool isRegular(const unsigned char* fields) {
     return hasShape(fields, kCount16) || hasShape(fields, kCount32);
@@ -133,12 +134,14 @@ alignas(32) constexpr std::uint8_t kPairWeights[32] = {16, 1,  16, 1,  16, 1,  1
 // --- SSSE3 ---------------------------------------------------------------------------------
 
 struct NarrowTables {
-    __m128i lowRejects, highClasses, letterValues;
+    __m128i lowRejects, highClasses, letterValues, nibble, pairWeights;
 
     __attribute__((target("ssse3"), always_inline)) inline NarrowTables()
         : lowRejects(_mm_load_si128(reinterpret_cast<const __m128i*>(kLowRejects))),
           highClasses(_mm_load_si128(reinterpret_cast<const __m128i*>(kHighClasses))),
-          letterValues(_mm_load_si128(reinterpret_cast<const __m128i*>(kLetterValues))) {}
+          letterValues(_mm_load_si128(reinterpret_cast<const __m128i*>(kLetterValues))),
+          nibble(_mm_load_si128(reinterpret_cast<const __m128i*>(kNibbles))),
+          pairWeights(_mm_load_si128(reinterpret_cast<const __m128i*>(kPairWeights))) {}
 };
 
 // Turns 16 digits into eight 16-bit lanes, each the byte that a pair of them spells, and
@@ -147,22 +150,19 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i pairsToBytes(cons
                                                                             __m128i& rejected,
                                                                             const NarrowTables& t) {
     const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i nibble = _mm_set1_epi8(0x0F);
-    const __m128i high = _mm_and_si128(_mm_srli_epi16(chars, 4), nibble);
-    const __m128i low = _mm_and_si128(chars, nibble);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(chars, 4), t.nibble);
+    const __m128i low = _mm_and_si128(chars, t.nibble);
     rejected = _mm_or_si128(rejected, _mm_and_si128(_mm_shuffle_epi8(t.lowRejects, low),
                                                     _mm_shuffle_epi8(t.highClasses, high)));
     const __m128i values = _mm_add_epi8(low, _mm_shuffle_epi8(t.letterValues, high));
-    // The first digit of each pair counts 16 times, the second once.
-    return _mm_maddubs_epi16(values, _mm_set1_epi16(0x0110));
+    return _mm_maddubs_epi16(values, t.pairWeights);
 }
 
-// The low byte of the sum of the 16 bytes of `bytes`, alone in its vector: 0 when a record's
-// bytes folded into it have the sum that a right checksum gives.
-__attribute__((target("ssse3"), always_inline)) inline __m128i checksumByte(__m128i bytes) {
+// Whether the 16 bytes of `bytes` add up to a multiple of 256, as a record's bytes with its
+// checksum do.
+__attribute__((target("ssse3"), always_inline)) inline bool checksumIsRight(__m128i bytes) {
     const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
-    return _mm_and_si128(_mm_add_epi8(sums, _mm_unpackhi_epi64(sums, sums)),
-                         _mm_cvtsi32_si128(0xFF));
+    return (_mm_cvtsi128_si32(_mm_add_epi8(sums, _mm_unpackhi_epi64(sums, sums))) & 0xFF) == 0;
 }
 
 // Decodes the fields of a record of `kBlocks` whole blocks of 16 digits (2 for 16 data
@@ -187,8 +187,8 @@ __attribute__((target("ssse3"), always_inline)) inline bool decodeSsse3(const un
     _mm_storel_epi64(reinterpret_cast<__m128i*>(record.fields.data() + kLast / 2), lastBytes);
     const __m128i ownBytes = _mm_set_epi64x(0, static_cast<long long>(0xFFFFFFFFFF000000ULL));
     folded = _mm_add_epi8(folded, _mm_and_si128(lastBytes, ownBytes));
-    rejected = _mm_or_si128(rejected, checksumByte(folded));
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(rejected, _mm_setzero_si128())) == 0xFFFF;
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(rejected, _mm_setzero_si128())) == 0xFFFF &&
+           checksumIsRight(folded);
 }
 
 // Takes records of `kBlocks` whole blocks for as long as they follow one another; true when
@@ -249,14 +249,6 @@ __attribute__((target("avx2"), always_inline)) inline __m256i pairsToBytes256(
                                                    _mm256_shuffle_epi8(t.highClasses, high)));
     const __m256i values = _mm256_add_epi8(low, _mm256_shuffle_epi8(t.letterValues, high));
     return _mm256_maddubs_epi16(values, t.pairWeights);
-}
-
-// Whether the 16 bytes of `bytes` add up to a multiple of 256, as a record's bytes with its
-// checksum do.
-__attribute__((target("avx2"), always_inline)) inline bool checksumIsRight(__m128i bytes) {
-    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
-    return _mm_testz_si128(_mm_add_epi8(sums, _mm_unpackhi_epi64(sums, sums)),
-                           _mm_cvtsi32_si128(0xFF)) != 0;
 }
 
 // The bytes of two blocks of 16-bit lanes in text order. The pack works within each 128-bit
