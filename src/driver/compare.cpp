@@ -6,6 +6,7 @@
 
 #include "config/settings.hpp"
 #include "driver/conversion.hpp"
+#include "eeprom/eeprom_image.hpp"
 #include "io/diagnostics.hpp"
 
 namespace kr570 {
@@ -27,15 +28,10 @@ std::string hexByte(unsigned value) {
     return hexText(value, 2);
 }
 
-unsigned wordAt(const ConfigBlockBytes& bytes, std::size_t offset) {
-    return bytes[offset] | (static_cast<unsigned>(bytes[offset + 1]) << 8);
-}
-
 // The fewest significant digits that read back as the same single-precision value, so that
 // two values the block tells apart are never shown alike.
 std::string floatText(const ConfigBlockBytes& bytes, std::size_t offset) {
-    float value = 0.0F;
-    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    const float value = floatFrom(bytes.data() + offset);
     char text[32];
     for (int digits = 1; digits <= 9; ++digits) {
         std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
@@ -62,7 +58,7 @@ std::string valueText(const Setting& setting, const ConfigBlockBytes& bytes) {
         case ValueKind::Byte:
             return decimal(byte);
         case ValueKind::Time:
-            return decimal(wordAt(bytes, setting.offset));
+            return decimal(wordFrom(bytes.data() + setting.offset));
         case ValueKind::Address:
             return hexadecimal(byte);
         case ValueKind::Switch:

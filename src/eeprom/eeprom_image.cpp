@@ -4,6 +4,20 @@
 
 namespace kr570 {
 
+std::uint16_t wordFrom(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+float floatFrom(const std::uint8_t* bytes) {
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        bits |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
+    }
+    float value = 0.0F;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 void EepromImage::fillImage(int value) {
     const auto byte = static_cast<std::uint8_t>(value);
     if (byte == 0 && allZero_) {
@@ -19,7 +33,7 @@ void EepromImage::putWord(std::size_t offset, unsigned value) {
 }
 
 std::uint16_t EepromImage::getWord(std::size_t offset) const {
-    return static_cast<std::uint16_t>(bytes_[offset] | (bytes_[offset + 1] << 8));
+    return wordFrom(bytes_.data() + offset);
 }
 
 void EepromImage::putFloat(std::size_t offset, float value) {
@@ -32,13 +46,7 @@ void EepromImage::putFloat(std::size_t offset, float value) {
 }
 
 float EepromImage::getFloat(std::size_t offset) const {
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        bits |= static_cast<std::uint32_t>(bytes_[offset + i]) << (8 * i);
-    }
-    float value = 0.0F;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return floatFrom(bytes_.data() + offset);
 }
 
 }  // namespace kr570

@@ -9,6 +9,11 @@
 
 namespace kr570 {
 
+// The little-endian 16-bit word and IEEE 754 single-precision value that start at `bytes`, as
+// the controller stores them; for the image and for copies of its configuration block.
+std::uint16_t wordFrom(const std::uint8_t* bytes);
+float floatFrom(const std::uint8_t* bytes);
+
 class EepromImage {
   public:
     static constexpr std::size_t kSize = 50000;
