@@ -1,7 +1,5 @@
 #include "driver/conversion.hpp"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -51,26 +49,7 @@ std::FILE* openInput(const std::string& name, int& error) {
         error = EINVAL;
         return nullptr;
     }
-    errno = 0;
-    std::FILE* input = std::fopen(name.c_str(), "rb");
-    if (input == nullptr) {
-        error = errno != 0 ? errno : EIO;
-        // Windows refuses to open a folder as a file and calls it a denied access.
-        struct stat status {};
-        if (error == EACCES && stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-            error = EISDIR;
-        }
-        return nullptr;
-    }
-    // A folder opens for reading here but yields no data: converting it would pass an empty
-    // configuration off as the user's.
-    struct stat status {};
-    if (fstat(fileno(input), &status) != 0 || S_ISDIR(status.st_mode)) {
-        std::fclose(input);
-        error = EISDIR;
-        return nullptr;
-    }
-    return input;
+    return platform::openForReading(name, error);
 }
 
 bool isSameFile(std::FILE* input, const std::string& outputName) {
@@ -86,7 +65,8 @@ bool holdsOtherText(const std::string& outputName) {
         return false;
     }
     // A file that cannot be read cannot be told to be a report: it is kept.
-    std::FILE* existing = std::fopen(outputName.c_str(), "rb");
+    int error = 0;
+    std::FILE* existing = platform::openForReading(outputName, error);
     if (existing == nullptr) {
         return true;
     }

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "platform/output.hpp"
+#include "platform/platform.hpp"
 
 namespace kr570 {
 
@@ -61,9 +62,8 @@ bool OutputFile::openInPlace() {
 }
 
 bool OutputFile::openDirect(const std::string& path, bool created) {
-    errno = 0;
-    stream_ = std::fopen(path.c_str(), "w");
-    error_ = stream_ == nullptr ? lastErrorOr(EIO) : 0;
+    error_ = 0;
+    stream_ = platform::openForWriting(path, error_);
     mode_ = stream_ != nullptr ? Mode::Direct : Mode::None;
     createdHere_ = created && stream_ != nullptr;
     return stream_ != nullptr;
@@ -128,7 +128,7 @@ void OutputFile::discard() {
         platform::discardTemporary(temporary_);
     }
     if (createdHere_) {
-        std::remove(target_.c_str());
+        platform::removeFile(target_);
     }
     mode_ = Mode::None;
     createdHere_ = false;

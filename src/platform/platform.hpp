@@ -53,4 +53,17 @@ std::optional<std::tm> universalTime(std::time_t time);
 // Makes an already open stream pass bytes unchanged, CR and Ctrl-Z included.
 void setBinaryMode(std::FILE* stream);
 
+// Opens the named file for reading its bytes unchanged ("rb"), so that a CR or a Ctrl-Z reads
+// the same on every system. nullptr, with `error` set to an errno value, when it cannot be
+// read as a file: missing, unreadable, or a folder (EISDIR, whichever way the system refuses
+// it). Names are UTF-8 on every system.
+std::FILE* openForReading(const std::string& name, int& error);
+
+// Opens the named file as a text stream for writing, creating it or emptying it now; nullptr,
+// with `error` set, on failure.
+std::FILE* openForWriting(const std::string& name, int& error);
+
+// Removes the named file; false when it could not be removed.
+bool removeFile(const std::string& name);
+
 }  // namespace kr570::platform

@@ -79,4 +79,35 @@ std::optional<std::tm> universalTime(std::time_t time) {
 // POSIX streams never translate bytes.
 void setBinaryMode(std::FILE* /*stream*/) {}
 
+std::FILE* openForReading(const std::string& name, int& error) {
+    errno = 0;
+    std::FILE* input = std::fopen(name.c_str(), "rb");
+    if (input == nullptr) {
+        error = errno != 0 ? errno : EIO;
+        return nullptr;
+    }
+    // A folder opens for reading here but yields no data: converting it would pass an empty
+    // configuration off as the user's.
+    struct stat status {};
+    if (fstat(fileno(input), &status) != 0 || S_ISDIR(status.st_mode)) {
+        std::fclose(input);
+        error = EISDIR;
+        return nullptr;
+    }
+    return input;
+}
+
+std::FILE* openForWriting(const std::string& name, int& error) {
+    errno = 0;
+    std::FILE* output = std::fopen(name.c_str(), "w");
+    if (output == nullptr) {
+        error = errno != 0 ? errno : EIO;
+    }
+    return output;
+}
+
+bool removeFile(const std::string& name) {
+    return unlink(name.c_str()) == 0;
+}
+
 }  // namespace kr570::platform

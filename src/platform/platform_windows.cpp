@@ -1,7 +1,9 @@
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <climits>
 
 #include "platform/platform.hpp"
@@ -113,6 +115,41 @@ std::optional<std::tm> universalTime(std::time_t time) {
 
 void setBinaryMode(std::FILE* stream) {
     _setmode(_fileno(stream), _O_BINARY);
+}
+
+std::FILE* openForReading(const std::string& name, int& error) {
+    errno = 0;
+    std::FILE* input = std::fopen(name.c_str(), "rb");
+    if (input == nullptr) {
+        error = errno != 0 ? errno : EIO;
+        // Windows refuses to open a folder as a file and calls it a denied access.
+        const DWORD attributes = GetFileAttributesA(name.c_str());
+        if (error == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            error = EISDIR;
+        }
+        return nullptr;
+    }
+    struct _stat64 status {};
+    if (_fstat64(_fileno(input), &status) != 0 || (status.st_mode & _S_IFDIR) != 0) {
+        std::fclose(input);
+        error = EISDIR;
+        return nullptr;
+    }
+    return input;
+}
+
+std::FILE* openForWriting(const std::string& name, int& error) {
+    errno = 0;
+    std::FILE* output = std::fopen(name.c_str(), "w");
+    if (output == nullptr) {
+        error = errno != 0 ? errno : EIO;
+    }
+    return output;
+}
+
+bool removeFile(const std::string& name) {
+    return DeleteFileA(name.c_str()) != 0;
 }
 
 }  // namespace kr570::platform
