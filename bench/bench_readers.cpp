@@ -1,37 +1,37 @@
-// Throughput of the two readers of input files, on 64 MiB of generated text each.
+// The conversions' reading half, in process, on what users convert: the six-line
+// configuration text, its six-line HEX file, and a whole 50,000-byte EEPROM image as Intel HEX.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "config/config_record.hpp"
+#include "driver/conversion.hpp"
 #include "eeprom/eeprom_image.hpp"
 #include "generated_files.hpp"
-#include "hex/hex_reader.hpp"
-#include "text/config_parser.hpp"
 
 namespace {
 
-constexpr std::size_t kFileBytes = 64U << 20;
-
-// The generated files, made once for the whole run and removed at its end.
+// The inputs, made once for the whole run and removed at its end.
 struct Inputs {
     std::filesystem::path folder;
-    std::string hex;
     std::string text;
-    std::size_t hexBytes = 0;
-    std::size_t textBytes = 0;
+    std::string hex;
+    std::string image;
 
     Inputs() {
         folder = std::filesystem::temp_directory_path() / "kr570-bench";
         std::filesystem::create_directories(folder);
-        hex = (folder / "big.hex").string();
-        text = (folder / "big.txt").string();
-        kr570::bench::writeHexFile(hex, kFileBytes);
-        kr570::bench::writeConfigFile(text, kFileBytes);
-        hexBytes = std::filesystem::file_size(hex);
-        textBytes = std::filesystem::file_size(text);
+        text = (folder / "default.txt").string();
+        hex = (folder / "default.hex").string();
+        image = (folder / "image.hex").string();
+        std::filesystem::copy_file(KR570_SOURCE_DIR "/examples/default.txt", text,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(KR570_SOURCE_DIR "/examples/default.hex", hex,
+                                   std::filesystem::copy_options::overwrite_existing);
+        kr570::bench::writeWholeImage(image);
     }
     ~Inputs() {
         std::error_code ignored;
@@ -40,41 +40,44 @@ struct Inputs {
 };
 
 const Inputs& inputs() {
-    static const Inputs generated;
-    return generated;
+    static const Inputs made;
+    return made;
 }
 
-void readHexFile(benchmark::State& state) {
+void readFile(benchmark::State& state, const std::string& path, kr570::FileKind kind) {
     auto image = std::make_unique<kr570::EepromImage>();
+    kr570::ConfigRecord record{};
     for (auto _ : state) {
-        std::FILE* input = std::fopen(inputs().hex.c_str(), "r");
-        kr570::readHex(input, *image);
+        std::FILE* input = std::fopen(path.c_str(), "rb");
+        kr570::Diagnostics diagnostics(nullptr, path);
+        kr570::ByteSource source(input);
+        kr570::readInput(kind, source, record, *image, diagnostics);
         std::fclose(input);
         benchmark::DoNotOptimize(image->data());
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(inputs().hexBytes));
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
 }
-BENCHMARK(readHexFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void parseConfigFile(benchmark::State& state) {
-    std::FILE* console = std::fopen("/dev/null", "w");
-    for (auto _ : state) {
-        kr570::ConfigRecord record{};
-        kr570::setDefaults(record);
-        std::FILE* input = std::fopen(inputs().text.c_str(), "r");
-        kr570::parseConfigText(input, record, console);
-        std::fclose(input);
-        benchmark::DoNotOptimize(record);
-    }
-    std::fclose(console);
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(inputs().textBytes));
+void sixLineText(benchmark::State& state) {
+    readFile(state, inputs().text, kr570::FileKind::Text);
 }
-BENCHMARK(parseConfigFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(sixLineText);
+
+void sixLineHex(benchmark::State& state) {
+    readFile(state, inputs().hex, kr570::FileKind::IntelHex);
+}
+BENCHMARK(sixLineHex);
+
+void wholeImageHex(benchmark::State& state) {
+    readFile(state, inputs().image, kr570::FileKind::IntelHex);
+}
+BENCHMARK(wholeImageHex)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    inputs();  // generate the files before any timing starts
+    inputs();  // make the files before any timing starts
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
-# Side-by-side figures for kr570convert on this machine. HEX to text of 128 MiB Intel HEX files
-# (16- and 32-byte records, lower and upper case, LF and CR LF) is timed against reading the
-# file with `cat FILE >/dev/null`, against srec_cat and objcopy and against a previous build;
-# text to HEX of a 64 MiB configuration text and the typical six-line runs against the
-# previous build. Every figure is a ratio of times taken
-# in alternating rounds, so that all contenders see the same machine and the same load; the
-# CPU, its flags that the tool can use and the load are printed with them.
-#
-# In each round every contender runs REPEATS times and counts with the median of those runs:
-# a run of 40 ms is disturbed by the neighbours' bursts that a run of 2 s averages out.
+# Side-by-side figures for kr570convert on this machine, for what users run: the six-line
+# conversions in both directions against a previous build, a whole 50,000-byte EEPROM image
+# against the six-line run, a 128 MiB Intel HEX file against srec_cat, objcopy and cat, and
+# peak memory on large and pathological inputs. Every figure is a ratio of times taken in
+# alternating rounds, so that all contenders see the same machine and the same load; the CPU
+# and the load are printed with them.
 #
 #   bash bench/compare.sh
-#   ROUNDS=5 REPEATS=5 MEBIBYTES=128 TEXT_MEBIBYTES=64 STARTS=400 PREVIOUS_REV=main \
-#       bash bench/compare.sh
+#   ROUNDS=5 REPEATS=3 MEBIBYTES=128 STARTS=400 PREVIOUS_REV=main bash bench/compare.sh
 #   PREVIOUS=/path/to/old/kr570convert bash bench/compare.sh
 #
 # The previous build is PREVIOUS, or else the revision PREVIOUS_REV (default main) built with
@@ -21,7 +16,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build/bench}
 rounds=${ROUNDS:-5}
-repeats=${REPEATS:-5}
+repeats=${REPEATS:-3}
 mebibytes=${MEBIBYTES:-128}
 starts=${STARTS:-400}
 
@@ -56,116 +51,25 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-# --- the machine -----------------------------------------------------------------------------
-model=$(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
-flags=" $(grep -m1 '^flags' /proc/cpuinfo | cut -d: -f2-) "
-present=()
-for flag in sse2 ssse3 avx2 avx512f; do
-    [[ $flags == *" $flag "* ]] && present+=("$flag")
-done
-decoder=scalar
-[[ $flags == *" ssse3 "* ]] && decoder=ssse3
-[[ $flags == *" avx2 "* ]] && decoder=avx2
-echo "CPU: $model, $(nproc) cores; flags: ${present[*]}; HEX decoder used: $decoder"
+echo "CPU: $(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores"
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "previous build: $previous_name"
-echo "HEX files: $mebibytes MiB, $rounds alternating rounds of $repeats runs of each contender;" \
-    "figures are medians of the rounds' ratios"
 echo
 
 now() { date +%s%N; }
-# Wall time in nanoseconds of one run of a command, its output thrown away.
-once() {
-    local start
-    start=$(now)
-    "$@" >/dev/null 2>&1
-    echo $(($(now) - start))
-}
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# The median wall time of `repeats` runs of a command.
+# The median wall time in nanoseconds of `repeats` runs of a command, its output thrown away.
 took() {
-    for _ in $(seq "$repeats"); do once "$@"; done | median
+    local start
+    for _ in $(seq "$repeats"); do
+        start=$(now)
+        "$@" >/dev/null 2>&1
+        echo $(($(now) - start))
+    done | median
 }
-# The median over the rounds of column $1 divided by column $2 of file $3.
-ratio() { awk -v a="$1" -v b="$2" '{ print $a / $b }' "$3" | median; }
-ms() { awk -v c="$1" '{ print $c / 1e6 }' "$2" | median; }
-peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
-verdict() { awk -v v="$1" -v limit="$2" -v op="$3" \
-    'BEGIN { ok = (op == "<=") ? v <= limit : v >= limit; print ok ? "met" : "MISSED" }'; }
-
-peak_worst=0
-results=()
-target_line() { results+=("$(printf '%-58s %8.2f  (target %s %s: %s)' "$1" "$2" "$3" "$4" \
-    "$(verdict "$2" "$4" "$3")")"); }
-
-# One HEX file shape: cat, ours and the previous build in every round; with peers, also
-# srec_cat, objcopy and ours with the scalar scanner forced.
-shape() {
-    local bytes=$1 letters=$2 ends=$3 peers=$4 limit=$5
-    local label="$bytes-byte records, $letters case, ${ends^^}"
-    "$build/bench/generate_hex" big.hex "$mebibytes" "$bytes" "$letters" "$ends"
-    cat big.hex >/dev/null # into the page cache, for every contender alike
-    : >times
-    for _ in $(seq "$rounds"); do
-        local row
-        row="$(took cat big.hex) $(took "$ours" -i big.hex -o out.txt)"
-        row="$row $(took "$previous" -i big.hex -o out.txt)"
-        if [ "$peers" = peers ]; then
-            row="$row $(took srec_cat big.hex -Intel -crop 0 72 -o out.hex -Intel)"
-            row="$row $(took objcopy -I ihex -O binary big.hex out.bin)"
-            row="$row $(KR570_HEX_DECODER=scalar took "$ours" -i big.hex -o out.txt)"
-        fi
-        echo "$row" >>times
-    done
-    local kib
-    kib=$(peak_kib "$ours" -i big.hex -o out.txt)
-    ((kib > peak_worst)) && peak_worst=$kib
-    printf '%s: cat %.0f ms, kr570convert %.0f ms, previous %.0f ms, peak %s KiB\n' \
-        "$label" "$(ms 1 times)" "$(ms 2 times)" "$(ms 3 times)" "$kib"
-    target_line "$label: time / cat" "$(ratio 2 1 times)" "<=" "$limit"
-    results+=("$(printf '%-58s %8.2f' "$label: previous build's time / ours" "$(ratio 3 2 times)")")
-    if [ "$peers" = peers ]; then
-        printf '    srec_cat %.0f ms, objcopy %.0f ms, kr570convert with the scalar scanner %.0f ms\n' \
-            "$(ms 4 times)" "$(ms 5 times)" "$(ms 6 times)"
-        target_line "$label: srec_cat's time / ours" "$(ratio 4 2 times)" ">=" 40
-        target_line "$label: objcopy's time / ours" "$(ratio 5 2 times)" ">=" 15
-        results+=("$(printf '%-58s %8.2f' "$label: scalar scanner's time / ours" \
-            "$(ratio 6 2 times)")")
-    fi
-    rm -f big.hex out.bin
-}
-
-shape 16 upper lf peers 2.5
-shape 16 lower lf - 2.5
-shape 16 upper crlf - 2.5
-shape 16 lower crlf - 2.5
-shape 32 upper lf - 3.5
-shape 32 lower crlf - 3.5
-
-# --- configuration text: text to HEX of a large text, against the previous build ------------
-text_mebibytes=${TEXT_MEBIBYTES:-64}
-"$build/bench/generate_text" big.txt "$text_mebibytes"
-cat big.txt >/dev/null
-: >text_times
-for _ in $(seq "$rounds"); do
-    echo "$(took "$ours" -i big.txt -o text.hex) $(took "$previous" -i big.txt -o text.hex)" \
-        >>text_times
-done
-kib=$(peak_kib "$ours" -i big.txt -o text.hex)
-((kib > peak_worst)) && peak_worst=$kib
-printf '%s MiB configuration text to HEX: kr570convert %.0f ms, previous %.0f ms, peak %s KiB\n' \
-    "$text_mebibytes" "$(ms 1 text_times)" "$(ms 2 text_times)" "$kib"
-target_line "configuration text: previous build's time / ours" "$(ratio 2 1 text_times)" ">=" 2
-rm -f big.txt
-
-# --- the typical run: six lines either way, against the previous build ---------------------
-"$ours" -i "$root/examples/default.txt" -o small.hex >/dev/null
-small_kib=$(peak_kib "$ours" -i small.hex -o small.txt)
-((small_kib > peak_worst)) && peak_worst=$small_kib
-: >starts
-# Each figure is the wall time of a batch of runs divided by their number: a run takes about a
+# The wall time of a batch of runs divided by their number: a six-line run takes about a
 # millisecond, about what starting `date` to read the clock takes, so single runs cannot be
-# timed alone. Batches of the four commands alternate; the ratios are of their totals.
+# timed alone.
 batch=20
 per_run() {
     local start
@@ -173,18 +77,61 @@ per_run() {
     for _ in $(seq "$batch"); do "$@" >/dev/null 2>&1; done
     echo $((($(now) - start) / batch))
 }
+ratio() { awk -v a="$1" -v b="$2" '{ print $a / $b }' "$3" | median; }
+ms() { awk -v c="$1" '{ print $c / 1e6 }' "$2" | median; }
+peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+results=()
+target_line() {
+    local ok
+    ok=$(awk -v v="$2" -v limit="$4" -v op="$3" \
+        'BEGIN { print ((op == "<=") ? v <= limit : v >= limit) ? "met" : "MISSED" }')
+    results+=("$(printf '%-62s %8.2f  (target %s %s: %s)' "$1" "$2" "$3" "$4" "$ok")")
+}
+
+# --- what users run: six lines either way, and a whole device image -------------------------
+cp "$root/examples/default.txt" six.txt
+"$ours" -q six.txt six.hex
+"$build/bench/generate_hex" image.hex image
+: >starts
 for _ in $(seq $((starts / batch))); do
-    echo "$(per_run "$ours" -i "$root/examples/default.txt" -o small.hex)" \
-        "$(per_run "$previous" -i "$root/examples/default.txt" -o small.hex)" \
-        "$(per_run "$ours" -i small.hex -o small.txt)" \
-        "$(per_run "$previous" -i small.hex -o small.txt)" >>starts
+    echo "$(per_run "$ours" six.txt out.hex) $(per_run "$previous" six.txt out.hex)" \
+        "$(per_run "$ours" six.hex out.txt) $(per_run "$previous" six.hex out.txt)" \
+        "$(per_run "$ours" image.hex out.txt)" >>starts
 done
-sum_ratio() { awk -v a="$1" -v b="$2" '{ x += $a; y += $b } END { print x / y }' starts; }
-printf 'six-line runs: text to HEX %.0f us, HEX to text %.0f us a run (medians of the batches)\n' \
-    "$(awk '{ print $1 / 1e3 }' starts | median)" "$(awk '{ print $3 / 1e3 }' starts | median)"
-target_line "six-line text to HEX: time / previous build's" "$(sum_ratio 1 2)" "<=" 1.2
-target_line "six-line HEX to text: time / previous build's" "$(sum_ratio 3 4)" "<=" 1.2
-target_line "peak memory on any input, MiB" "$(awk -v k="$peak_worst" 'BEGIN { print k / 1024 }')" \
+printf 'six-line runs: text to HEX %.0f us, HEX to text %.0f us; whole image %.0f us a run\n' \
+    "$(awk '{ print $1 / 1e3 }' starts | median)" "$(awk '{ print $3 / 1e3 }' starts | median)" \
+    "$(awk '{ print $5 / 1e3 }' starts | median)"
+target_line "six-line text to HEX: time / previous build's" "$(ratio 1 2 starts)" "<=" 1.1
+target_line "six-line HEX to text: time / previous build's" "$(ratio 3 4 starts)" "<=" 1.1
+target_line "whole 50,000-byte image (137 KB HEX): time / six-line run's" \
+    "$(ratio 5 3 starts)" "<=" 1.5
+
+# --- a file no device gives: 128 MiB of Intel HEX, against the peers -------------------------
+"$build/bench/generate_hex" big.hex "$mebibytes" 16 upper lf
+cat big.hex >/dev/null # into the page cache, for every contender alike
+: >times
+for _ in $(seq "$rounds"); do
+    echo "$(took cat big.hex) $(took "$ours" big.hex out.txt)" \
+        "$(took srec_cat big.hex -Intel -crop 0 72 -o out.hex -Intel)" \
+        "$(took objcopy -I ihex -O binary big.hex out.bin)" >>times
+done
+printf '%s MiB HEX: cat %.0f ms, kr570convert %.0f ms, srec_cat %.0f ms, objcopy %.0f ms\n' \
+    "$mebibytes" "$(ms 1 times)" "$(ms 2 times)" "$(ms 3 times)" "$(ms 4 times)"
+target_line "$mebibytes MiB HEX: srec_cat's time / ours" "$(ratio 3 2 times)" ">=" 10
+results+=("$(printf '%-62s %8.2f' "$mebibytes MiB HEX: objcopy's time / ours" "$(ratio 4 2 times)")")
+results+=("$(printf '%-62s %8.2f' "$mebibytes MiB HEX: time / cat's" "$(ratio 2 1 times)")")
+
+# --- memory: the largest and the most awkward inputs ----------------------------------------
+"$build/bench/generate_text" big.txt 64
+head -c $((256 << 20)) /dev/zero | tr '\0' 'x' >line.txt
+peak=0
+for run in "big.hex out.txt" "big.txt out.hex" "line.txt out.hex" "--from=hex line.txt out.txt" \
+    "six.hex out.txt" "image.hex out.txt"; do
+    # shellcheck disable=SC2086
+    kib=$(peak_kib "$ours" -q $run)
+    ((kib > peak)) && peak=$kib
+done
+target_line "peak memory on any of them, MiB" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" \
     "<=" 4
 
 echo

@@ -1,5 +1,7 @@
-// Writes a large Intel HEX file for bench/compare.sh:
+// Writes an Intel HEX file for bench/compare.sh: a large one of generated records,
 //   generate_hex PATH MEBIBYTES [RECORD_BYTES [upper|lower [lf|crlf]]]
+// or a whole 50,000-byte EEPROM image as the tool writes it,
+//   generate_hex PATH image
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,9 +10,15 @@
 
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 6) {
-        std::fputs("usage: generate_hex PATH MEBIBYTES [RECORD_BYTES [upper|lower [lf|crlf]]]\n",
-                   stderr);
+        std::fputs(
+            "usage: generate_hex PATH MEBIBYTES [RECORD_BYTES [upper|lower [lf|crlf]]]\n"
+            "       generate_hex PATH image\n",
+            stderr);
         return 2;
+    }
+    if (argc == 3 && std::strcmp(argv[2], "image") == 0) {
+        kr570::bench::writeWholeImage(argv[1]);
+        return 0;
     }
     kr570::bench::HexShape shape;
     if (argc > 3) {

@@ -2,7 +2,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
+
+#include "config/config_record.hpp"
+#include "eeprom/config_block.hpp"
+#include "eeprom/eeprom_image.hpp"
+#include "hex/hex_writer.hpp"
 
 namespace kr570::bench {
 
@@ -75,6 +81,21 @@ void writeConfigFile(const std::string& path, std::size_t bytes) {
     for (std::size_t written = 0; written < bytes; written += sizeof kGroup - 1) {
         std::fputs(kGroup, file);
     }
+    std::fclose(file);
+}
+
+void writeWholeImage(const std::string& path) {
+    auto image = std::make_unique<EepromImage>();
+    ConfigRecord record{};
+    setDefaults(record);
+    buildBlock(*image, record);
+    std::uint32_t seed = 570;
+    for (std::size_t i = block::kLength; i < EepromImage::kSize; ++i) {
+        seed = seed * 1103515245U + 12345U;
+        image->putByte(i, (seed >> 16) & 0xFFU);
+    }
+    std::FILE* file = create(path);
+    writeHex(file, *image, static_cast<int>(EepromImage::kSize));
     std::fclose(file);
 }
 

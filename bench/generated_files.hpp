@@ -20,4 +20,8 @@ void writeHexFile(const std::string& path, std::size_t bytes, const HexShape& sh
 // Writes about `bytes` of configuration text: groups of settings with comment lines.
 void writeConfigFile(const std::string& path, std::size_t bytes);
 
+// Writes a whole 50,000-byte EEPROM image as the tool writes Intel HEX: the default block at
+// address 0, other bytes after it, in 3,125 records of 16 bytes.
+void writeWholeImage(const std::string& path);
+
 }  // namespace kr570::bench

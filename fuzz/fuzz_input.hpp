@@ -1,8 +1,14 @@
-// Turns a fuzzer's bytes into the open input stream the readers expect.
+// Runs a fuzzer's bytes through the conversions' own pipeline.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+
+#include "config/config_record.hpp"
+#include "driver/conversion.hpp"
+#include "eeprom/config_block.hpp"
+#include "eeprom/eeprom_image.hpp"
 
 namespace kr570::fuzz {
 
@@ -13,9 +19,36 @@ inline std::FILE* streamOf(const std::uint8_t* data, std::size_t size) {
     return fmemopen(const_cast<std::uint8_t*>(data), size, "r");
 }
 
-// Where console text and warnings go: written to for real, then thrown away.
+// Where warnings go: written to for real, then thrown away.
 inline std::FILE* discard() {
     return std::fopen("/dev/null", "w");
+}
+
+// What reading an input left: the record, the image and how many warnings it gave.
+struct Read {
+    ConfigRecord record{};
+    std::unique_ptr<EepromImage> image = std::make_unique<EepromImage>();
+    int warnings = 0;
+};
+
+// Reads `size` bytes at `data` as an input of kind `kind`, as a run does; with `shown`, the
+// warnings are printed (to nowhere) rather than only counted.
+inline Read readAs(FileKind kind, const std::uint8_t* data, std::size_t size, bool shown) {
+    Read read;
+    setDefaults(read.record);
+    std::FILE* input = streamOf(data, size);
+    std::FILE* sink = shown ? discard() : nullptr;
+    Diagnostics diagnostics(sink, "fuzz");
+    ByteSource source(input);
+    readInput(kind, source, read.record, *read.image, diagnostics);
+    checkSettings(kind, read.record, diagnostics);
+    packBlock(*read.image, read.record);
+    read.warnings = diagnostics.count();
+    std::fclose(input);
+    if (sink != nullptr) {
+        std::fclose(sink);
+    }
+    return read;
 }
 
 }  // namespace kr570::fuzz

@@ -1,47 +1,29 @@
-// Any bytes as an Intel HEX file, through the whole round trip: unpack, report, parse, pack.
-// Once a block has been through the text, a second trip must give the same block back,
-// for blocks whose floats print exactly enough with two decimals.
+// Any bytes as an Intel HEX file, through the whole round trip as the runs do it: read the
+// image, write the report, read the report, write the block. Once a block has been through the
+// text, a second trip must give the same block back, for blocks whose floats print exactly
+// enough with two decimals.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <memory>
 
-#include "config/config_record.hpp"
 #include "config/settings.hpp"
-#include "eeprom/config_block.hpp"
 #include "fuzz_input.hpp"
-#include "hex/hex_reader.hpp"
-#include "text/config_parser.hpp"
-#include "text/config_report.hpp"
 
 namespace {
 
 using namespace kr570;
 
-// Report the block, read the report back and pack it as the text-to-HEX run does.
-std::unique_ptr<EepromImage> throughText(const EepromImage& image) {
-    ConfigRecord unpacked{};
-    unpackBlock(image, unpacked);
-
+// The report of a block read back as a text, as a text-to-HEX run reads it.
+fuzz::Read throughText(const fuzz::Read& image) {
     char* text = nullptr;
     std::size_t length = 0;
     std::FILE* report = open_memstream(&text, &length);
-    writeConfigReport(report, unpacked, "fuzz.hex", std::tm{});
+    writeOutput(FileKind::Text, report, image.record, *image.image, "fuzz.hex");
     std::fclose(report);
-
-    ConfigRecord parsed{};
-    setDefaults(parsed);
-    auto result = std::make_unique<EepromImage>();
-    buildBlock(*result, parsed);
-    std::FILE* input = fuzz::streamOf(reinterpret_cast<const std::uint8_t*>(text), length);
-    std::FILE* sink = fuzz::discard();
-    parseConfigText(input, parsed, sink);
-    std::fclose(input);
-    std::fclose(sink);
+    fuzz::Read back =
+        fuzz::readAs(FileKind::Text, reinterpret_cast<const std::uint8_t*>(text), length, false);
     std::free(text);
-    packBlock(*result, parsed);
-    return result;
+    return back;
 }
 
 // Floats whose two-decimal text reads back into the same float.
@@ -61,17 +43,13 @@ bool ordinaryFloats(const EepromImage& image) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    auto image = std::make_unique<EepromImage>();
-    std::FILE* input = fuzz::streamOf(data, size);
-    readHex(input, *image);
-    std::fclose(input);
-
-    const auto once = throughText(*image);
-    if (!ordinaryFloats(*once)) {
+    const fuzz::Read image = fuzz::readAs(FileKind::IntelHex, data, size, false);
+    const fuzz::Read once = throughText(image);
+    if (!ordinaryFloats(*once.image)) {
         return 0;
     }
-    const auto twice = throughText(*once);
-    if (std::memcmp(once->data(), twice->data(), block::kLength) != 0) {
+    const fuzz::Read twice = throughText(once);
+    if (std::memcmp(once.image->data(), twice.image->data(), block::kLength) != 0) {
         std::abort();
     }
     return 0;

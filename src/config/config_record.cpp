@@ -17,19 +17,12 @@ void setDefaults(ConfigRecord& record) {
         if (!setting.hasFactoryValue) {
             continue;
         }
-        switch (setting.kind) {
-            case ValueKind::Float:
-                setting.floatIn(record) = static_cast<float>(setting.factoryValue);
-                break;
-            case ValueKind::Time:
-                setting.timeIn(record) = static_cast<std::int32_t>(setting.factoryValue);
-                break;
-            case ValueKind::Byte:
-            case ValueKind::Address:
-            case ValueKind::Switch:
-            case ValueKind::Code:
-                setting.byteIn(record) = static_cast<std::uint8_t>(setting.factoryValue);
-                break;
+        if (setting.floatField != nullptr) {
+            setting.floatIn(record) = static_cast<float>(setting.factoryValue);
+        } else if (setting.timeField != nullptr) {
+            setting.timeIn(record) = static_cast<std::int32_t>(setting.factoryValue);
+        } else {
+            setting.byteIn(record) = static_cast<std::uint8_t>(setting.factoryValue);
         }
     }
 }

@@ -2,7 +2,10 @@
 
 #include <cmath>
 #include <string>
-#include <utility>
+#include <vector>
+
+#include "config/settings.hpp"
+#include "io/text_output.hpp"
 
 namespace kr570 {
 
@@ -20,9 +23,9 @@ double riseTerm(double timeConstant, float resistance, float drive_voltage, floa
 // "-nan" or "nan", whichever C library formats the rest: not all of them show the sign.
 void printEstimate(std::FILE* stream, const char* before, double value, const char* after) {
     if (std::isnan(value)) {
-        std::fprintf(stream, "%s%s%s", before, std::signbit(value) ? "-nan" : "nan", after);
+        printText(stream, "%s%s%s", before, std::signbit(value) ? "-nan" : "nan", after);
     } else {
-        std::fprintf(stream, "%s%f%s", before, value, after);
+        printText(stream, "%s%f%s", before, value, after);
     }
 }
 
@@ -51,7 +54,7 @@ void writeMotorParameterBlock(std::FILE* stream, const ConfigRecord& record) {
     const float r = record.resistance;
     const float v = record.drive_voltage;
     const float i = record.current;
-    std::fputs("; Calculated motor parameters:\n", stream);
+    putText("; Calculated motor parameters:\n", stream);
     printEstimate(stream, ";   On time= ", onTimeMicroseconds(l, r, v, i), " usecond\n");
     printEstimate(stream, ";   Duty Cycle= ", dutyCycleEstimate(l, r, v, i), " %\n");
     printEstimate(stream, ";   Slew Rate= ", slewRateEstimate(l, r, v, i), " \n\n");
@@ -59,41 +62,23 @@ void writeMotorParameterBlock(std::FILE* stream, const ConfigRecord& record) {
 
 namespace {
 
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
-// "'a'", "'a' and 'b'", "'a', 'b' and 'c'".
-std::string nameList(const std::string& names, const char* name) {
-    if (names.empty()) {
-        return "'" + std::string(name) + "'";
-    }
-    const std::size_t lastAnd = names.rfind(" and ");
-    const std::string joined = lastAnd == std::string::npos
-                                   ? names
-                                   : names.substr(0, lastAnd) + ", " + names.substr(lastAnd + 5);
-    return joined + " and '" + name + "'";
-}
-
 void warnAboutNegatives(const ConfigRecord& r, Diagnostics& diagnostics) {
-    const std::pair<const char*, float> settings[] = {{"resistance", r.resistance},
-                                                      {"inductance", r.inductance},
-                                                      {"current", r.current},
-                                                      {"drive_voltage", r.drive_voltage}};
-    std::string names;
-    int negatives = 0;
-    for (const auto& setting : settings) {
-        if (setting.second < 0.0F) {
-            names = nameList(names, setting.first);
-            ++negatives;
+    std::vector<std::string> names;
+    for (const Setting& setting : kSettings) {
+        if (setting.kind == ValueKind::Float && setting.floatIn(r) < 0.0F) {
+            names.push_back("'" + std::string(setting.keyword) + "'");
         }
     }
-    if (negatives > 0) {
-        diagnostics.warn(0, names + (negatives == 1 ? " is" : " are") +
-                                " negative; the motor estimates assume positive values");
+    if (names.empty()) {
+        return;
     }
+    // "'a'", "'a' and 'b'", "'a', 'b' and 'c'".
+    std::string list = names.back();
+    for (std::size_t i = names.size() - 1; i-- > 0;) {
+        list = names[i] + (i + 2 == names.size() ? " and " : ", ") + list;
+    }
+    diagnostics.warn(0, "%s %s negative; the motor estimates assume positive values", list.c_str(),
+                     names.size() == 1 ? "is" : "are");
 }
 
 // What makes the estimates infinite or not a number, in the settings' names.
@@ -112,8 +97,11 @@ std::string nonFiniteCause(const ConfigRecord& r) {
         return "'drive_voltage' is 0";
     }
     if (product / voltage >= 1.0) {
-        return "'current' x 'resistance' (" + number(product) + ") is not below 'drive_voltage' (" +
-               number(voltage) + ")";
+        char text[96];
+        (void)std::snprintf(text, sizeof text,
+                            "'current' x 'resistance' (%g) is not below 'drive_voltage' (%g)",
+                            product, voltage);
+        return text;
     }
     return "'inductance', 'resistance', 'current' and 'drive_voltage' give no finite value";
 }
@@ -129,8 +117,8 @@ void warnAboutMotorSettings(const ConfigRecord& r, Diagnostics& diagnostics) {
         return;
     }
     const bool notANumber = std::isnan(onTime) || std::isnan(duty);
-    diagnostics.warn(0, std::string("the calculated motor parameters are ") +
-                            (notANumber ? "not a number" : "infinite") + ": " + nonFiniteCause(r));
+    diagnostics.warn(0, "the calculated motor parameters are %s: %s",
+                     notANumber ? "not a number" : "infinite", nonFiniteCause(r).c_str());
 }
 
 }  // namespace kr570

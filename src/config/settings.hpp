@@ -45,8 +45,7 @@ inline constexpr ValueWords kOnOff{{{{"on", 1}, {"off", 0}}}, 2};
 
 struct Setting {
     const char* keyword;  // also the name of the record field it sets
-    std::size_t keywordLength;
-    std::size_t offset;  // in the configuration block
+    std::size_t offset;   // in the configuration block
     ValueKind kind;
     float ConfigRecord::*floatField;
     std::uint8_t ConfigRecord::*byteField;  // bytes, the address, switches and codes
@@ -65,27 +64,20 @@ struct Setting {
 
 namespace setting_table {
 
-constexpr std::size_t lengthOf(const char* text) {
-    return std::char_traits<char>::length(text);
-}
-
 constexpr Setting floatSetting(const char* keyword, std::size_t offset, float ConfigRecord::*field,
                                double factory) {
-    return {keyword, lengthOf(keyword), offset, ValueKind::Float, field, nullptr, nullptr, {}, true,
-            factory};
+    return {keyword, offset, ValueKind::Float, field, nullptr, nullptr, {}, true, factory};
 }
 
 constexpr Setting byteSetting(const char* keyword, std::size_t offset, ValueKind kind,
                               std::uint8_t ConfigRecord::*field, double factory,
                               ValueWords words = {}) {
-    return {keyword, lengthOf(keyword), offset, kind, nullptr,
-            field,   nullptr,           words,  true, factory};
+    return {keyword, offset, kind, nullptr, field, nullptr, words, true, factory};
 }
 
 constexpr Setting timeSetting(const char* keyword, std::size_t offset,
                               std::int32_t ConfigRecord::*field, double factory) {
-    return {keyword, lengthOf(keyword), offset, ValueKind::Time, nullptr, nullptr, field, {}, true,
-            factory};
+    return {keyword, offset, ValueKind::Time, nullptr, nullptr, field, {}, true, factory};
 }
 
 // A setting the factory leaves as it finds it.
@@ -133,9 +125,7 @@ inline constexpr Setting kSettings[] = {
 
 using setting_table::kSettings;
 
-// The setting whose keyword is exactly the `length` characters at `word`, or nullptr.
-const Setting* findSetting(const char* word, std::size_t length);
-
+// The setting whose keyword is exactly `keyword`, or nullptr.
 const Setting* findSetting(const std::string& keyword);
 
 // How many bytes of the block a value of that kind takes.

@@ -118,10 +118,8 @@ class Parser {
             return true;
         }
         const std::string kind = joined ? argument.substr(7) : arguments_[++position_];
-        if (kind == "text" || kind == "hex") {
-            result_.from =
-                kind == "text" ? CommandLine::InputKind::Text : CommandLine::InputKind::Hex;
-        } else {
+        result_.from = kindNamed(kind);
+        if (!result_.from) {
             fail("--from takes text or hex, not '" + kind + "'");
         }
         return true;

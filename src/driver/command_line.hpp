@@ -1,26 +1,27 @@
 // The tool's command line.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "driver/file_kind.hpp"
 
 namespace kr570 {
 
 struct CommandLine {
     enum class Action { Interactive, Convert, Compare, Help, Version, UsageError };
-    // What the input holds: decided by the last character of its name unless --from says.
-    enum class InputKind { ByName, Text, Hex };
 
     Action action = Action::Interactive;
-    std::string inputName;   // "-": standard input
-    std::string outputName;  // "-": standard output
-    InputKind from = InputKind::ByName;
-    bool warnings = false;  // -w: warnings are shown anyway; kept for existing scripts
-    bool quiet = false;     // no warnings, no motor parameters, no closing message
-    bool strict = false;    // any warning fails the run and nothing is written
-    bool force = false;     // a report may replace a text that is no report
-    bool compare = false;   // --compare: the two names are files A and B, both read
-    std::string error;      // what is wrong, for a usage error
+    std::string inputName;         // "-": standard input
+    std::string outputName;        // "-": standard output
+    std::optional<FileKind> from;  // what the input holds, whatever its name says
+    bool warnings = false;         // -w: warnings are shown anyway; kept for existing scripts
+    bool quiet = false;            // no warnings, no motor parameters, no closing message
+    bool strict = false;           // any warning fails the run and nothing is written
+    bool force = false;            // a report may replace a text that is no report
+    bool compare = false;          // --compare: the two names are files A and B, both read
+    std::string error;             // what is wrong, for a usage error
 };
 
 // No arguments: the interactive run. Otherwise -i NAME / -iNAME and -o NAME / -oNAME (also

@@ -1,31 +1,46 @@
 #include "driver/compare.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "config/settings.hpp"
 #include "driver/conversion.hpp"
-#include "eeprom/eeprom_image.hpp"
+#include "eeprom/config_block.hpp"
 #include "io/diagnostics.hpp"
+#include "io/text_output.hpp"
 
 namespace kr570 {
 
 namespace {
 
+using ConfigBlockBytes = std::array<std::uint8_t, block::kLength>;
+
+// One side of a comparison, once loaded.
+struct ComparedBlock {
+    ConfigBlockBytes bytes{};
+    bool fromImage = false;
+};
+
 std::string decimal(unsigned value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u", value);
+    return std::to_string(value);
+}
+
+std::string hexByte(unsigned value) {
+    char text[8];
+    (void)std::snprintf(text, sizeof text, "0x%02x", value & 0xFFU);
     return text;
 }
 
 // As the report writes an address.
-std::string hexadecimal(unsigned value) {
-    return hexText(value);
-}
-
-std::string hexByte(unsigned value) {
-    return hexText(value, 2);
+std::string hexAddress(unsigned value) {
+    char text[8];
+    (void)std::snprintf(text, sizeof text, "0x%x", value & 0xFFU);
+    return text;
 }
 
 // The fewest significant digits that read back as the same single-precision value, so that
@@ -34,7 +49,7 @@ std::string floatText(const ConfigBlockBytes& bytes, std::size_t offset) {
     const float value = floatFrom(bytes.data() + offset);
     char text[32];
     for (int digits = 1; digits <= 9; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+        (void)std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
         if (std::strtof(text, nullptr) == value) {
             break;
         }
@@ -60,7 +75,7 @@ std::string valueText(const Setting& setting, const ConfigBlockBytes& bytes) {
         case ValueKind::Time:
             return decimal(wordFrom(bytes.data() + setting.offset));
         case ValueKind::Address:
-            return hexadecimal(byte);
+            return hexAddress(byte);
         case ValueKind::Switch:
         case ValueKind::Code:
             break;
@@ -76,7 +91,7 @@ bool sameBytes(const ConfigBlockBytes& a, const ConfigBlockBytes& b, std::size_t
 }
 
 void writeLine(std::FILE* out, const char* name, const std::string& a, const std::string& b) {
-    std::fprintf(out, "%s: %s (A) != %s (B)\n", name, a.c_str(), b.c_str());
+    printText(out, "%s: %s (A) != %s (B)\n", name, a.c_str(), b.c_str());
 }
 
 std::string noticeText(const ConfigBlockBytes& bytes) {
@@ -110,33 +125,6 @@ int writeHeaderDifferences(std::FILE* out, const ConfigBlockBytes& a, const Conf
     return differing;
 }
 
-// Makes the block the tool would write for the file, and copies it out of the image; false
-// when the file cannot be read.
-bool loadBlock(const std::string& name, bool hex, ConfigRecord& record, EepromImage& image,
-               std::FILE* warnings, ConfigBlockBytes& bytes) {
-    int error = 0;
-    std::FILE* input = openInput(name, error);
-    if (input == nullptr) {
-        return false;
-    }
-    Diagnostics diagnostics(warnings, name);
-    if (!hex) {
-        // Each text starts from the state of a fresh run: all zero, then the defaults.
-        record = ConfigRecord{};
-        setDefaults(record);
-    }
-    const Direction direction = hex ? Direction::HexToText : Direction::TextToHex;
-    readInput(direction, Conversion{record, image, input, name, nullptr, diagnostics});
-    if (!hex) {
-        packBlock(image, record);  // as the HEX writer's half does before writing
-    }
-    std::fclose(input);
-    std::copy(image.data(), image.data() + block::kLength, bytes.begin());
-    return true;
-}
-
-}  // namespace
-
 int writeDifferences(std::FILE* out, const ComparedBlock& a, const ComparedBlock& b,
                      const std::string& nameA, const std::string& nameB) {
     int settings = 0;
@@ -147,39 +135,66 @@ int writeDifferences(std::FILE* out, const ComparedBlock& a, const ComparedBlock
             ++settings;
         }
     }
-    const int header = a.fromHex && b.fromHex ? writeHeaderDifferences(out, a.bytes, b.bytes) : 0;
+    const int header =
+        a.fromImage && b.fromImage ? writeHeaderDifferences(out, a.bytes, b.bytes) : 0;
     const auto total = static_cast<int>(std::size(kSettings));
     if (settings == 0) {
-        std::fprintf(out, "The %d settings are equal in A (%s) and B (%s)", total, nameA.c_str(),
-                     nameB.c_str());
+        printText(out, "The %d settings are equal in A (%s) and B (%s)", total, nameA.c_str(),
+                  nameB.c_str());
     } else {
-        std::fprintf(out, "%d of the %d settings differ between A (%s) and B (%s)", settings, total,
-                     nameA.c_str(), nameB.c_str());
+        printText(out, "%d of the %d settings differ between A (%s) and B (%s)", settings, total,
+                  nameA.c_str(), nameB.c_str());
     }
     if (header > 0) {
-        std::fprintf(out, "; %d header field%s differ%s", header, header == 1 ? "" : "s",
-                     header == 1 ? "s" : "");
+        printText(out, "; %d header field%s differ%s", header, header == 1 ? "" : "s",
+                  header == 1 ? "s" : "");
     }
-    std::fputs("\n", out);
+    putText("\n", out);
     return settings;
 }
 
-int compareFiles(const CompareRun& run, ConfigRecord& record, EepromImage& image) {
-    const auto load = [&](const std::string& name, ComparedBlock& side) {
-        side.fromHex = chooseDirection(name, run.kind) == Direction::HexToText;
-        if (!loadBlock(name, side.fromHex, record, image, run.warnings, side.bytes)) {
-            std::fprintf(run.err, "Can't open input file %s\n", name.c_str());
-            return false;
-        }
-        return true;
-    };
+// Makes the block the tool would write for the file, through the conversions' own pipeline,
+// and copies it out of the image; false, once the failure is told, when the file cannot be
+// read.
+bool loadBlock(const std::string& name, const CommandLine& commandLine, Console& console,
+               ConfigRecord& record, EepromImage& image, ComparedBlock& side) {
+    FailureReport report(console, false);
+    int error = 0;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> input(openInput(name, error),
+                                                                std::fclose);
+    if (!input) {
+        report.fail(error, "Can't open input file %s", name.c_str());
+        return false;
+    }
+    Diagnostics diagnostics(commandLine.quiet ? nullptr : console.err, name);
+    ByteSource source(input.get());
+    const FileKind kind = commandLine.from.value_or(kindByName(name));
+    readInput(kind, source, record, image, diagnostics);
+    if (source.readError() != 0) {
+        report.fail(source.readError(), "Can't read input file %s", name.c_str());
+        return false;
+    }
+    checkSettings(kind, record, diagnostics);
+    packBlock(image, record);
+    std::copy(image.data(), image.data() + block::kLength, side.bytes.begin());
+    side.fromImage = isImage(kind);
+    return true;
+}
+
+}  // namespace
+
+int compareFiles(const CommandLine& commandLine, Console& console, ConfigRecord& record,
+                 EepromImage& image) {
     ComparedBlock a;
     ComparedBlock b;
-    if (!load(run.nameA, a) || !load(run.nameB, b)) {
+    const std::string& nameA = commandLine.inputName;
+    const std::string& nameB = commandLine.outputName;
+    if (!loadBlock(nameA, commandLine, console, record, image, a) ||
+        !loadBlock(nameB, commandLine, console, record, image, b)) {
         return kCompareTrouble;
     }
-    return writeDifferences(run.out, a, b, run.nameA, run.nameB) == 0 ? kCompareEqual
-                                                                      : kCompareDifferent;
+    return writeDifferences(console.out, a, b, nameA, nameB) == 0 ? kCompareEqual
+                                                                  : kCompareDifferent;
 }
 
 }  // namespace kr570

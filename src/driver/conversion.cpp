@@ -5,9 +5,9 @@
 
 #include "config/motor_estimates.hpp"
 #include "eeprom/config_block.hpp"
+#include "eeprom/image_store.hpp"
 #include "hex/hex_reader.hpp"
 #include "hex/hex_writer.hpp"
-#include "platform/output.hpp"
 #include "platform/platform.hpp"
 #include "text/config_parser.hpp"
 #include "text/config_report.hpp"
@@ -16,36 +16,26 @@ namespace kr570 {
 
 namespace {
 
-// A name with a NUL byte in it cannot name a file; opening its first part instead would
-// convert the wrong file.
-bool isUsableName(const std::string& name) {
-    return name.find('\0') == std::string::npos;
-}
-
 // The first line of every report, as the report writer begins it.
 constexpr char kReportStart[] = "; KR570 Configuration File created by KR570Convert";
 
-}  // namespace
-
-Direction chooseDirection(const std::string& inputName) {
-    const char last = inputName.empty() ? '\0' : inputName.back();
-    return (last == 't' || last == 'T') ? Direction::TextToHex : Direction::HexToText;
-}
-
-Direction chooseDirection(const std::string& inputName, CommandLine::InputKind from) {
-    switch (from) {
-        case CommandLine::InputKind::Text:
-            return Direction::TextToHex;
-        case CommandLine::InputKind::Hex:
-            return Direction::HexToText;
-        case CommandLine::InputKind::ByName:
+void readImage(FileKind kind, ByteSource& input, EepromImage& image, Diagnostics& diagnostics) {
+    ImageStore store(image, diagnostics, &input);
+    switch (kind) {
+        case FileKind::IntelHex:
+            readHex(input, store, diagnostics);
+            break;
+        case FileKind::Text:
             break;
     }
-    return chooseDirection(inputName);
 }
 
+}  // namespace
+
 std::FILE* openInput(const std::string& name, int& error) {
-    if (!isUsableName(name)) {
+    // A name with a NUL byte cannot name a file; opening its first part instead would convert
+    // the wrong file.
+    if (name.find('\0') != std::string::npos) {
         error = EINVAL;
         return nullptr;
     }
@@ -57,8 +47,7 @@ bool isSameFile(std::FILE* input, const std::string& outputName) {
     return existing && existing == platform::identityOf(input);
 }
 
-bool holdsOtherText(const std::string& outputName) {
-    const platform::OutputTarget target = platform::inspectOutput(outputName);
+bool holdsOtherText(const platform::OutputTarget& target) {
     const bool regular = target.kind == platform::OutputKind::RegularFile ||
                          target.kind == platform::OutputKind::SharedFile;
     if (!regular || target.empty) {
@@ -66,13 +55,13 @@ bool holdsOtherText(const std::string& outputName) {
     }
     // A file that cannot be read cannot be told to be a report: it is kept.
     int error = 0;
-    std::FILE* existing = platform::openForReading(outputName, error);
+    std::FILE* existing = platform::openForReading(target.path, error);
     if (existing == nullptr) {
         return true;
     }
     char start[sizeof kReportStart - 1];
     const std::size_t got = std::fread(start, 1, sizeof start, existing);
-    std::fclose(existing);
+    (void)std::fclose(existing);  // read only: closing loses nothing
     return got != sizeof start || std::memcmp(start, kReportStart, sizeof start) != 0;
 }
 
@@ -87,28 +76,44 @@ std::string printableName(const std::string& name) {
     return shown;
 }
 
-void readInput(Direction direction, const Conversion& c) {
-    if (direction == Direction::HexToText) {
-        readHex(c.input, c.image, c.diagnostics);
-        if (!hasBlockSignature(c.image)) {
-            c.diagnostics.warn(0,
-                               "no configuration block signature (85 c2 1e 4f 11) at address "
-                               "0; the first 72 bytes are read as a block all the same");
-        }
-        unpackBlock(c.image, c.record);
-    } else {
-        buildBlock(c.image, c.record);
-        parseConfigText(c.input, c.record, c.console, c.diagnostics);
-        warnAboutMotorSettings(c.record, c.diagnostics);
+void readInput(FileKind kind, ByteSource& input, ConfigRecord& record, EepromImage& image,
+               Diagnostics& diagnostics) {
+    if (kind == FileKind::Text) {
+        // Every text starts from the state of a fresh run: all zero, then the defaults.
+        record = ConfigRecord{};
+        setDefaults(record);
+        parseConfigText(input, record, diagnostics);
+        buildBlock(image, record);
+        return;
+    }
+    readImage(kind, input, image, diagnostics);
+    if (!hasBlockSignature(image)) {
+        diagnostics.warn(0,
+                         "no configuration block signature (85 c2 1e 4f 11) at address 0; the "
+                         "first 72 bytes are read as a block all the same");
+    }
+    unpackBlock(image, record);
+}
+
+void checkSettings(FileKind inputKind, const ConfigRecord& record, Diagnostics& diagnostics) {
+    if (inputKind == FileKind::Text) {
+        warnAboutMotorSettings(record, diagnostics);
     }
 }
 
-void writeOutput(Direction direction, const Conversion& c, std::FILE* output) {
-    if (direction == Direction::HexToText) {
-        writeConfigReport(output, c.record, printableName(c.inputName), reportCreationTime());
-    } else {
-        const int length = packBlock(c.image, c.record);
-        writeHex(output, c.image, length);
+FileKind defaultOutputKind(FileKind inputKind) {
+    return inputKind == FileKind::Text ? FileKind::IntelHex : FileKind::Text;
+}
+
+void writeOutput(FileKind kind, std::FILE* output, const ConfigRecord& record,
+                 const EepromImage& image, const std::string& sourceName) {
+    switch (kind) {
+        case FileKind::Text:
+            writeConfigReport(output, record, printableName(sourceName), reportCreationTime());
+            break;
+        case FileKind::IntelHex:
+            writeHex(output, image, static_cast<int>(block::kLength));
+            break;
     }
 }
 

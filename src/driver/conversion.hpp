@@ -1,60 +1,55 @@
-// Opening the input of a run, the checks before an output is written, and the two conversion
-// pipelines.
+// The one pipeline every conversion goes through (the batch and interactive runs, the compare
+// mode, the fuzz harness and the benchmark): read the input into the record and the image,
+// decide, write the output.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
 #include "config/config_record.hpp"
-#include "driver/command_line.hpp"
+#include "driver/file_kind.hpp"
 #include "eeprom/eeprom_image.hpp"
+#include "io/byte_source.hpp"
 #include "io/diagnostics.hpp"
+#include "platform/output.hpp"
 
 namespace kr570 {
 
-enum class Direction { HexToText, TextToHex };
-
-// Configuration text is named by a last character of 't' or 'T' (.txt, .TXT, .lst); every
-// other name is an Intel HEX file.
-Direction chooseDirection(const std::string& inputName);
-
-// The same, unless --from names the input's kind whatever its name.
-Direction chooseDirection(const std::string& inputName, CommandLine::InputKind from);
-
-// Opens the input for reading in binary mode, so that a CR or a Ctrl-Z reads the same on every
-// system; nullptr, with `error` set to the reason, when it cannot be read as a file (missing,
-// unreadable, a folder).
+// Opens the named input for reading its bytes; nullptr, with `error` set to the reason, when it
+// cannot be read as a file (missing, unreadable, a folder, a name with a NUL byte).
 std::FILE* openInput(const std::string& name, int& error);
 
 // Whether `outputName` names the open input (through any path or link): writing it would
 // destroy the data about to be converted.
 bool isSameFile(std::FILE* input, const std::string& outputName);
 
-// Whether `outputName` holds text of its own that a report would replace: a non-empty regular
+// Whether the output holds text of its own that a report would replace: a non-empty regular
 // file that does not begin with the first line of a report.
-bool holdsOtherText(const std::string& outputName);
+bool holdsOtherText(const platform::OutputTarget& target);
 
-// The input name as the report's header shows it: a control character becomes '?', so that a
-// name can never add a line, and with it a setting, to the report.
+// A name as the report's header shows it: a control character becomes '?', so that a name can
+// never add a line, and with it a setting, to the report.
 std::string printableName(const std::string& name);
 
-// Everything one conversion works on; the driver owns all of it.
-struct Conversion {
-    ConfigRecord& record;
-    EepromImage& image;
-    std::FILE* input;
-    const std::string& inputName;  // as the user gave it; the report names it
-    std::FILE* console;            // the motor estimates of the text direction; nullptr: none
-    Diagnostics& diagnostics;      // what the run reports about the input
-};
+// Reads an input of kind `kind` to its end. Afterwards the record holds its settings and the
+// image's first 72 bytes the block: for configuration text, the block the tool builds from the
+// text's settings (which start from the controller's defaults); for an image, the image as the
+// file gives it. What the input gets wrong is reported to `diagnostics`; nothing is printed.
+void readInput(FileKind kind, ByteSource& input, ConfigRecord& record, EepromImage& image,
+               Diagnostics& diagnostics);
 
-// The reading half of the pipeline for `direction`, where every warning arises: HEX to text
-// reads the image and unpacks the block; text to HEX builds the block, parses the text into
-// the record and checks the motor settings.
-void readInput(Direction direction, const Conversion& conversion);
+// Checks what a text's settings (with any change the run makes to them) mean for the motor:
+// negative values, and estimates that come out infinite or not a number.
+void checkSettings(FileKind inputKind, const ConfigRecord& record, Diagnostics& diagnostics);
 
-// The writing half: HEX to text writes the report; text to HEX packs the record again and
-// writes the block as Intel HEX.
-void writeOutput(Direction direction, const Conversion& conversion, std::FILE* output);
+// The kind written when the run does not say: configuration text becomes Intel HEX, and any
+// image a report.
+FileKind defaultOutputKind(FileKind inputKind);
+
+// Writes the output of kind `kind`: the report of the record (naming `sourceName` as the file
+// it came from), or the image's block as an image file. The image's block must hold the
+// record's settings (see packBlock).
+void writeOutput(FileKind kind, std::FILE* output, const ConfigRecord& record,
+                 const EepromImage& image, const std::string& sourceName);
 
 }  // namespace kr570

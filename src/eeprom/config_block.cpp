@@ -21,21 +21,14 @@ void buildBlock(EepromImage& image, const ConfigRecord& record) {
 
 int packBlock(EepromImage& image, const ConfigRecord& record) {
     for (const Setting& setting : kSettings) {
-        switch (setting.kind) {
-            case ValueKind::Float:
-                image.putFloat(setting.offset, setting.floatIn(record));
-                break;
-            case ValueKind::Time:
-                // The controller keeps both times as 16-bit words; larger values lose their
-                // high bits.
-                image.putWord(setting.offset, static_cast<std::uint32_t>(setting.timeIn(record)));
-                break;
-            case ValueKind::Byte:
-            case ValueKind::Address:
-            case ValueKind::Switch:
-            case ValueKind::Code:
-                image.putByte(setting.offset, setting.byteIn(record));
-                break;
+        if (setting.floatField != nullptr) {
+            image.putFloat(setting.offset, setting.floatIn(record));
+        } else if (setting.timeField != nullptr) {
+            // The controller keeps both times as 16-bit words; larger values lose their high
+            // bits.
+            image.putWord(setting.offset, static_cast<std::uint32_t>(setting.timeIn(record)));
+        } else {
+            image.putByte(setting.offset, setting.byteIn(record));
         }
     }
     image.putByte(kFixedByte57, record.fixedByte57);
@@ -50,19 +43,12 @@ void unpackBlock(const EepromImage& image, ConfigRecord& record) {
         record.notice[i] = static_cast<char>(image.getByte(kNotice + i));
     }
     for (const Setting& setting : kSettings) {
-        switch (setting.kind) {
-            case ValueKind::Float:
-                setting.floatIn(record) = image.getFloat(setting.offset);
-                break;
-            case ValueKind::Time:
-                setting.timeIn(record) = image.getWord(setting.offset);
-                break;
-            case ValueKind::Byte:
-            case ValueKind::Address:
-            case ValueKind::Switch:
-            case ValueKind::Code:
-                setting.byteIn(record) = image.getByte(setting.offset);
-                break;
+        if (setting.floatField != nullptr) {
+            setting.floatIn(record) = image.getFloat(setting.offset);
+        } else if (setting.timeField != nullptr) {
+            setting.timeIn(record) = image.getWord(setting.offset);
+        } else {
+            setting.byteIn(record) = image.getByte(setting.offset);
         }
     }
     record.fixedByte57 = image.getByte(kFixedByte57);

@@ -18,15 +18,6 @@ float floatFrom(const std::uint8_t* bytes) {
     return value;
 }
 
-void EepromImage::fillImage(int value) {
-    const auto byte = static_cast<std::uint8_t>(value);
-    if (byte == 0 && allZero_) {
-        return;
-    }
-    bytes_.fill(byte);
-    allZero_ = byte == 0;
-}
-
 void EepromImage::putWord(std::size_t offset, unsigned value) {
     putByte(offset, value & 0xFFU);
     putByte(offset + 1, (value >> 8) & 0xFFU);

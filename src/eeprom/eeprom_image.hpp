@@ -5,7 +5,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace kr570 {
 
@@ -18,20 +17,12 @@ class EepromImage {
   public:
     static constexpr std::size_t kSize = 50000;
 
-    // Sets every byte to the low 8 bits of `value`. An image that is still all zero is not
-    // cleared again: the reader clears the image it is handed, and the run's image has just
-    // been made.
-    void fillImage(int value);
+    // Sets every byte to the low 8 bits of `value`.
+    void fillImage(int value) { bytes_.fill(static_cast<std::uint8_t>(value)); }
 
     // Callers keep every byte of a value below kSize.
     void putByte(std::size_t offset, unsigned value) {
         bytes_[offset] = static_cast<std::uint8_t>(value);
-        allZero_ = false;
-    }
-    // `count` bytes from `offset` on; callers keep them below kSize.
-    void putBytes(std::size_t offset, const std::uint8_t* bytes, std::size_t count) {
-        std::memcpy(bytes_.data() + offset, bytes, count);
-        allZero_ = allZero_ && count == 0;
     }
     std::uint8_t getByte(std::size_t offset) const { return bytes_[offset]; }
 
@@ -45,7 +36,6 @@ class EepromImage {
 
   private:
     std::array<std::uint8_t, kSize> bytes_{};
-    bool allZero_ = true;  // no byte has been set since the image was last zero throughout
 };
 
 }  // namespace kr570

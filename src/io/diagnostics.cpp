@@ -1,44 +1,44 @@
 #include "io/diagnostics.hpp"
 
+#include <cstdarg>
+#include <utility>
+
 namespace kr570 {
 
-void Diagnostics::warn(long line, const std::string& message) {
+Diagnostics::Diagnostics(std::FILE* sink, std::string fileName)
+    : sink_(sink), fileName_(std::move(fileName)) {}
+
+void Diagnostics::warn(long line, const char* format, ...) {
     ++count_;
-    if (sink_ != nullptr) {
-        print(line, message);
+    if (sink_ == nullptr) {
+        return;
     }
-}
-
-void Diagnostics::print(long line, const std::string& message) {
+    // Warnings go to the console: a failed write there has nowhere left to be told.
     if (line > 0) {
-        std::fprintf(sink_, "%s:%ld: warning: %s\n", fileName_.c_str(), line, message.c_str());
+        (void)std::fprintf(sink_, "%s:%ld: warning: ", fileName_.c_str(), line);
     } else {
-        std::fprintf(sink_, "%s: warning: %s\n", fileName_.c_str(), message.c_str());
+        (void)std::fprintf(sink_, "%s: warning: ", fileName_.c_str());
     }
-}
-
-std::string hexText(unsigned long value, int width) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*lx", width, value);
-    return text;
+    va_list arguments;
+    va_start(arguments, format);
+    (void)std::vfprintf(sink_, format, arguments);
+    va_end(arguments);
+    (void)std::fputc('\n', sink_);
 }
 
 std::string quoted(const std::string& text) {
-    // Input may be binary garbage: control bytes are shown as escapes, never sent raw to the
-    // user's terminal.
-    constexpr std::size_t kLongest = 40;
     std::string out = "'";
-    for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
+    for (std::size_t i = 0; i < text.size() && i < kQuotedLongest; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 || c == 0x7F) {
             char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(c));
+            (void)std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(c));
             out += escape;
         } else {
             out += static_cast<char>(c);
         }
     }
-    out += text.size() > kLongest ? "...'" : "'";
+    out += text.size() > kQuotedLongest ? "...'" : "'";
     return out;
 }
 

@@ -3,53 +3,38 @@
 
 #include <cstdio>
 #include <string>
-#include <utility>
+
+// Lets the compiler check a printf-style format against its arguments.
+#define KR570_PRINTF(formatIndex, firstArgument) \
+    __attribute__((format(printf, formatIndex, firstArgument)))
 
 namespace kr570 {
 
 // The one place that decides whether a warning is shown: the readers report everything they
-// find, and a Diagnostics without a sink only counts.
+// find, and a Diagnostics without a sink only counts. Shown or not, every warning counts the
+// same, so that --strict decides alike with and without --quiet.
 class Diagnostics {
   public:
-    // `sink` nullptr: warnings are counted but never printed.
-    Diagnostics(std::FILE* sink, std::string fileName)
-        : sink_(sink), fileName_(std::move(fileName)) {}
-
-    // A silent one, for callers that do not want to hear about the input.
-    static Diagnostics silent() { return Diagnostics(nullptr, std::string()); }
+    // `sink` nullptr: warnings are counted but never printed. `fileName` names the input in
+    // every warning.
+    Diagnostics(std::FILE* sink, std::string fileName);
 
     // A warning about line `line` of the file; a line of 0 names the file alone.
-    void warn(long line, const std::string& message);
-
-    // The same, for a message that takes real work to compose: `makeMessage()` gives it, and
-    // is called only when the warning is printed.
-    template <typename MakeMessage>
-    void warnWith(long line, MakeMessage makeMessage) {
-        ++count_;
-        if (sink_ != nullptr) {
-            print(line, makeMessage());
-        }
-    }
+    void warn(long line, const char* format, ...) KR570_PRINTF(3, 4);
 
     int count() const { return count_; }
 
-    // Whether warnings reach a reader, who would want their line numbers: a reader of input
-    // asks once, to know whether counting lines is worth its while.
-    bool printsWarnings() const { return sink_ != nullptr; }
-
   private:
-    void print(long line, const std::string& message);
-
     std::FILE* sink_;
     std::string fileName_;
     int count_ = 0;
 };
 
-// Quotes a piece of the input for a message, shortened when it is long.
+// A piece of the input quoted for a message: control bytes escaped as \xNN, so that binary
+// garbage never reaches the user's terminal raw, and shortened with "..." when it is longer
+// than kQuotedLongest characters.
 std::string quoted(const std::string& text);
 
-// A number for a message as 0x followed by lower-case hexadecimal digits, zero-filled to at
-// least `width` of them: 0x23, 0x0, 0x0c350.
-std::string hexText(unsigned long value, int width = 0);
+inline constexpr std::size_t kQuotedLongest = 40;
 
 }  // namespace kr570

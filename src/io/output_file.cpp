@@ -16,7 +16,7 @@ int lastErrorOr(int fallback) {
 
 }  // namespace
 
-bool OutputFile::open(const std::string& name) {
+bool OutputFile::open(const std::string& name, const platform::OutputTarget& target) {
     discard();
     // An empty name names no file, and one with a NUL byte would name another file: its
     // first part.
@@ -24,7 +24,6 @@ bool OutputFile::open(const std::string& name) {
     if (error_ != 0) {
         return false;
     }
-    const platform::OutputTarget target = platform::inspectOutput(name);
     target_ = target.path;
     // A write-protected file stays protected, although a new file could replace it.
     error_ = target.writeError;
@@ -121,7 +120,7 @@ bool OutputFile::commit() {
 
 void OutputFile::discard() {
     if (stream_ != nullptr && mode_ != Mode::Stream) {
-        std::fclose(stream_);
+        (void)std::fclose(stream_);  // given up: whatever it held is thrown away
     }
     stream_ = nullptr;
     if (mode_ == Mode::Replace) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/output.hpp"
+
 namespace kr570 {
 
 // A regular output file is written to a new file beside it (beside the final target, for a
@@ -20,9 +22,9 @@ class OutputFile {
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Prepares the output `name` for writing without changing it yet; false, with error(), when
-    // it cannot be written.
-    bool open(const std::string& name);
+    // Prepares the output `name`, which `target` describes, for writing without changing it
+    // yet; false, with error(), when it cannot be written.
+    bool open(const std::string& name, const platform::OutputTarget& target);
 
     // Writes to `stream` (standard output), which is flushed but never closed.
     void useStream(std::FILE* stream);

@@ -90,7 +90,7 @@ std::FILE* openForReading(const std::string& name, int& error) {
     // configuration off as the user's.
     struct stat status {};
     if (fstat(fileno(input), &status) != 0 || S_ISDIR(status.st_mode)) {
-        std::fclose(input);
+        (void)std::fclose(input);  // read only: closing loses nothing
         error = EISDIR;
         return nullptr;
     }

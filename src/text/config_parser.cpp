@@ -1,87 +1,28 @@
 #include "text/config_parser.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "config/motor_estimates.hpp"
-#include "config/settings.hpp"
+#include "io/characters.hpp"
 #include "text/number_reader.hpp"
 
 namespace kr570 {
 
 namespace {
 
-// A word is kept only as far as any keyword or value word could reach; a longer word is still
-// read whole, but can never equal one of them. Memory stays fixed however long a word is.
+// A word is kept only as far as any keyword or value word could reach, and far enough to show
+// in a message; a longer word is still read whole, but can never equal one of them. Memory
+// stays fixed however long a word is.
 constexpr std::size_t kWordKept = 64;
 
-// A word lying whole in the read buffer is looked at where it lies, valid until the source
-// reads on; one that crosses a refill, or that must outlive the next read, is copied into
-// `kept`. Either way `chars` points at its first `keptLength` characters.
-class Word {
-  public:
-    Word() = default;
-    // A copy keeps the characters itself, since the read buffer moves on.
-    Word(const Word& other) { *this = other; }
-    Word& operator=(const Word& other) {
-        if (this != &other) {
-            std::memcpy(kept_.data(), other.chars_, other.keptLength_);
-            chars_ = kept_.data();
-            keptLength_ = other.keptLength_;
-            length_ = other.length_;
-            line = other.line;
-        }
-        return *this;
-    }
-    ~Word() = default;
+struct Word {
+    std::string kept;        // its first kWordKept characters
+    std::size_t length = 0;  // its whole length
+    long line = 0;           // where it began
 
-    const char* chars() const { return chars_; }
-    std::size_t keptLength() const { return keptLength_; }
-    std::size_t length() const { return length_; }
-    std::string text() const { return std::string(chars_, keptLength_); }
-
-    // Whether the word is `other`, a short value word: compared as it is walked, with no
-    // separate pass for its length.
-    bool is(const char* other) const {
-        if (length_ != keptLength_) {
-            return false;
-        }
-        for (std::size_t i = 0; i < length_; ++i) {
-            if (other[i] == '\0' || other[i] != chars_[i]) {
-                return false;
-            }
-        }
-        return other[length_] == '\0';
-    }
-
-    // The word is the `count` bytes at `run`, in the read buffer.
-    void lookAt(const unsigned char* run, std::size_t count) {
-        chars_ = reinterpret_cast<const char*>(run);
-        keptLength_ = std::min(count, kWordKept);
-        length_ = count;
-    }
-    void clear() {
-        chars_ = kept_.data();
-        keptLength_ = 0;
-        length_ = 0;
-    }
-    // Keeps the next characters of a word that is read in runs, as far as it is kept.
-    void add(const unsigned char* run, std::size_t count) {
-        const std::size_t taken = std::min(count, kWordKept - keptLength_);
-        std::memcpy(kept_.data() + keptLength_, run, taken);
-        keptLength_ += taken;
-        length_ += count;
-    }
-
-    long line = 0;  // where it began, when lines are counted
-
-  private:
-    std::array<char, kWordKept> kept_;
-    const char* chars_ = kept_.data();
-    std::size_t keptLength_ = 0;
-    std::size_t length_ = 0;  // the word's whole length
+    bool is(const char* other) const { return length == kept.size() && kept == other; }
 };
 
 // Reads the next run of non-whitespace characters; false when only whitespace remains. The
@@ -89,27 +30,19 @@ class Word {
 bool readWord(ByteSource& input, Word& word) {
     skipSpace(input);
     word.line = input.line();
-    // Nearly every word lies whole in the read buffer, its end in sight: take it in one step.
-    const unsigned char* const start = input.cursor();
-    // Every whitespace byte lies below '!'.
-    const unsigned char* end = passBytesNotBelow(start, input.limit(), '!');
-    while (end < input.limit() && !isWhitespaceByte(*end)) {
-        ++end;
+    word.kept.clear();
+    word.length = 0;
+    for (int c = input.peek(); c != -1 && !isWhitespace(c); c = input.peek()) {
+        if (word.length++ < kWordKept) {
+            word.kept.push_back(static_cast<char>(c));
+        }
+        input.advance(1);
     }
-    if (end < input.limit()) {
-        word.lookAt(start, static_cast<std::size_t>(end - start));
-        input.advanceOverText(word.length());
-        return word.length() > 0;
-    }
-    word.clear();
-    input.consumeWhile(
-        [](unsigned char c) { return !isWhitespaceByte(c); },
-        [&word](const unsigned char* run, std::size_t count) { word.add(run, count); });
-    return word.length() > 0;
+    return word.length > 0;
 }
 
 const Setting* findKeyword(const Word& word) {
-    return findSetting(word.chars(), word.length());
+    return word.length == word.kept.size() ? findSetting(word.kept) : nullptr;
 }
 
 char foldedCase(char c) {
@@ -117,58 +50,48 @@ char foldedCase(char c) {
 }
 
 // Edit distance between two short words, ignoring case, for suggesting the keyword a typo
-// meant, or limit + 1 when it exceeds `limit`. Every unknown word of a text that warnings are
-// shown for passes here, so only the band of the table within `limit` of its diagonal is
-// worked out, in two rows on the stack, and the work stops at the first row whose entries all
-// exceed the limit (no later row can come back below it).
-std::size_t editDistance(const std::string& a, const char* b, std::size_t bLength,
-                         std::size_t limit) {
-    const std::size_t beyond = limit + 1;
-    std::array<std::size_t, kWordKept + 2> first;
-    std::array<std::size_t, kWordKept + 2> second;
-    std::size_t* previous = first.data();
-    std::size_t* current = second.data();
-    for (std::size_t j = 0; j <= bLength; ++j) {
-        previous[j] = std::min(j, beyond);
+// meant; `limit` + 1 as soon as it is known to exceed `limit` (no later row of the table can
+// come back below the smallest entry of a row).
+std::size_t editDistance(const std::string& a, const std::string& b, std::size_t limit) {
+    std::vector<std::size_t> previous(b.size() + 1);
+    std::vector<std::size_t> current(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        previous[j] = j;
     }
     for (std::size_t i = 1; i <= a.size(); ++i) {
-        const std::size_t low = i > limit ? i - limit : 1;
-        const std::size_t high = std::min(bLength, i + limit);
-        current[0] = std::min(i, beyond);
-        current[low - 1] = low > 1 ? beyond : current[0];
-        std::size_t smallest = current[low - 1];
-        for (std::size_t j = low; j <= high; ++j) {
-            const bool same = foldedCase(a[i - 1]) == foldedCase(b[j - 1]);
-            const std::size_t substitution = previous[j - 1] + (same ? 0 : 1);
+        current[0] = i;
+        std::size_t smallest = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t substitution =
+                previous[j - 1] + (foldedCase(a[i - 1]) == foldedCase(b[j - 1]) ? 0 : 1);
             current[j] = std::min(std::min(previous[j], current[j - 1]) + 1, substitution);
             smallest = std::min(smallest, current[j]);
         }
-        current[high + 1] = beyond;  // the right edge of the band, for the next row
         if (smallest > limit) {
-            return beyond;
+            return limit + 1;
         }
         std::swap(previous, current);
     }
-    return std::min(previous[bLength], beyond);
+    return previous[b.size()];
 }
 
 // The keyword a mistyped word most likely meant, or nullptr when none is close.
 const char* nearestKeyword(const Word& word) {
-    if (word.length() != word.keptLength()) {
+    if (word.length != word.kept.size()) {
         return nullptr;
     }
     const char* best = nullptr;
     std::size_t bestDistance = 0;
     for (const Setting& setting : kSettings) {
-        const std::size_t length = setting.keywordLength;
+        const std::string keyword = setting.keyword;
         // Allow one slip in a short word, up to three in the long run-together keywords.
-        const std::size_t allowed = std::min<std::size_t>(3, 1 + length / 8);
-        const std::size_t typed = word.length();
-        const std::size_t lengthGap = typed > length ? typed - length : length - typed;
-        if (lengthGap > allowed) {
-            continue;  // too far apart to be a slip, and cheap to rule out
+        const std::size_t allowed = std::min<std::size_t>(3, 1 + keyword.size() / 8);
+        const std::size_t gap = word.length > keyword.size() ? word.length - keyword.size()
+                                                             : keyword.size() - word.length;
+        if (gap > allowed) {
+            continue;  // too far apart to be a slip
         }
-        const std::size_t distance = editDistance(word.text(), setting.keyword, length, allowed);
+        const std::size_t distance = editDistance(word.kept, keyword, allowed);
         if (distance <= allowed && (best == nullptr || distance < bestDistance)) {
             best = setting.keyword;
             bestDistance = distance;
@@ -177,6 +100,7 @@ const char* nearestKeyword(const Word& word) {
     return best;
 }
 
+// "'a' or 'b'", "'a', 'b' or 'c'".
 std::string wordList(const ValueWords& words) {
     std::string list;
     for (const ValueWord& w : words) {
@@ -188,7 +112,7 @@ std::string wordList(const ValueWords& words) {
     return list;
 }
 
-// Reads the value of one keyword and stores it; reports through `warn` what was adjusted.
+// Reads the value of one keyword and stores it; reports what was adjusted.
 class ValueReader {
   public:
     ValueReader(ByteSource& input, ConfigRecord& record, Diagnostics& diagnostics)
@@ -225,12 +149,10 @@ class ValueReader {
     }
 
   private:
-    void warn(long line, const std::string& message) { diagnostics_.warn(line, message); }
-
-    // Up to `longest` characters of the word ahead, left unread.
-    std::string peekWord(std::size_t longest) {
+    // The word ahead, left unread; long enough that quoting it shows whether it goes on.
+    std::string peekWord() {
         std::string shown;
-        for (std::size_t i = 0; i < longest; ++i) {
+        for (std::size_t i = 0; i <= kQuotedLongest; ++i) {
             const int c = input_.peek(i);
             if (c == -1 || isWhitespace(c)) {
                 break;
@@ -240,28 +162,28 @@ class ValueReader {
         return shown;
     }
 
-    // A number that runs straight into other characters (1,5 or 2.5A or 0xZZ): only the number
-    // was read, and the rest of the word is read next in keyword position. A ';' right after
-    // the number starts a comment and is no slip. `stored()` says what was stored; it is asked
-    // only for the warning, since nearly every value ends cleanly.
-    template <typename T, typename Stored>
-    bool runsOn(const Setting& keyword, long line, const NumberValue<T>& number, Stored stored) {
-        if (!wordGoesOn()) {
-            return false;
-        }
-        const std::string written = quoted(number.text() + peekWord(32));
-        warn(line, std::string(keyword.keyword) + " " + written.substr(1, written.size() - 2) +
-                       ": only " + quoted(number.text()) + " is a number; " + stored() +
-                       " is stored");
-        valueRest_ = true;
-        return true;
-    }
-
     // Whether the word of the number just read goes on after it: with no whitespace, end of
     // the text or comment between them.
     bool wordGoesOn() {
         const int next = input_.peek();
         return next != -1 && !isWhitespace(next) && next != ';';
+    }
+
+    // A number that runs straight into other characters (1,5 or 2.5A or 0xZZ): only the number
+    // was read, and the rest of the word is read next in keyword position. A ';' right after
+    // the number starts a comment and is no slip.
+    template <typename T>
+    bool runsOn(const Setting& keyword, long line, const NumberValue<T>& number,
+                const std::string& stored) {
+        if (!wordGoesOn()) {
+            return false;
+        }
+        const std::string written = quoted(number.text() + peekWord());
+        diagnostics_.warn(line, "%s %s: only %s is a number; %s is stored", keyword.keyword,
+                          written.substr(1, written.size() - 2).c_str(),
+                          quoted(number.text()).c_str(), stored.c_str());
+        valueRest_ = true;
+        return true;
     }
 
     // The line a value starts on, once the whitespace before it has been skipped.
@@ -273,16 +195,17 @@ class ValueReader {
     // Reports a value that is no number; the field keeps what it held.
     void noNumber(const Setting& keyword, long line) {
         if (input_.peek() == -1) {
-            warn(keywordLine_, "'" + std::string(keyword.keyword) +
-                                   "' has no value at the end of the file; the setting is kept");
+            diagnostics_.warn(keywordLine_,
+                              "'%s' has no value at the end of the file; the setting is kept",
+                              keyword.keyword);
             return;
         }
         // Show what stands there without consuming it: the parser reads it next, as part of
         // this one slip.
-        const std::string shown = peekWord(16);
+        const std::string shown = peekWord();
         valueRest_ = shown[0] != ';';
-        warn(line, "'" + std::string(keyword.keyword) + "' needs a number, not " + quoted(shown) +
-                       "; the setting is kept");
+        diagnostics_.warn(line, "'%s' needs a number, not %s; the setting is kept", keyword.keyword,
+                          quoted(shown).c_str());
     }
 
     // Whether an integer value can be stored; reports why not when it cannot, and the field
@@ -294,8 +217,8 @@ class ValueReader {
             return false;
         }
         if (!number.inRange) {
-            warn(line, quoted(number.text()) + " is out of range for '" + keyword.keyword +
-                           "'; the setting is kept");
+            diagnostics_.warn(line, "%s is out of range for '%s'; the setting is kept",
+                              quoted(number.text()).c_str(), keyword.keyword);
             valueRest_ = wordGoesOn();
             return false;
         }
@@ -310,17 +233,13 @@ class ValueReader {
             return;
         }
         keyword.floatIn(record_) = number.value;
-        const auto stored = [&number] {
-            char shown[32];
-            std::snprintf(shown, sizeof shown, "%g", static_cast<double>(number.value));
-            return std::string(shown);
-        };
-        if (runsOn(keyword, line, number, stored)) {
-            return;
-        }
-        if (!number.inRange) {
-            warn(line, quoted(number.text()) + " is too large for a single-precision '" +
-                           keyword.keyword + "'; it is stored as infinity");
+        char stored[32];
+        (void)std::snprintf(stored, sizeof stored, "%g", static_cast<double>(number.value));
+        if (!runsOn(keyword, line, number, stored) && !number.inRange) {
+            diagnostics_.warn(line,
+                              "%s is too large for a single-precision '%s'; it is stored as "
+                              "infinity",
+                              quoted(number.text()).c_str(), keyword.keyword);
         }
     }
 
@@ -333,12 +252,10 @@ class ValueReader {
         // The block keeps one byte: the value modulo 256.
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
-        if (runsOn(keyword, line, number, [stored] { return std::to_string(stored); })) {
-            return;
-        }
-        if (number.value != stored) {
-            warn(line, quoted(number.text()) + " does not fit '" + keyword.keyword +
-                           "' (0 to 255); " + std::to_string(stored) + " is stored");
+        if (!runsOn(keyword, line, number, std::to_string(stored)) && number.value != stored) {
+            diagnostics_.warn(line, "%s does not fit '%s' (0 to 255); %u is stored",
+                              quoted(number.text()).c_str(), keyword.keyword,
+                              static_cast<unsigned>(stored));
         }
     }
 
@@ -349,13 +266,11 @@ class ValueReader {
             return;
         }
         keyword.timeIn(record_) = number.value;
-        if (runsOn(keyword, line, number, [&number] { return std::to_string(number.value); })) {
-            return;
-        }
-        if (number.value < 0 || number.value > 0xFFFF) {
-            const auto reaching = static_cast<std::uint16_t>(number.value);
-            warn(line, quoted(number.text()) + " is outside 0 to 65535; '" + keyword.keyword +
-                           "' reaches the controller as " + std::to_string(reaching));
+        if (!runsOn(keyword, line, number, std::to_string(number.value)) &&
+            (number.value < 0 || number.value > 0xFFFF)) {
+            diagnostics_.warn(line, "%s is outside 0 to 65535; '%s' reaches the controller as %u",
+                              quoted(number.text()).c_str(), keyword.keyword,
+                              static_cast<unsigned>(static_cast<std::uint16_t>(number.value)));
         }
     }
 
@@ -367,44 +282,38 @@ class ValueReader {
         }
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
-        const auto shown = [stored] { return hexText(stored); };
-        if (runsOn(keyword, line, number, shown)) {
-            return;
-        }
-        if (number.value != stored) {
-            warn(line, quoted(number.text()) + " does not fit '" + keyword.keyword +
-                           "' (0x0 to 0xff); " + shown() + " is stored");
+        char shown[8];
+        (void)std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
+        if (!runsOn(keyword, line, number, shown) && number.value != stored) {
+            diagnostics_.warn(line, "%s does not fit '%s' (0x0 to 0xff); %s is stored",
+                              quoted(number.text()).c_str(), keyword.keyword, shown);
         }
     }
 
     void readWordValue(const Setting& keyword) {
         Word value;
         const bool present = readWord(input_, value);
-        const ValueWord* match = nullptr;
         for (const ValueWord& w : keyword.words) {
             if (present && value.is(w.word)) {
-                match = &w;
+                keyword.byteIn(record_) = w.stored;
+                return;
             }
-        }
-        const bool isSwitch = keyword.kind == ValueKind::Switch;
-        if (match != nullptr) {
-            keyword.byteIn(record_) = match->stored;
-            return;
         }
         // A switch is on only for its "yes" word; anything else turns it off. A code keeps
         // its letter unless one of its own words is given.
+        const bool isSwitch = keyword.kind == ValueKind::Switch;
+        std::string outcome = "the setting is kept";
         if (isSwitch) {
             keyword.byteIn(record_) = 0;
+            outcome =
+                "'" + std::string(keyword.keyword) + "' is set to " + keyword.words.wordFor(0);
         }
-        const std::string outcome = isSwitch ? "'" + std::string(keyword.keyword) + "' is set to " +
-                                                   keyword.words.wordFor(0)
-                                             : "the setting is kept";
         if (!present) {
-            warn(keywordLine_, "'" + std::string(keyword.keyword) +
-                                   "' has no value at the end of the file; " + outcome);
+            diagnostics_.warn(keywordLine_, "'%s' has no value at the end of the file; %s",
+                              keyword.keyword, outcome.c_str());
         } else {
-            warn(value.line, quoted(value.text()) + " is not " + wordList(keyword.words) +
-                                 " for '" + keyword.keyword + "'; " + outcome);
+            diagnostics_.warn(value.line, "%s is not %s for '%s'; %s", quoted(value.kept).c_str(),
+                              wordList(keyword.words).c_str(), keyword.keyword, outcome.c_str());
         }
     }
 
@@ -428,9 +337,9 @@ class Slip {
         }
         if (words_ == 0) {
             first_ = word;
-            text_ = word.text();
-        } else if (text_.size() < kWordKept) {
-            text_ += " " + word.text();
+            text_ = word.kept;
+        } else if (text_.size() <= kQuotedLongest) {
+            text_ += " " + word.kept;
         }
         ++words_;
     }
@@ -440,18 +349,17 @@ class Slip {
         if (words_ == 0) {
             return;
         }
-        // Looking for the keyword a typo meant is the dearest part of a warning: done only for
-        // a warning that is shown.
-        diagnostics_.warnWith(first_.line, [this] {
-            const char* suggestion = nearestKeyword(first_);
-            const std::string hint =
-                suggestion != nullptr ? "did you mean '" + std::string(suggestion) + "'?" : "";
-            const std::string notKeyword = quoted(first_.text()) + " is not a keyword";
-            if (words_ == 1) {
-                return notKeyword + "; " + (hint.empty() ? "it is ignored" : hint);
-            }
-            return quoted(text_) + " is ignored: " + notKeyword + (hint.empty() ? "" : "; " + hint);
-        });
+        const char* suggestion = nearestKeyword(first_);
+        const std::string hint =
+            suggestion != nullptr ? "did you mean '" + std::string(suggestion) + "'?" : "";
+        const std::string notKeyword = quoted(first_.kept) + " is not a keyword";
+        if (words_ == 1) {
+            diagnostics_.warn(first_.line, "%s; %s", notKeyword.c_str(),
+                              hint.empty() ? "it is ignored" : hint.c_str());
+        } else {
+            diagnostics_.warn(first_.line, "%s is ignored: %s%s%s", quoted(text_).c_str(),
+                              notKeyword.c_str(), hint.empty() ? "" : "; ", hint.c_str());
+        }
         words_ = 0;
     }
 
@@ -465,35 +373,19 @@ class Slip {
 }  // namespace
 
 void skipRestOfLine(ByteSource& input) {
-    while (input.ensure(1) > 0) {
-        const unsigned char* const start = input.cursor();
-        const unsigned char* const limit = input.limit();
-        // Both line ends lie below '\r' + 1.
-        const unsigned char* p = passBytesNotBelow(start, limit, '\r' + 1);
-        while (p < limit && *p != '\n' && *p != '\r') {
-            ++p;
-        }
-        // A comment holds no line end, so the count stays where it was.
-        input.advanceOverText(static_cast<std::size_t>(p - start));
-        if (p < limit) {
-            break;
-        }
+    for (int c = input.get(); c != -1 && c != '\n' && c != '\r'; c = input.get()) {
     }
-    input.get();  // the line end itself, if the stream has one
 }
 
-void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
-                     Diagnostics& diagnostics) {
-    ByteSource source(input, diagnostics.printsWarnings() ? ByteSource::Lines::Counted
-                                                          : ByteSource::Lines::NotCounted);
-    ValueReader values(source, record, diagnostics);
+void parseConfigText(ByteSource& input, ConfigRecord& record, Diagnostics& diagnostics) {
+    ValueReader values(input, record, diagnostics);
     Slip slip(diagnostics);
     Word word;
-    while (readWord(source, word)) {
+    while (readWord(input, word)) {
         const bool valueRest = values.takeValueRest();
-        if (word.chars()[0] == ';') {
+        if (word.kept[0] == ';') {
             slip.report();
-            skipRestOfLine(source);
+            skipRestOfLine(input);
             continue;
         }
         const Setting* keyword = findKeyword(word);
@@ -505,12 +397,6 @@ void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console,
         }
     }
     slip.report();
-    writeMotorParameterBlock(console, record);
-}
-
-void parseConfigText(std::FILE* input, ConfigRecord& record, std::FILE* console) {
-    Diagnostics silent = Diagnostics::silent();
-    parseConfigText(input, record, console, silent);
 }
 
 }  // namespace kr570

@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+
+#include "io/characters.hpp"
 
 namespace kr570 {
 
@@ -21,6 +22,28 @@ void take(ByteSource& input, NumberValue<T>& number) {
     if (number.keptLength < kNumberTextKept) {
         number.kept[number.keptLength++] = static_cast<char>(c);
     }
+}
+
+// Consumes `count` characters into the number's text.
+template <typename T>
+void takeSome(ByteSource& input, NumberValue<T>& number, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        take(input, number);
+    }
+}
+
+// Consumes the digits of base 10 or 16 at the cursor into the number's text; their value, which
+// saturates just past `limit`.
+template <typename T>
+std::uint64_t takeDigits(ByteSource& input, NumberValue<T>& number, unsigned base,
+                         std::uint64_t limit) {
+    std::uint64_t magnitude = 0;
+    for (unsigned digit = hexDigitValue(input.peek()); digit < base;
+         digit = hexDigitValue(input.peek())) {
+        magnitude = std::min(magnitude * base + digit, limit + 1);
+        take(input, number);
+    }
+    return magnitude;
 }
 
 // Where an optional sign ends: the look-ahead offset of the first character after it.
@@ -79,91 +102,26 @@ class DecimalDigits {
     bool sticky_ = false;
 };
 
-// A short, plain number whose end is in sight in the read buffer: an optional sign and at most
-// nine digits, with one decimal point among them where a float is read. Nearly every value of a
-// configuration text is one, and it is scanned in place; anything else is left, unconsumed, to
-// the general reading below.
-struct PlainNumber {
-    bool found = false;
-    bool negative = false;
-    std::uint32_t digits = 0;  // the digits' value, the point left out
-    int fractionDigits = 0;    // digits after the point
-    std::size_t length = 0;    // characters, the sign included
-};
-
-PlainNumber scanPlain(const unsigned char* start, const unsigned char* limit, bool withPoint) {
-    PlainNumber number;
-    const unsigned char* p = start;
-    if (p < limit && (*p == '+' || *p == '-')) {
-        number.negative = *p++ == '-';
-    }
-    int count = 0;
-    bool point = false;
-    for (; p < limit; ++p) {
-        if (isDigit(*p)) {
-            if (++count > 9) {
-                return {};
-            }
-            number.digits = number.digits * 10 + static_cast<std::uint32_t>(*p - '0');
-            number.fractionDigits += point ? 1 : 0;
-        } else if (*p == '.' && withPoint && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    // Without digits, at the buffer's end or before an exponent the general reading decides.
-    if (count == 0 || p == limit || (withPoint && (*p == 'e' || *p == 'E'))) {
-        return {};
-    }
-    number.found = true;
-    number.length = static_cast<std::size_t>(p - start);
-    return number;
-}
-
-// Consumes a plain number's characters into its text.
-template <typename T>
-void takePlain(ByteSource& input, const PlainNumber& plain, NumberValue<T>& number) {
-    number.found = true;
-    number.inRange = true;
-    number.keptLength = std::min(plain.length, kNumberTextKept);
-    std::memcpy(number.kept.data(), input.cursor(), number.keptLength);
-    input.advanceOverText(plain.length);
-}
-
-// Powers of ten that single precision holds exactly (5^10 < 2^24).
-constexpr float kExactPowersOfTen[] = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F};
-
 }  // namespace
+
+void skipSpace(ByteSource& input) {
+    while (isWhitespace(input.peek())) {
+        input.advance(1);
+    }
+}
 
 NumberValue<std::int32_t> readDecimal(ByteSource& input) {
     NumberValue<std::int32_t> number;
     skipSpace(input);
-    const PlainNumber plain = scanPlain(input.cursor(), input.limit(), false);
-    if (plain.found) {
-        // Nine digits always fit.
-        const auto magnitude = static_cast<std::int32_t>(plain.digits);
-        number.value = plain.negative ? -magnitude : magnitude;
-        takePlain(input, plain, number);
-        return number;
-    }
     const std::size_t sign = signLength(input);
     if (!isDigit(input.peek(sign))) {
         return number;
     }
     number.found = true;
     const bool negative = sign == 1 && input.peek() == '-';
-    if (sign == 1) {
-        take(input, number);
-    }
-    // The magnitude saturates just past the largest one a signed 32-bit value can take.
-    constexpr std::uint64_t kLimit = 2147483648ULL;
-    std::uint64_t magnitude = 0;
-    while (isDigit(input.peek())) {
-        magnitude =
-            std::min(magnitude * 10 + static_cast<unsigned>(input.peek() - '0'), kLimit + 1);
-        take(input, number);
-    }
+    takeSome(input, number, sign);
+    constexpr std::uint64_t kLimit = 2147483648ULL;  // the magnitude of the smallest int32
+    const std::uint64_t magnitude = takeDigits(input, number, 10, kLimit);
     number.inRange = negative ? magnitude <= kLimit : magnitude < kLimit;
     if (number.inRange) {
         const auto wide = static_cast<std::int64_t>(magnitude);
@@ -185,16 +143,9 @@ NumberValue<std::uint32_t> readHexNumber(ByteSource& input) {
     }
     number.found = true;
     const bool negative = input.peek() == '-';
-    for (std::size_t i = 0; i < prefix; ++i) {
-        take(input, number);
-    }
+    takeSome(input, number, prefix);
     constexpr std::uint64_t kLimit = 0xFFFFFFFFULL;
-    std::uint64_t magnitude = 0;
-    while (hexDigitValue(input.peek()) != kNotHexDigit) {
-        magnitude = std::min(magnitude * 16 + static_cast<unsigned>(hexDigitValue(input.peek())),
-                             kLimit + 1);
-        take(input, number);
-    }
+    const std::uint64_t magnitude = takeDigits(input, number, 16, kLimit);
     number.inRange = magnitude <= kLimit;
     if (number.inRange) {
         number.value = static_cast<std::uint32_t>(negative ? (0 - magnitude) : magnitude);
@@ -217,16 +168,9 @@ long long readExponent(ByteSource& input, NumberValue<float>& number) {
     }
     take(input, number);
     const bool negativeExponent = exponentSign == 1 && input.peek() == '-';
-    if (exponentSign == 1) {
-        take(input, number);
-    }
+    takeSome(input, number, exponentSign);
     // Exponents this large already give infinity or zero; stop counting there.
-    constexpr long long kExponentLimit = 1000000000LL;
-    long long exponent = 0;
-    while (isDigit(input.peek())) {
-        exponent = std::min(exponent * 10 + (input.peek() - '0'), kExponentLimit);
-        take(input, number);
-    }
+    const auto exponent = static_cast<long long>(takeDigits(input, number, 10, 1000000000ULL));
     return negativeExponent ? -exponent : exponent;
 }
 
@@ -235,16 +179,6 @@ long long readExponent(ByteSource& input, NumberValue<float>& number) {
 NumberValue<float> readFloat(ByteSource& input) {
     NumberValue<float> number;
     skipSpace(input);
-    const PlainNumber plain = scanPlain(input.cursor(), input.limit(), true);
-    // Digits below 2^24 and a power of ten are both exact in single precision, so their one
-    // correctly rounded quotient is the nearest float to the number.
-    if (plain.found && plain.digits < (1U << 24)) {
-        const float magnitude =
-            static_cast<float>(plain.digits) / kExactPowersOfTen[plain.fractionDigits];
-        number.value = plain.negative ? -magnitude : magnitude;
-        takePlain(input, plain, number);
-        return number;
-    }
     const std::size_t sign = signLength(input);
     const int first = input.peek(sign);
     if (!isDigit(first) && !(first == '.' && isDigit(input.peek(sign + 1)))) {
@@ -252,9 +186,7 @@ NumberValue<float> readFloat(ByteSource& input) {
     }
     number.found = true;
     const bool negative = sign == 1 && input.peek() == '-';
-    if (sign == 1) {
-        take(input, number);
-    }
+    takeSome(input, number, sign);
     DecimalDigits digits;
     while (isDigit(input.peek())) {
         digits.add(input.peek(), false);

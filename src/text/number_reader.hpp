@@ -7,25 +7,22 @@
 #include <string>
 
 #include "io/byte_source.hpp"
-#include "io/characters.hpp"
+#include "io/diagnostics.hpp"
 
 namespace kr570 {
 
 // Discards whitespace up to the next other character or the end of the stream.
-inline void skipSpace(ByteSource& input) {
-    input.skipWhitespace();
-}
+void skipSpace(ByteSource& input);
 
-// Enough characters of a number to show it in a message.
-inline constexpr std::size_t kNumberTextKept = 40;
+// Enough characters of a number to show it in a message, and to show that it went on.
+inline constexpr std::size_t kNumberTextKept = kQuotedLongest + 1;
 
 template <typename T>
 struct NumberValue {
     bool found = false;    // the text began with a number (its characters were consumed)
     bool inRange = false;  // and the number fits the value's type
     T value{};
-    // The number as written, cut short when very long: kept in place, since it is shown
-    // only in a warning and every value of a text is read.
+    // The number as written, cut short when very long.
     std::array<char, kNumberTextKept> kept;
     std::size_t keptLength = 0;
 

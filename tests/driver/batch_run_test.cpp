@@ -146,6 +146,7 @@ TEST_P(BatchFailures, ExitOneSayWhyAndChangeNothing) {
     test::writeFile(dir.file("in.hex"), kDefaultHex);
     test::writeFile(dir.file("notes.txt"), "; my notes\n");
     test::writeFile(dir.file("typo.txt"), "stepmod half\nontime 300\n");
+    test::writeFile(dir.file("slips.txt"), "stepmod half\nfoo\nbar\n");
     test::writeFile(dir.file("old.hex"), "old\n");
     test::writeFile(dir.file("locked.hex"), "old\n");
     if (unsupported(c) != nullptr) {
@@ -229,6 +230,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{{"strict_keeps_the_output"},
                     {"--strict", "-q", "typo.txt", "old.hex"},
                     "kr570convert: typo.txt: 2 warning(s); nothing written (--strict)\n",
+                    {},
+                    false},
+        // Hidden or shown, every warning counts: the two slips stay two.
+        FailureCase{{"quiet_strict_counts_every_line"},
+                    {"--strict", "-q", "slips.txt", "new.hex"},
+                    "kr570convert: slips.txt: 3 warning(s); nothing written (--strict)\n",
                     {},
                     false},
         FailureCase{{"strict_creates_nothing"},

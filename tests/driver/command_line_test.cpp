@@ -26,9 +26,9 @@ std::string flagsOf(const CommandLine& parsed) {
     flags += parsed.quiet ? "q" : "";
     flags += parsed.strict ? "s" : "";
     flags += parsed.force ? "f" : "";
-    flags += parsed.from == CommandLine::InputKind::Text  ? "t"
-             : parsed.from == CommandLine::InputKind::Hex ? "h"
-                                                          : "";
+    flags += parsed.from == FileKind::Text       ? "t"
+             : parsed.from == FileKind::IntelHex ? "h"
+                                                 : "";
     return flags;
 }
 

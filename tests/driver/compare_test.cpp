@@ -16,6 +16,7 @@ struct CompareCase : test::NamedCase {
     int status;
     std::string out;
     std::string err;
+    test::RunSetup setup = {};
 };
 
 class CompareRun : public ::testing::TestWithParam<CompareCase> {};
@@ -25,7 +26,11 @@ TEST_P(CompareRun, ReportsEveryDifferenceAndExitsByTheSettings) {
     for (const auto& [name, contents] : GetParam().files) {
         test::writeFile(dir.file(name), contents);
     }
-    const auto run = test::runTool(GetParam().arguments, "", dir.path(), {}, test::Stdin::Closed);
+    if (!GetParam().setup.descriptors.empty() && test::fullDevice() == nullptr) {
+        GTEST_SKIP() << "this system has no device that is always full";
+    }
+    const auto run = test::runTool(GetParam().arguments, "", dir.path(), {}, test::Stdin::Closed,
+                                   GetParam().setup);
     EXPECT_EQ(GetParam().status, run.status);
     EXPECT_EQ(GetParam().out, run.out);
     EXPECT_EQ(GetParam().err, run.err);
@@ -118,7 +123,14 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--compare", "a.txt", "missing.hex"},
                     2,
                     "",
-                    "Can't open input file missing.hex\n"},
+                    "kr570convert: Can't open input file missing.hex: No such file or directory\n"},
+        CompareCase{"standard_output_full",
+                    {{"a.txt", "ontime 7\n"}, {"b.txt", ""}},
+                    {"--compare", "a.txt", "b.txt"},
+                    2,
+                    "",
+                    "kr570convert: Can't write standard output: No space left on device\n",
+                    {{{1, "/dev/full"}}, -1, {}}},
         CompareCase{"one_name",
                     {},
                     {"--compare", "a.txt"},

@@ -114,6 +114,20 @@ TEST(ConsoleRun, OutputInAMissingFolder) {
               run.out);
 }
 
+// A report never replaces a text the user wrote, in the dialogue as in a batch run.
+TEST(ConsoleRun, HandWrittenTextIsKept) {
+    test::TempDir dir;
+    test::writeFile(dir.file("config.hex"), kDefaultHex);
+    test::writeFile(dir.file("notes.txt"), "; my notes\n");
+    const auto run = runTool({}, "config.hex\nnotes.txt\n", dir.path());
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(kBanner +
+                  "Enter output file name: notes.txt exists and was not written by kr570convert; "
+                  "it is kept\nHit any key to exit\n\nProgram finished!\n",
+              run.out);
+    EXPECT_EQ("; my notes\n", test::readFile(dir.file("notes.txt")));
+}
+
 TEST(ConsoleRun, OutputThatIsTheInputLeavesItUntouched) {
     test::TempDir dir;
     const std::string text = "ontime 5\n";

@@ -137,13 +137,7 @@ TEST(ConfigBlock, PackThenUnpackGivesTheRecordBack) {
     buildBlock(*image, record);
     ConfigRecord back{};
     unpackBlock(*image, back);
-    EXPECT_EQ(0, std::memcmp(&record.notice, &back.notice, kNoticeLength));
-    EXPECT_EQ(record.followmotorparameters, back.followmotorparameters);
-    EXPECT_EQ(record.resistance, back.resistance);
-    EXPECT_EQ(record.stepmode, back.stepmode);
-    EXPECT_EQ(record.dirpolarity, back.dirpolarity);
-    EXPECT_EQ(record.fixedByte57, back.fixedByte57);
-    EXPECT_EQ(record.motorshutofftime, back.motorshutofftime);
+    EXPECT_TRUE(test::sameSettings(record, back));
     EXPECT_TRUE(hasBlockSignature(*image));
 }
 

@@ -33,11 +33,13 @@ std::string intelhex(const std::string& script) {
 
 std::unique_ptr<EepromImage> readHexFile(const std::string& path, int* warnings = nullptr) {
     auto image = std::make_unique<EepromImage>();
-    Diagnostics diagnostics = Diagnostics::silent();
+    Diagnostics diagnostics(nullptr, path);
     std::FILE* stream = std::fopen(path.c_str(), "r");
     EXPECT_NE(nullptr, stream) << path;
     if (stream != nullptr) {
-        readHex(stream, *image, diagnostics);
+        ByteSource source(stream);
+        ImageStore store(*image, diagnostics, &source);
+        readHex(source, store, diagnostics);
         std::fclose(stream);
     }
     if (warnings != nullptr) {

@@ -16,13 +16,13 @@ namespace {
 std::unique_ptr<EepromImage> imageFrom(const std::string& text,
                                        Diagnostics* diagnostics = nullptr) {
     auto image = std::make_unique<EepromImage>();
-    image->fillImage(0xEE);  // the reader must clear what was there
+    image->fillImage(0xEE);  // reading must clear what was there
+    Diagnostics silent(nullptr, "in.hex");
+    Diagnostics& used = diagnostics != nullptr ? *diagnostics : silent;
     std::FILE* stream = test::streamWith(text);
-    if (diagnostics != nullptr) {
-        readHex(stream, *image, *diagnostics);
-    } else {
-        readHex(stream, *image);
-    }
+    ByteSource source(stream);
+    ImageStore store(*image, used, &source);
+    readHex(source, store, used);
     std::fclose(stream);
     return image;
 }
@@ -100,15 +100,6 @@ TEST(HexReader, CountFfStoresAll255Bytes) {
     ASSERT_EQ(255U, bytes.size());
     EXPECT_EQ(0x100U, bytes.begin()->first);
     EXPECT_EQ(0x1FEU, bytes.rbegin()->first);
-}
-
-TEST(HexReader, ClearsAByteSetInAFreshImage) {
-    auto image = std::make_unique<EepromImage>();
-    image->putByte(71, 0x42);  // a fresh image is not cleared twice; a changed one must be
-    std::FILE* stream = test::streamWith(":0100000011ee\n");
-    readHex(stream, *image);
-    std::fclose(stream);
-    EXPECT_EQ((std::map<std::size_t, int>{{0, 0x11}}), nonZeroBytes(*image));
 }
 
 // Read-backs of a controller's 1 KiB EEPROM by avrdude, in its :I form (each record followed
@@ -217,7 +208,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "EEPROM image and is dropped\n"},
         WarningCase{"lines_ended_by_returns_alone", ":0100000011ee\r\r:0100000011ff\r:00000001FF\r",
                     "in.hex:3: warning: checksum is 0xff, expected 0xee; the record is applied\n"},
-        WarningCase{"no_data_record", ":00000001FF\n", "in.hex: warning: no data record\n"}),
+        WarningCase{"no_data_record", ":00000001FF\n", "in.hex: warning: no data record\n"},
+        // A record without data puts nothing outside the image, wherever it points.
+        WarningCase{"empty_record_past_the_image", ":0100000011ee\n:00c35100ec\n:00000001FF\n",
+                    ""}),
     test::CaseName());
 
 }  // namespace

@@ -5,7 +5,11 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <memory>
 #include <stdexcept>
+
+#include "config/settings.hpp"
+#include "eeprom/config_block.hpp"
 
 namespace kr570::test {
 
@@ -92,6 +96,60 @@ ConfigRecord defaultRecord() {
     ConfigRecord record{};
     setDefaults(record);
     return record;
+}
+
+namespace {
+
+std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
+        text += hex;
+    }
+    return text;
+}
+
+// One field as the block keeps it, in hexadecimal bytes; the times in full, in decimal.
+std::string fieldText(const ConfigRecord& record, const EepromImage& block, const Setting& setting) {
+    if (setting.kind == ValueKind::Time) {
+        return std::to_string(setting.timeIn(record));
+    }
+    return hexBytes(block.data() + setting.offset, blockWidth(setting.kind));
+}
+
+}  // namespace
+
+::testing::AssertionResult sameSettings(const ConfigRecord& expected, const ConfigRecord& actual) {
+    auto expectedBlock = std::make_unique<EepromImage>();
+    auto actualBlock = std::make_unique<EepromImage>();
+    buildBlock(*expectedBlock, expected);
+    buildBlock(*actualBlock, actual);
+    std::string differences;
+    const auto compare = [&differences](const char* name, const std::string& a,
+                                        const std::string& b) {
+        if (a != b) {
+            differences += std::string("\n  ") + name + ": " + a + " != " + b;
+        }
+    };
+    for (const Setting& setting : kSettings) {
+        compare(setting.keyword, fieldText(expected, *expectedBlock, setting),
+                fieldText(actual, *actualBlock, setting));
+    }
+    const auto header = [](const ConfigRecord& r) {
+        const std::uint8_t bytes[] = {r.productId, r.revisionMajor, r.revisionMinor,
+                                      r.fixedByte57};
+        return hexBytes(bytes, sizeof bytes);
+    };
+    compare("product id, revision, reserved byte", header(expected), header(actual));
+    compare("notice",
+            hexBytes(reinterpret_cast<const std::uint8_t*>(expected.notice.data()), kNoticeLength),
+            hexBytes(reinterpret_cast<const std::uint8_t*>(actual.notice.data()), kNoticeLength));
+    if (differences.empty()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "the records differ (expected != actual):"
+                                         << differences;
 }
 
 std::string sourcePath(const std::string& relative) {

@@ -89,6 +89,11 @@ inline const std::string kDefaultMotorBlock =
 // The default record, as the tool holds it after start-up.
 ConfigRecord defaultRecord();
 
+// Whether two records hold the same configuration: every setting as the block stores it (the
+// two times in full), the header fields, the notice and the reserved byte. A failure lists each
+// field that differs with both values.
+::testing::AssertionResult sameSettings(const ConfigRecord& expected, const ConfigRecord& actual);
+
 // Path of a file shipped in the source tree.
 std::string sourcePath(const std::string& relative);
 
