@@ -73,9 +73,10 @@ void warnAboutNegatives(const ConfigRecord& r, Diagnostics& diagnostics) {
         return;
     }
     // "'a'", "'a' and 'b'", "'a', 'b' and 'c'".
-    std::string list = names.back();
-    for (std::size_t i = names.size() - 1; i-- > 0;) {
-        list = names[i] + (i + 2 == names.size() ? " and " : ", ") + list;
+    std::string list = names.front();
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        list += i + 1 == names.size() ? " and " : ", ";
+        list += names[i];
     }
     diagnostics.warn(0, "%s %s negative; the motor estimates assume positive values", list.c_str(),
                      names.size() == 1 ? "is" : "are");

@@ -9,18 +9,21 @@ const char kUsageText[] =
     "       kr570convert [OPTION]... -i INPUT -o OUTPUT\n"
     "       kr570convert [OPTION]... INPUT OUTPUT\n"
     "Compile a KR570 motor controller configuration in either direction.\n"
-    "An INPUT name ending in 't' or 'T' (config.txt) is configuration text and becomes an\n"
-    "Intel HEX EEPROM file; any other INPUT name is read as Intel HEX and becomes a\n"
-    "commented configuration text. Without arguments the tool asks for both names.\n"
+    "A configuration text becomes an Intel HEX EEPROM file; an EEPROM image (Intel HEX,\n"
+    "Motorola S-records, raw binary or avrdude's byte lists, each known by its content)\n"
+    "becomes a commented configuration text. Where the content cannot tell, an INPUT name\n"
+    "ending in 't' or 'T' (config.txt) is text and any other is Intel HEX. Without\n"
+    "arguments the tool asks for both names.\n"
     "\n"
     "  -i NAME, -iNAME   the input file; '-' is standard input\n"
     "  -o NAME, -oNAME   the output file; '-' is standard output\n"
-    "      --from KIND   read the input as KIND, text or hex, whatever its name\n"
-    "                    (standard input is read as hex unless this says otherwise)\n"
+    "      --from KIND   read the input as KIND whatever its content and name:\n"
+    "                    text, hex, srec, bin or list\n"
+    "      --to KIND     write KIND: text (the report), hex, srec or bin\n"
     "  -q, --quiet       print no warnings, no motor parameters and no closing message\n"
     "      --strict      fail on any warning; nothing is written then\n"
     "      --force       let a report replace a text file that is no report\n"
-    "      --compare A B compare the settings of two configuration texts or HEX files\n"
+    "      --compare A B compare the settings of two configuration texts or images\n"
     "                    (--from then says what both hold)\n"
     "  -w, --warnings    accepted for older scripts; warnings are always shown\n"
     "      --help        print this help and exit\n"
@@ -31,10 +34,14 @@ const char kUsageText[] =
     "a failure or an interrupt leaves an existing output as it was. With OUTPUT '-',\n"
     "everything but the converted file goes to standard error.\n"
     "\n"
-    "Exit status: 0 converted, 1 a file could not be read or written, a text that is no\n"
-    "report was not replaced, or --strict found warnings; 2 wrong usage.\n"
+    "Exit status: 0 converted, 1 a file could not be read or written, an image holds no\n"
+    "configuration, a text that is no report was not replaced, or --strict found warnings;\n"
+    "2 wrong usage.\n"
     "With --compare: 0 the settings are equal, 1 they differ, 2 wrong usage or a file\n"
-    "that cannot be read.\n";
+    "that cannot be read or holds no configuration.\n"
+    "\n"
+    "avrdude's read-backs in any of its forms (-U eeprom:r:FILE:i, :I, :s, :r, :d, :h, :o,\n"
+    ":b, or no form at all, which is raw binary) are read as they are.\n";
 
 namespace {
 
@@ -91,7 +98,7 @@ class Parser {
             plain_.push_back(argument);
         } else if (argument == "--") {
             optionsEnded_ = true;
-        } else if (!takeFlag(argument) && !takeFrom(argument) && !takeName(argument)) {
+        } else if (!takeFlag(argument) && !takeValued(argument) && !takeName(argument)) {
             fail("unknown option '" + argument + "'");
         }
     }
@@ -107,22 +114,42 @@ class Parser {
         return false;
     }
 
-    // --from=KIND or --from KIND.
-    bool takeFrom(const std::string& argument) {
-        const bool joined = argument.rfind("--from=", 0) == 0;
-        if (!joined && argument != "--from") {
-            return false;
-        }
-        if (!joined && position_ + 1 == arguments_.size()) {
-            fail("option '--from' needs text or hex");
+    // An option that takes a value, as --NAME=VALUE or --NAME VALUE: true when `argument` is
+    // that option, with its value in `value` (or the mistake kept when the value is missing).
+    bool valueOf(const std::string& argument, const std::string& name, std::string& value) {
+        if (argument.rfind(name + "=", 0) == 0) {
+            value = argument.substr(name.size() + 1);
             return true;
         }
-        const std::string kind = joined ? argument.substr(7) : arguments_[++position_];
-        result_.from = kindNamed(kind);
-        if (!result_.from) {
-            fail("--from takes text or hex, not '" + kind + "'");
+        if (argument != name) {
+            return false;
+        }
+        if (position_ + 1 == arguments_.size()) {
+            fail("option '" + name + "' needs a value");
+        } else {
+            value = arguments_[++position_];
         }
         return true;
+    }
+
+    // --from KIND, --to KIND.
+    bool takeValued(const std::string& argument) {
+        std::string value;
+        if (valueOf(argument, "--from", value)) {
+            result_.from = kindNamed(value);
+            if (!failed() && !result_.from) {
+                fail("--from takes text, hex, srec, bin or list, not '" + value + "'");
+            }
+            return true;
+        }
+        if (valueOf(argument, "--to", value)) {
+            result_.to = kindNamed(value);
+            if (!failed() && (!result_.to || result_.to == FileKind::ByteList)) {
+                fail("--to takes text, hex, srec or bin, not '" + value + "'");
+            }
+            return true;
+        }
+        return false;
     }
 
     // -i NAME, -iNAME, -o NAME, -oNAME, and the same with -I and -O.

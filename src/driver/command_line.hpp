@@ -15,7 +15,8 @@ struct CommandLine {
     Action action = Action::Interactive;
     std::string inputName;         // "-": standard input
     std::string outputName;        // "-": standard output
-    std::optional<FileKind> from;  // what the input holds, whatever its name says
+    std::optional<FileKind> from;  // what the input holds, whatever its content or name says
+    std::optional<FileKind> to;    // what the output is to hold
     bool warnings = false;         // -w: warnings are shown anyway; kept for existing scripts
     bool quiet = false;            // no warnings, no motor parameters, no closing message
     bool strict = false;           // any warning fails the run and nothing is written

@@ -168,10 +168,14 @@ bool loadBlock(const std::string& name, const CommandLine& commandLine, Console&
     }
     Diagnostics diagnostics(commandLine.quiet ? nullptr : console.err, name);
     ByteSource source(input.get());
-    const FileKind kind = commandLine.from.value_or(kindByName(name));
-    readInput(kind, source, record, image, diagnostics);
+    const FileKind kind = chooseKind(source, name, commandLine.from, diagnostics);
+    const char* const noConfiguration = readInput(kind, source, record, image, diagnostics);
     if (source.readError() != 0) {
         report.fail(source.readError(), "Can't read input file %s", name.c_str());
+        return false;
+    }
+    if (noConfiguration != nullptr) {
+        report.fail(0, "%s holds no configuration: %s", name.c_str(), noConfiguration);
         return false;
     }
     checkSettings(kind, record, diagnostics);

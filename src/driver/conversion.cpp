@@ -1,5 +1,6 @@
 #include "driver/conversion.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -8,7 +9,11 @@
 #include "eeprom/image_store.hpp"
 #include "hex/hex_reader.hpp"
 #include "hex/hex_writer.hpp"
+#include "hex/srec_reader.hpp"
+#include "hex/srec_writer.hpp"
 #include "platform/platform.hpp"
+#include "raw/binary.hpp"
+#include "raw/byte_list_reader.hpp"
 #include "text/config_parser.hpp"
 #include "text/config_report.hpp"
 
@@ -19,15 +24,26 @@ namespace {
 // The first line of every report, as the report writer begins it.
 constexpr char kReportStart[] = "; KR570 Configuration File created by KR570Convert";
 
-void readImage(FileKind kind, ByteSource& input, EepromImage& image, Diagnostics& diagnostics) {
-    ImageStore store(image, diagnostics, &input);
-    switch (kind) {
-        case FileKind::IntelHex:
-            readHex(input, store, diagnostics);
-            break;
-        case FileKind::Text:
-            break;
+// Reads an image file into the image; why it holds no configuration, or nullptr.
+const char* readImage(FileKind kind, ByteSource& input, EepromImage& image,
+                      Diagnostics& diagnostics) {
+    ImageStore store(image, diagnostics, kind == FileKind::Binary ? nullptr : &input);
+    readImageFile(kind, input, store, diagnostics);
+    const std::size_t given = store.blockBytesGiven();
+    if (given == 0) {
+        return "it gives no data for the configuration block (addresses 0 to 71)";
     }
+    if (std::all_of(image.data(), image.data() + block::kLength,
+                    [](std::uint8_t byte) { return byte == 0xFF; })) {
+        return "the EEPROM is erased (every byte 0xff)";
+    }
+    if (given < block::kLength) {
+        diagnostics.warn(0,
+                         "only %u of the %u bytes of the configuration block are in the file; "
+                         "the others read as 0",
+                         static_cast<unsigned>(given), static_cast<unsigned>(block::kLength));
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -76,23 +92,63 @@ std::string printableName(const std::string& name) {
     return shown;
 }
 
-void readInput(FileKind kind, ByteSource& input, ConfigRecord& record, EepromImage& image,
-               Diagnostics& diagnostics) {
+void readImageFile(FileKind kind, ByteSource& input, ImageStore& store, Diagnostics& diagnostics) {
+    switch (kind) {
+        case FileKind::IntelHex:
+            readHex(input, store, diagnostics);
+            break;
+        case FileKind::SRecord:
+            readSRecords(input, store, diagnostics);
+            break;
+        case FileKind::Binary:
+            readBinary(input, store);
+            break;
+        case FileKind::ByteList:
+            readByteList(input, store, diagnostics);
+            break;
+        case FileKind::Text:
+            break;
+    }
+}
+
+FileKind chooseKind(ByteSource& input, const std::string& name, std::optional<FileKind> from,
+                    Diagnostics& diagnostics) {
+    if (from) {
+        return *from;
+    }
+    const std::optional<FileKind> content = kindByContent(input);
+    if (!content) {
+        return kindByName(name);
+    }
+    const std::optional<FileKind> claimed = kindClaimedByName(name);
+    if (claimed && claimed != content) {
+        diagnostics.warn(0, "holds %s, not %s; read as %s", kindDescription(*content),
+                         kindDescription(*claimed), kindDescription(*content));
+    }
+    return *content;
+}
+
+const char* readInput(FileKind kind, ByteSource& input, ConfigRecord& record, EepromImage& image,
+                      Diagnostics& diagnostics) {
     if (kind == FileKind::Text) {
         // Every text starts from the state of a fresh run: all zero, then the defaults.
         record = ConfigRecord{};
         setDefaults(record);
         parseConfigText(input, record, diagnostics);
         buildBlock(image, record);
-        return;
+        return nullptr;
     }
-    readImage(kind, input, image, diagnostics);
+    const char* const noConfiguration = readImage(kind, input, image, diagnostics);
+    if (noConfiguration != nullptr) {
+        return noConfiguration;
+    }
     if (!hasBlockSignature(image)) {
         diagnostics.warn(0,
                          "no configuration block signature (85 c2 1e 4f 11) at address 0; the "
                          "first 72 bytes are read as a block all the same");
     }
     unpackBlock(image, record);
+    return nullptr;
 }
 
 void checkSettings(FileKind inputKind, const ConfigRecord& record, Diagnostics& diagnostics) {
@@ -114,6 +170,14 @@ void writeOutput(FileKind kind, std::FILE* output, const ConfigRecord& record,
         case FileKind::IntelHex:
             writeHex(output, image, static_cast<int>(block::kLength));
             break;
+        case FileKind::SRecord:
+            writeSRecords(output, image, static_cast<int>(block::kLength));
+            break;
+        case FileKind::Binary:
+            writeBinary(output, image, static_cast<int>(block::kLength));
+            break;
+        case FileKind::ByteList:
+            break;  // not written: avrdude writes its lists, the tool reads them
     }
 }
 

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "config/config_record.hpp"
 #include "driver/file_kind.hpp"
 #include "eeprom/eeprom_image.hpp"
+#include "eeprom/image_store.hpp"
 #include "io/byte_source.hpp"
 #include "io/diagnostics.hpp"
 #include "platform/output.hpp"
@@ -31,12 +33,22 @@ bool holdsOtherText(const platform::OutputTarget& target);
 // never add a line, and with it a setting, to the report.
 std::string printableName(const std::string& name);
 
+// Reads an image file of kind `kind` (any kind but configuration text) into the store.
+void readImageFile(FileKind kind, ByteSource& input, ImageStore& store, Diagnostics& diagnostics);
+
+// What an input holds: the kind `from` names when it names one; else what the content says
+// unmistakably, with a warning when the name says another kind; else what the name says.
+FileKind chooseKind(ByteSource& input, const std::string& name, std::optional<FileKind> from,
+                    Diagnostics& diagnostics);
+
 // Reads an input of kind `kind` to its end. Afterwards the record holds its settings and the
 // image's first 72 bytes the block: for configuration text, the block the tool builds from the
 // text's settings (which start from the controller's defaults); for an image, the image as the
 // file gives it. What the input gets wrong is reported to `diagnostics`; nothing is printed.
-void readInput(FileKind kind, ByteSource& input, ConfigRecord& record, EepromImage& image,
-               Diagnostics& diagnostics);
+// Returns why an image holds no configuration (it gives no byte of the block, or the block is
+// erased), or nullptr when it holds one.
+const char* readInput(FileKind kind, ByteSource& input, ConfigRecord& record, EepromImage& image,
+                      Diagnostics& diagnostics);
 
 // Checks what a text's settings (with any change the run makes to them) mean for the motor:
 // negative values, and estimates that come out infinite or not a number.
@@ -46,9 +58,9 @@ void checkSettings(FileKind inputKind, const ConfigRecord& record, Diagnostics& 
 // image a report.
 FileKind defaultOutputKind(FileKind inputKind);
 
-// Writes the output of kind `kind`: the report of the record (naming `sourceName` as the file
-// it came from), or the image's block as an image file. The image's block must hold the
-// record's settings (see packBlock).
+// Writes the output of kind `kind` (any kind but a byte list): the report of the record (naming
+// `sourceName` as the file it came from), or the image's block as an image file. The image's
+// block must hold the record's settings (see packBlock).
 void writeOutput(FileKind kind, std::FILE* output, const ConfigRecord& record,
                  const EepromImage& image, const std::string& sourceName);
 

@@ -68,6 +68,7 @@ struct Files {
     FileKind inputKind = FileKind::Text;
     std::string outputName;
     bool toStandardOutput = false;
+    platform::OutputTarget outputTarget;
     FileKind outputKind = FileKind::IntelHex;
 };
 
@@ -76,64 +77,100 @@ std::string shownName(const std::string& name, bool standardInput) {
     return standardInput ? "(standard input)" : name;
 }
 
-// Checks the output and gets it ready without changing it: standard output, or a file that is
-// not the input and, for a report, holds no text of the user's; false once the failure is told.
-bool prepareOutput(RunData& data, const CommandLine& choices, const Files& files, std::FILE* input,
-                   Console& console, FailureReport& report) {
-    const std::string& name = files.outputName;
-    if (files.toStandardOutput) {
-        data.output.useStream(console.out);
+// Everything one conversion works with, once both files are named.
+struct Conversion {
+    RunData& data;
+    const CommandLine& choices;
+    Files& files;
+    std::FILE* input;
+    ByteSource& source;
+    Diagnostics& diagnostics;
+    Console& console;
+    FailureReport& report;
+};
+
+// Gets the output ready without changing it yet: standard output, or a file that is not the
+// input; false once the failure is told. It is ready before the input is read at all, so that
+// a run stopped while it waits for input leaves nothing behind.
+bool prepareOutput(const Conversion& c) {
+    const std::string& name = c.files.outputName;
+    if (c.files.toStandardOutput) {
+        c.data.output.useStream(c.console.out);
         return true;
     }
-    if (!files.fromStandardInput && isSameFile(input, name)) {
-        report.fail(0, "Output file %s is the input file", name.c_str());
+    if (!c.files.fromStandardInput && isSameFile(c.input, name)) {
+        c.report.fail(0, "Output file %s is the input file", name.c_str());
         return false;
     }
-    const platform::OutputTarget target = platform::inspectOutput(name);
-    if (!choices.force && files.outputKind == FileKind::Text && holdsOtherText(target)) {
-        report.fail(0, "%s exists and was not written by kr570convert; %s", name.c_str(),
-                    isBatch(choices) ? "use --force to replace it" : "it is kept");
+    c.files.outputTarget = platform::inspectOutput(name);
+    if (!c.data.output.open(name, c.files.outputTarget)) {
+        c.report.fail(c.data.output.error(), "Can't open output file %s", name.c_str());
         return false;
     }
-    if (!data.output.open(name, target)) {
-        report.fail(data.output.error(), "Can't open output file %s", name.c_str());
+    return true;
+}
+
+// A report never replaces a text of the user's; false once the failure is told.
+bool outputMayBeReplaced(const Conversion& c) {
+    if (c.files.toStandardOutput || c.choices.force || c.files.outputKind != FileKind::Text ||
+        !holdsOtherText(c.files.outputTarget)) {
+        return true;
+    }
+    c.data.output.discard();
+    c.report.fail(0, "%s exists and was not written by kr570convert; %s",
+                  c.files.outputName.c_str(),
+                  isBatch(c.choices) ? "use --force to replace it" : "it is kept");
+    return false;
+}
+
+// Reads the input into the record and the image; false, once the failure is told and the
+// output given up, when it could not be read whole or holds no configuration.
+bool read(const Conversion& c) {
+    const char* const noConfiguration =
+        readInput(c.files.inputKind, c.source, c.data.record, c.data.image, c.diagnostics);
+    if (c.source.readError() != 0) {
+        c.data.output.discard();
+        c.report.fail(c.source.readError(), "Can't read input file %s", c.files.inputName.c_str());
+        return false;
+    }
+    if (noConfiguration != nullptr) {
+        c.data.output.discard();
+        c.report.fail(0, "%s holds no configuration: %s", c.files.inputShown.c_str(),
+                      noConfiguration);
         return false;
     }
     return true;
 }
 
 // Reads the input, then writes the output, unless --strict finds warnings in between.
-int convert(RunData& data, const CommandLine& choices, const Files& files, std::FILE* input,
-            Console& console, FailureReport& report) {
-    std::FILE* const shown =
-        choices.quiet ? nullptr : (files.toStandardOutput ? console.err : console.out);
-    Diagnostics diagnostics(isBatch(choices) && !choices.quiet ? console.err : nullptr,
-                            files.inputShown);
-    ByteSource source(input);
-    readInput(files.inputKind, source, data.record, data.image, diagnostics);
-    if (source.readError() != 0) {
-        data.output.discard();
-        report.fail(source.readError(), "Can't read input file %s", files.inputName.c_str());
+int convert(const Conversion& c) {
+    if (!read(c)) {
         return kExitFailed;
     }
-    if (files.inputKind == FileKind::Text && shown != nullptr) {
-        writeMotorParameterBlock(shown, data.record);
+    std::FILE* const shown = c.choices.quiet            ? nullptr
+                             : c.files.toStandardOutput ? c.console.err
+                                                        : c.console.out;
+    if (c.files.inputKind == FileKind::Text && shown != nullptr) {
+        writeMotorParameterBlock(shown, c.data.record);
     }
-    checkSettings(files.inputKind, data.record, diagnostics);
-    if (choices.strict && diagnostics.count() > 0) {
-        data.output.discard();
-        data.refusedWarnings = diagnostics.count();
+    checkSettings(c.files.inputKind, c.data.record, c.diagnostics);
+    if (c.choices.strict && c.diagnostics.count() > 0) {
+        c.data.output.discard();
+        c.data.refusedWarnings = c.diagnostics.count();
         return kExitFailed;
     }
-    packBlock(data.image, data.record);
-    writeOutput(files.outputKind, data.output.beginWriting(), data.record, data.image,
-                files.inputName);
-    if (!data.output.commit()) {
-        if (files.toStandardOutput) {
-            report.fail(data.output.error(), "Can't write standard output");
+    packBlock(c.data.image, c.data.record);
+    std::FILE* const output = c.data.output.beginWriting();
+    if (c.files.outputKind == FileKind::Binary) {
+        platform::setBinaryMode(output);  // the block's bytes as they stand, on every system
+    }
+    writeOutput(c.files.outputKind, output, c.data.record, c.data.image, c.files.inputName);
+    if (!c.data.output.commit()) {
+        if (c.files.toStandardOutput) {
+            c.report.fail(c.data.output.error(), "Can't write standard output");
         } else {
-            report.fail(data.output.error(), "Can't write output file %s",
-                        files.outputName.c_str());
+            c.report.fail(c.data.output.error(), "Can't write output file %s",
+                          c.files.outputName.c_str());
         }
         return kExitFailed;
     }
@@ -162,12 +199,20 @@ int convertFiles(RunData& data, const CommandLine& choices, const std::string& i
     }
     files.outputName = outputName();
     files.toStandardOutput = isBatch(choices) && files.outputName == "-";
-    files.inputKind = choices.from.value_or(kindByName(inputName));
-    files.outputKind = defaultOutputKind(files.inputKind);
-    if (!prepareOutput(data, choices, files, input.get(), console, report)) {
+    Diagnostics diagnostics(isBatch(choices) && !choices.quiet ? console.err : nullptr,
+                            files.inputShown);
+    ByteSource source(input.get());
+    const Conversion conversion{data,   choices,     files,   input.get(),
+                                source, diagnostics, console, report};
+    if (!prepareOutput(conversion)) {
         return kExitFailed;
     }
-    return convert(data, choices, files, input.get(), console, report);
+    files.inputKind = chooseKind(source, inputName, choices.from, diagnostics);
+    files.outputKind = choices.to.value_or(defaultOutputKind(files.inputKind));
+    if (!outputMayBeReplaced(conversion)) {
+        return kExitFailed;
+    }
+    return convert(conversion);
 }
 
 int runInteractive(Console& console) {

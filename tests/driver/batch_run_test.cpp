@@ -463,6 +463,8 @@ TEST(BatchRun, HexWarningsIncludeTheMissingSignature) {
     EXPECT_EQ(
         "odd.hex:1: warning: checksum is 0xff, expected 0xee; the record is applied\n"
         "odd.hex: warning: no end-of-file record\n"
+        "odd.hex: warning: only 1 of the 72 bytes of the configuration block are in the file; "
+        "the others read as 0\n"
         "odd.hex: warning: no configuration block signature (85 c2 1e 4f 11) at address 0; the "
         "first 72 bytes are read as a block all the same\n",
         run.err);

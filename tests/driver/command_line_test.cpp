@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 
 #include "support/test_support.hpp"
@@ -16,7 +17,7 @@ struct CommandLineCase : test::NamedCase {
     Action action;
     std::string input;
     std::string output;
-    std::string flags;  // w q s(trict) f(orce), then t or h for --from
+    std::string flags;  // w q s(trict) f(orce), the kind of --from, then > and that of --to
     std::string error;
 };
 
@@ -26,9 +27,12 @@ std::string flagsOf(const CommandLine& parsed) {
     flags += parsed.quiet ? "q" : "";
     flags += parsed.strict ? "s" : "";
     flags += parsed.force ? "f" : "";
-    flags += parsed.from == FileKind::Text       ? "t"
-             : parsed.from == FileKind::IntelHex ? "h"
-                                                 : "";
+    // t(ext), h(ex), S(-records), b(inary), l(ist).
+    const auto letter = [](std::optional<FileKind> kind) -> std::string {
+        return !kind ? "" : std::string(1, "thSbl"[static_cast<int>(*kind)]);
+    };
+    flags += letter(parsed.from);
+    flags += parsed.to ? ">" + letter(parsed.to) : "";
     return flags;
 }
 
@@ -95,7 +99,28 @@ INSTANTIATE_TEST_SUITE_P(
                         "",
                         "",
                         "",
-                        "--from takes text or hex, not 'binary'"},
+                        "--from takes text, hex, srec, bin or list, not 'binary'"},
+        CommandLineCase{"every_kind_in_and_out",
+                        {"--from=list", "--to", "srec", "a.csv", "b.srec"},
+                        Action::Convert,
+                        "a.csv",
+                        "b.srec",
+                        "l>S",
+                        ""},
+        CommandLineCase{"no_list_is_written",
+                        {"--to=list", "a", "b"},
+                        Action::UsageError,
+                        "",
+                        "",
+                        "",
+                        "--to takes text, hex, srec or bin, not 'list'"},
+        CommandLineCase{"kind_missing",
+                        {"a", "b", "--to"},
+                        Action::UsageError,
+                        "",
+                        "",
+                        "",
+                        "option '--to' needs a value"},
         CommandLineCase{"help_wins", {"-x", "--help"}, Action::Help, "", "", "", ""},
         CommandLineCase{"version", {"--version"}, Action::Version, "", "", "", ""},
         CommandLineCase{"unknown_option",

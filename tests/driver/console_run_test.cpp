@@ -56,8 +56,8 @@ class ConsoleDirection : public ::testing::TestWithParam<DirectionCase> {};
 
 TEST_P(ConsoleDirection, FollowsTheLastCharacterOfTheName) {
     test::TempDir dir;
-    // Valid both ways: as text it sets ontime to 7; as HEX it has no records.
-    test::writeFile(dir.file(GetParam().name), "ontime 7\n");
+    // Valid both ways: as text, and as HEX whose first line is text, it sets ontime to 7.
+    test::writeFile(dir.file(GetParam().name), "ontime 7\n:0100350007c3\n");
     const auto run =
         runTool({}, std::string(GetParam().name) + "\nout\n", dir.path(), {"SOURCE_DATE_EPOCH=0"});
     ASSERT_EQ(0, run.status);
@@ -67,7 +67,7 @@ TEST_P(ConsoleDirection, FollowsTheLastCharacterOfTheName) {
         EXPECT_NE(std::string::npos, run.out.find("; Calculated motor parameters:"));
     } else {
         EXPECT_EQ(0U, out.find("; KR570 Configuration File")) << out;
-        EXPECT_NE(std::string::npos, out.find(nativeText("ontime  0\n")));
+        EXPECT_NE(std::string::npos, out.find(nativeText("ontime  7\n")));
     }
 }
 
@@ -114,19 +114,39 @@ TEST(ConsoleRun, OutputInAMissingFolder) {
               run.out);
 }
 
-// A report never replaces a text the user wrote, in the dialogue as in a batch run.
-TEST(ConsoleRun, HandWrittenTextIsKept) {
+// Failures found once both names are known: the message, the key wait, the closing message,
+// and the files as they were.
+struct DialogueFailure : test::NamedCase {
+    std::string typed;
+    std::string message;
+};
+
+class ConsoleFailures : public ::testing::TestWithParam<DialogueFailure> {};
+
+TEST_P(ConsoleFailures, SayWhyWaitAndKeepTheFiles) {
     test::TempDir dir;
     test::writeFile(dir.file("config.hex"), kDefaultHex);
     test::writeFile(dir.file("notes.txt"), "; my notes\n");
-    const auto run = runTool({}, "config.hex\nnotes.txt\n", dir.path());
+    test::writeFile(dir.file("erased.bin"), std::string(1024, '\xff'));
+    const auto run = runTool({}, GetParam().typed, dir.path());
     EXPECT_EQ(1, run.status);
-    EXPECT_EQ(kBanner +
-                  "Enter output file name: notes.txt exists and was not written by kr570convert; "
-                  "it is kept\nHit any key to exit\n\nProgram finished!\n",
+    EXPECT_EQ(kBanner + "Enter output file name: " + GetParam().message +
+                  "\nHit any key to exit\n\nProgram finished!\n",
               run.out);
     EXPECT_EQ("; my notes\n", test::readFile(dir.file("notes.txt")));
+    EXPECT_FALSE(test::fileExists(dir.file("out.txt")));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConsoleFailures,
+    ::testing::Values(
+        // A report never replaces a text the user wrote, in the dialogue as in a batch run.
+        DialogueFailure{"hand_written_text", "config.hex\nnotes.txt\n",
+                        "notes.txt exists and was not written by kr570convert; it is kept"},
+        DialogueFailure{"erased_readback", "erased.bin\nout.txt\n",
+                        "erased.bin holds no configuration: the EEPROM is erased (every byte "
+                        "0xff)"}),
+    test::CaseName());
 
 TEST(ConsoleRun, OutputThatIsTheInputLeavesItUntouched) {
     test::TempDir dir;

@@ -1,5 +1,5 @@
 // Input that is no configuration and no HEX file at all: every run must end, keep its memory
-// bounded and still write its output.
+// bounded, and write a whole output or nothing.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -60,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LargeCase{"hex_64_mib_without_colon_or_line_end", "big.hex",
                                 std::string(1 << 20, 'x'), 64, ":0100230001db\n",
                                 "followmotorparameters yes\n"},
-                      LargeCase{"hex_10_mb_word", "word.hex", std::string(1000, 'A'), 10000, "",
-                                "i2cmode  off\n"},
+                      LargeCase{"hex_10_mb_word", "word.hex", std::string(1000, 'A'), 10000,
+                                "\n:0100210000de\n", "i2cmode  off\n"},
                       LargeCase{"text_10_mb_word", "word.txt", std::string(1000, 'o'), 10000,
                                 " ontime 3\n", ":100030000000c041010380000ab9"},
                       LargeCase{"text_64_mib_comment", "comment.txt", std::string(1 << 20, ';'), 64,
@@ -71,15 +71,24 @@ INSTANTIATE_TEST_SUITE_P(
 struct GarbageCase : test::NamedCase {
     std::string input;
     std::string content;
+    bool configuration = true;  // whether the garbage still gives a configuration block
 };
 
 class Garbage : public ::testing::TestWithParam<GarbageCase> {};
 
-TEST_P(Garbage, StillGivesAFullOutput) {
+// Garbage gives a full output, or, when not one byte of a configuration block can be found
+// in it, a failure that says so and writes nothing.
+TEST_P(Garbage, GivesAFullOutputOrNone) {
     test::TempDir dir;
     test::writeFile(dir.file(GetParam().input), GetParam().content);
     const bool toHex = GetParam().input.back() == 't';
     const auto quiet = runTool({GetParam().input, "out"}, "", dir.path(), {"SOURCE_DATE_EPOCH=0"});
+    if (!GetParam().configuration) {
+        EXPECT_EQ(1, quiet.status);
+        EXPECT_NE(std::string::npos, quiet.err.find(GetParam().input + " holds no configuration"));
+        EXPECT_FALSE(test::fileExists(dir.file("out")));
+        return;
+    }
     ASSERT_EQ(0, quiet.status) << quiet.err;
     const std::string output = test::readFile(dir.file("out"));
     EXPECT_NE(std::string::npos,
@@ -95,10 +104,10 @@ TEST_P(Garbage, StillGivesAFullOutput) {
 INSTANTIATE_TEST_SUITE_P(
     Files, Garbage,
     ::testing::Values(
-        GarbageCase{"binary_as_hex", "noise.hex", test::randomBytes(1 << 20, 1)},
+        GarbageCase{"binary_as_hex", "noise.hex", test::randomBytes(1 << 20, 1), false},
         GarbageCase{"binary_as_text", "noise.txt", test::randomBytes(1 << 20, 2)},
-        GarbageCase{"colons_as_hex", "colons.hex", std::string(100000, ':')},
-        GarbageCase{"nul_bytes_as_hex", "nul.hex", std::string(":01000000\0\0ee\n", 14)},
+        GarbageCase{"colons_as_hex", "colons.hex", std::string(100000, ':'), false},
+        GarbageCase{"nul_bytes_as_hex", "nul.hex", std::string(":01000000\0\0ee\n", 14), false},
         GarbageCase{"nul_bytes_as_text", "nul.txt", std::string("ontime\0 5 ontime 6\0", 19)},
         GarbageCase{"non_ascii_as_text", "utf8.txt",
                     "stepmode h\xC3\xA4lf \xE2\x82\xAC ontime 7\n"},

@@ -1,7 +1,9 @@
 // Whole conversions in both directions on the shipped examples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "eeprom/config_block.hpp"
 #include "hex/hex_writer.hpp"
@@ -76,6 +78,203 @@ TEST(RoundTrip, WhatTheTextDoesNotCarryComesBackAsBuilt) {
     buildBlock(*image, expected);
     EXPECT_EQ(test::nativeText(hexOf(*image)), test::readFile(dir.file("back.hex")));
 }
+
+const std::string kDefaultReport =
+    test::readFile(test::sourcePath("tests/golden/default_report.txt"));
+const std::string kDefaultHex = test::readFile(test::sourcePath("examples/default.hex"));
+const std::vector<std::string> kEpoch{"SOURCE_DATE_EPOCH=1268903103"};
+
+std::string readback(const std::string& name) {
+    return test::readFile(test::sourcePath("tests/data/readbacks/" + name));
+}
+
+// The report of the default block, read from a file of that name.
+std::string reportFrom(const std::string& name) {
+    std::string report = kDefaultReport;
+    return report.replace(report.find("config.hex"), 10, name);
+}
+
+// avrdude's read-backs of a controller holding the default configuration, in each of the nine
+// forms it writes, and of one whose EEPROM was never written.
+struct ReadbackCase : test::NamedCase {
+    std::string file;
+    std::string warnings;
+};
+
+class Readbacks : public ::testing::TestWithParam<ReadbackCase> {};
+
+TEST_P(Readbacks, GiveTheReportAndCompareEqualOrSayTheyAreErased) {
+    const ReadbackCase& c = GetParam();
+    test::TempDir dir;
+    test::writeFile(dir.file(c.file), readback(c.file));
+    test::writeFile(dir.file("default.txt"),
+                    test::readFile(test::sourcePath("examples/default.txt")));
+    const auto run = runTool({c.file, "report.txt"}, "", dir.path(), kEpoch);
+    const auto compare = runTool({"-q", "--compare", "default.txt", c.file}, "", dir.path());
+    if (c.file.rfind("erased", 0) == 0) {
+        EXPECT_EQ(1, run.status);
+        EXPECT_EQ(c.warnings + "kr570convert: " + c.file +
+                      " holds no configuration: the EEPROM is erased (every byte 0xff)\n",
+                  run.err);
+        EXPECT_FALSE(test::fileExists(dir.file("report.txt")));
+        EXPECT_EQ(2, compare.status);
+        return;
+    }
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(c.warnings, run.err);
+    EXPECT_EQ(test::nativeText(reportFrom(c.file)), test::readFile(dir.file("report.txt")));
+    EXPECT_EQ(0, compare.status) << compare.out << compare.err;
+}
+
+std::vector<ReadbackCase> readbackCases() {
+    std::vector<ReadbackCase> cases;
+    for (const char* device : {"default", "erased"}) {
+        for (const char* form : {"i.hex", "I.hex", "s.srec", "r.bin", "d.csv", "h.csv", "o.csv",
+                                 "b.csv", "noformat.hex"}) {
+            const std::string file = std::string(device) + "-1024-" + form;
+            const std::string warnings =
+                std::string(form) == "noformat.hex"
+                    ? file + ": warning: holds raw binary, not Intel HEX; read as raw binary\n"
+                    : "";
+            cases.push_back({{std::string(device) + "_" + form}, file, warnings});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Avrdude, Readbacks, ::testing::ValuesIn(readbackCases()),
+                         test::CaseName());
+
+// The content decides what a file holds wherever it says so unmistakably; the name decides
+// only where it cannot, and then as it always has.
+struct KindCase : test::NamedCase {
+    std::vector<std::string> arguments;  // the input is "in.NAME", or "-" for standard input
+    std::string content;
+    int status;
+    std::string err;
+    std::string written;  // what out.x holds afterwards; "" when it must not exist
+    bool binary = false;  // out.x holds bytes, not text with the system's line ends
+};
+
+class KindOfInput : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(KindOfInput, IsToldByContentThenByName) {
+    const KindCase& c = GetParam();
+    test::TempDir dir;
+    const bool standard =
+        std::find(c.arguments.begin(), c.arguments.end(), "-") != c.arguments.end();
+    for (const std::string& argument : c.arguments) {
+        if (argument.rfind("in.", 0) == 0) {
+            test::writeFile(dir.file(argument), c.content);
+        }
+    }
+    std::vector<std::string> arguments = c.arguments;
+    arguments.emplace_back("out.x");
+    const auto run = runTool(arguments, standard ? c.content : "", dir.path(), kEpoch);
+    EXPECT_EQ(c.status, run.status) << run.err;
+    EXPECT_EQ(c.err, run.err);
+    if (c.written.empty()) {
+        EXPECT_FALSE(test::fileExists(dir.file("out.x")));
+    } else {
+        EXPECT_EQ(c.binary ? c.written : test::nativeText(c.written),
+                  test::readFile(dir.file("out.x")));
+    }
+}
+
+const std::string kDefaultText = test::readFile(test::sourcePath("examples/default.txt"));
+const std::string kFinished = "\nProgram finished!\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, KindOfInput,
+    ::testing::Values(
+        KindCase{"text_named_cfg",
+                 {"-q", "in.cfg"},
+                 kDefaultText,
+                 1,
+                 "kr570convert: in.cfg holds no configuration: it gives no data for the "
+                 "configuration block (addresses 0 to 71)\n",
+                 ""},
+        KindCase{"text_named_cfg_from_text",
+                 {"-q", "--from=text", "in.cfg"},
+                 kDefaultText,
+                 0,
+                 "",
+                 kDefaultHex},
+        KindCase{"hex_named_dat", {"-q", "in.dat"}, kDefaultHex, 0, "", reportFrom("in.dat")},
+        KindCase{"hex_named_txt",
+                 {"in.txt"},
+                 kDefaultHex,
+                 0,
+                 "in.txt: warning: holds Intel HEX, not configuration text; read as Intel HEX\n",
+                 reportFrom("in.txt")},
+        KindCase{"nul_in_a_text_named_txt",
+                 {"-q", "in.txt"},
+                 std::string("; x\0\xff\n", 6),
+                 0,
+                 "",
+                 kDefaultHex},
+        KindCase{"srec_on_standard_input",
+                 {"-q", "-"},
+                 readback("default-1024-s.srec"),
+                 0,
+                 "",
+                 reportFrom("-")},
+        KindCase{"binary_on_standard_input",
+                 {"-q", "-"},
+                 readback("default-1024-r.bin"),
+                 0,
+                 "",
+                 reportFrom("-")},
+        KindCase{"list_on_standard_input",
+                 {"-q", "-"},
+                 readback("default-1024-h.csv"),
+                 0,
+                 "",
+                 reportFrom("-")},
+        KindCase{"hex_on_standard_input", {"-q", "-"}, kDefaultHex, 0, "", reportFrom("-")},
+        KindCase{
+            "text_on_standard_input", {"-q", "--from=text", "-"}, kDefaultText, 0, "", kDefaultHex},
+        KindCase{"erased_on_standard_input",
+                 {"-q", "-"},
+                 readback("erased-1024-r.bin"),
+                 1,
+                 "kr570convert: (standard input) holds no configuration: the EEPROM is erased "
+                 "(every byte 0xff)\n",
+                 ""},
+        KindCase{"from_wins_over_content",
+                 {"-q", "--from=hex", "in.bin"},
+                 readback("default-1024-r.bin"),
+                 1,
+                 "kr570convert: in.bin holds no configuration: it gives no data for the "
+                 "configuration block (addresses 0 to 71)\n",
+                 ""},
+        // --to names what is written.
+        KindCase{"text_to_srec",
+                 {"-q", "--to=srec", "in.txt"},
+                 kDefaultText,
+                 0,
+                 "",
+                 test::readFile(test::sourcePath("tests/golden/default.srec"))},
+        KindCase{"readback_to_bin",
+                 {"-q", "--to", "bin", "in.hex"},
+                 readback("default-1024-I.hex"),
+                 0,
+                 "",
+                 readback("default-1024-r.bin").substr(0, 72),
+                 true},
+        KindCase{"readback_to_hex",
+                 {"-q", "--to=hex", "in.csv"},
+                 readback("default-1024-o.csv"),
+                 0,
+                 "",
+                 kDefaultHex},
+        KindCase{"text_to_a_tidy_text",
+                 {"-q", "--to=text", "in.txt"},
+                 "ontime 128\n",
+                 0,
+                 "",
+                 reportFrom("in.txt")}),
+    test::CaseName());
 
 }  // namespace
 }  // namespace kr570

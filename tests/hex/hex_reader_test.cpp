@@ -1,11 +1,10 @@
-#include "hex/hex_reader.hpp"
-
 #include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
 #include <ostream>
 
+#include "driver/conversion.hpp"
 #include "eeprom/config_block.hpp"
 #include "hex/hex_writer.hpp"
 #include "support/test_support.hpp"
@@ -13,16 +12,16 @@
 namespace kr570 {
 namespace {
 
-std::unique_ptr<EepromImage> imageFrom(const std::string& text,
-                                       Diagnostics* diagnostics = nullptr) {
+std::unique_ptr<EepromImage> imageFrom(const std::string& text, Diagnostics* diagnostics = nullptr,
+                                       FileKind kind = FileKind::IntelHex) {
     auto image = std::make_unique<EepromImage>();
     image->fillImage(0xEE);  // reading must clear what was there
     Diagnostics silent(nullptr, "in.hex");
     Diagnostics& used = diagnostics != nullptr ? *diagnostics : silent;
     std::FILE* stream = test::streamWith(text);
     ByteSource source(stream);
-    ImageStore store(*image, used, &source);
-    readHex(source, store, used);
+    ImageStore store(*image, used, kind == FileKind::Binary ? nullptr : &source);
+    readImageFile(kind, source, store, used);
     std::fclose(stream);
     return image;
 }
@@ -41,12 +40,14 @@ std::map<std::size_t, int> nonZeroBytes(const EepromImage& image) {
 struct ReadCase : test::NamedCase {
     std::string text;
     std::map<std::size_t, int> bytes;  // every other image byte must be zero
+    FileKind kind = FileKind::IntelHex;
 };
 
 class HexReader : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(HexReader, StoresExactlyTheFilesData) {
-    EXPECT_EQ(GetParam().bytes, nonZeroBytes(*imageFrom(GetParam().text)));
+    EXPECT_EQ(GetParam().bytes,
+              nonZeroBytes(*imageFrom(GetParam().text, nullptr, GetParam().kind)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -87,7 +88,31 @@ INSTANTIATE_TEST_SUITE_P(
                  ":0100000011ee // 00000> :0100000022dd\n",
                  {{0, 0x11}}},
         ReadCase{"colon_after_text_still_starts_a_record", "note :0100000022dd\n", {{0, 0x22}}},
-        ReadCase{"address_wraps_at_32_bits", ":02000004fffffc\n:02ffff00aabb9b\n", {{0, 0xbb}}}),
+        ReadCase{"address_wraps_at_32_bits", ":02000004fffffc\n:02ffff00aabb9b\n", {{0, 0xbb}}},
+        ReadCase{"srec_every_address_width",
+                 "S00600004844521B\nS1040010AB40\nS20500002001D9\nS3060000003002C7\nS9030000FC\n",
+                 {{0x10, 0xAB}, {0x20, 0x01}, {0x30, 0x02}},
+                 FileKind::SRecord},
+        ReadCase{"srec_cut_keeps_next",
+                 "S1060000AB\nS1040001CD2D\n",
+                 {{0, 0xAB}, {1, 0xCD}},
+                 FileKind::SRecord},
+        ReadCase{"binary_from_address_0",
+                 std::string("\x85\0\x07", 3),
+                 {{0, 0x85}, {2, 7}},
+                 FileKind::Binary},
+        ReadCase{"binary_beyond_the_image",
+                 std::string(49999, '\0') + "\x01\x02\x03",
+                 {{49999, 1}},
+                 FileKind::Binary},
+        ReadCase{"list_in_every_notation",
+                 "133, 0xc2,\r\n036 ,0b1001111,0,0X11",
+                 {{0, 133}, {1, 0xC2}, {2, 036}, {3, 0x4F}, {5, 0x11}},
+                 FileKind::ByteList},
+        ReadCase{"list_value_no_byte_keeps_its_place",
+                 "1,256,abc,,0x1ff,09,7",
+                 {{0, 1}, {6, 7}},
+                 FileKind::ByteList}),
     test::CaseName());
 
 TEST(HexReader, CountFfStoresAll255Bytes) {
@@ -142,6 +167,7 @@ TEST(HexReader, ReadsBackWhatTheWriterWrote) {
 struct WarningCase : test::NamedCase {
     std::string text;
     std::string warnings;
+    FileKind kind = FileKind::IntelHex;
 };
 
 class HexReaderWarnings : public ::testing::TestWithParam<WarningCase> {};
@@ -149,7 +175,7 @@ class HexReaderWarnings : public ::testing::TestWithParam<WarningCase> {};
 TEST_P(HexReaderWarnings, ReportWhatAStrictReaderRefuses) {
     test::OutputCapture sink;
     Diagnostics diagnostics(sink.stream(), "in.hex");
-    imageFrom(GetParam().text, &diagnostics);
+    imageFrom(GetParam().text, &diagnostics, GetParam().kind);
     EXPECT_EQ(GetParam().warnings, sink.text());
 }
 
@@ -210,8 +236,31 @@ INSTANTIATE_TEST_SUITE_P(
                     "in.hex:3: warning: checksum is 0xff, expected 0xee; the record is applied\n"},
         WarningCase{"no_data_record", ":00000001FF\n", "in.hex: warning: no data record\n"},
         // A record without data puts nothing outside the image, wherever it points.
-        WarningCase{"empty_record_past_the_image", ":0100000011ee\n:00c35100ec\n:00000001FF\n",
-                    ""}),
+        WarningCase{"empty_record_past_the_image", ":0100000011ee\n:00c35100ec\n:00000001FF\n", ""},
+        WarningCase{"srec_clean_without_termination", "S0030000FC\nS1040000AB50\nS5030001FB\n", "",
+                    FileKind::SRecord},
+        WarningCase{"srec_faults",
+                    "S1040000AB51\nS40300\nS1060001AB\nS5030005F7\nS9030000FC\nS1040002CD2C\n",
+                    "in.hex:1: warning: checksum is 0x51, expected 0x50; the record is applied\n"
+                    "in.hex:2: warning: record type S4 is unknown; skipped\n"
+                    "in.hex:3: warning: record cut short\n"
+                    "in.hex:4: warning: S5 record counts 5 data records, but 2 stand before it\n"
+                    "in.hex:6: warning: record after the termination record; it is still "
+                    "applied\n",
+                    FileKind::SRecord},
+        WarningCase{"srec_count_too_small", "S1020000FD\n",
+                    "in.hex:1: warning: S1 record counts 2 bytes, fewer than its address and "
+                    "checksum take; skipped\nin.hex: warning: no data record\n",
+                    FileKind::SRecord},
+        WarningCase{"list_values_no_byte", "1,\n256,abc,0x1ff",
+                    "in.hex:2: warning: '256' at address 0x0001 is not a byte value; it is left "
+                    "out\n"
+                    "in.hex: warning: 2 more values are not bytes\n",
+                    FileKind::ByteList},
+        WarningCase{"binary_beyond_the_image", std::string(50001, '\x11'),
+                    "in.hex: warning: data at address 0xc350 lies outside the 50000-byte EEPROM "
+                    "image and is dropped\n",
+                    FileKind::Binary}),
     test::CaseName());
 
 }  // namespace

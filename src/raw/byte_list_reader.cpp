@@ -1,0 +1,113 @@
+#include "raw/byte_list_reader.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "io/characters.hpp"
+
+namespace kr570 {
+
+namespace {
+
+bool isSeparator(int c) {
+    return c == ',' || isWhitespace(c);
+}
+
+class ByteListReader {
+  public:
+    ByteListReader(ByteSource& source, ImageStore& store, Diagnostics& diagnostics)
+        : source_(source), store_(store), diagnostics_(diagnostics) {}
+
+    void run() {
+        while (nextValue()) {
+            const long line = source_.line();
+            std::string text;
+            std::size_t length = 0;
+            for (int c = source_.peek(); c != -1 && !isSeparator(c); c = source_.peek()) {
+                if (length++ <= kQuotedLongest) {
+                    text.push_back(static_cast<char>(c));
+                }
+                source_.advance(1);
+            }
+            // No byte needs as many characters as a message shows.
+            const int value = length == text.size() ? byteListValue(text) : -1;
+            if (value < 0) {
+                notAByte(line, text);
+            } else if (address_ <= EepromImage::kSize) {
+                // The first value past the image is reported; the others are dropped.
+                const auto byte = static_cast<std::uint8_t>(value);
+                store_.store(static_cast<std::uint32_t>(address_), &byte, 1);
+            }
+            ++address_;
+        }
+        store_.finish();
+        if (notBytes_ > 1) {
+            diagnostics_.warn(0, "%ld more values are not bytes", notBytes_ - 1);
+        }
+    }
+
+  private:
+    // Moves to the start of the next value; false at the end of the list. Two commas with
+    // nothing but blanks between them stand around an empty value, which is no byte either.
+    bool nextValue() {
+        bool comma = false;
+        for (int c = source_.peek(); isSeparator(c); c = source_.peek()) {
+            if (c == ',' && comma) {
+                notAByte(source_.line(), "");
+                ++address_;
+            }
+            comma = comma || c == ',';
+            source_.advance(1);
+        }
+        return source_.peek() != -1;
+    }
+
+    void notAByte(long line, const std::string& text) {
+        if (notBytes_++ == 0) {
+            diagnostics_.warn(line, "%s at address 0x%04x is not a byte value; it is left out",
+                              quoted(text).c_str(), static_cast<unsigned>(address_));
+        }
+    }
+
+    ByteSource& source_;
+    ImageStore& store_;
+    Diagnostics& diagnostics_;
+    std::uint64_t address_ = 0;
+    long notBytes_ = 0;
+};
+
+}  // namespace
+
+int byteListValue(const std::string& text) {
+    unsigned base = 10;
+    std::size_t digits = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        digits = 2;
+    } else if (text.size() > 2 && text[0] == '0' && (text[1] == 'b' || text[1] == 'B')) {
+        base = 2;
+        digits = 2;
+    } else if (text.size() > 1 && text[0] == '0') {
+        base = 8;
+        digits = 1;
+    }
+    if (digits == text.size()) {
+        return -1;  // no digits at all
+    }
+    unsigned value = 0;
+    for (std::size_t i = digits; i < text.size(); ++i) {
+        const unsigned digit = hexDigitValue(static_cast<unsigned char>(text[i]));
+        if (digit >= base) {
+            return -1;
+        }
+        value = std::min(value * base + digit, 256U);
+    }
+    return value <= 255 ? static_cast<int>(value) : -1;
+}
+
+void readByteList(ByteSource& source, ImageStore& store, Diagnostics& diagnostics) {
+    ByteListReader(source, store, diagnostics).run();
+}
+
+}  // namespace kr570
