@@ -41,7 +41,7 @@ inline Read readAs(FileKind kind, const std::uint8_t* data, std::size_t size, bo
     Diagnostics diagnostics(sink, "fuzz");
     ByteSource source(input);
     readInput(kind, source, read.record, *read.image, diagnostics);
-    checkSettings(kind, read.record, diagnostics);
+    checkSettings(kind, false, read.record, diagnostics);
     packBlock(*read.image, read.record);
     read.warnings = diagnostics.count();
     std::fclose(input);

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "config/settings.hpp"
+#include "text/config_parser.hpp"
+
 namespace kr570 {
 
 const char kUsageText[] =
@@ -20,11 +23,18 @@ const char kUsageText[] =
     "      --from KIND   read the input as KIND whatever its content and name:\n"
     "                    text, hex, srec, bin or list\n"
     "      --to KIND     write KIND: text (the report), hex, srec or bin\n"
+    "      --set KEYWORD=VALUE\n"
+    "                    change a setting after the input is read, by the text's rules\n"
+    "                    (repeatable, applied in order); an image written as an image\n"
+    "                    keeps every byte the settings do not cover\n"
     "  -q, --quiet       print no warnings, no motor parameters and no closing message\n"
     "      --strict      fail on any warning; nothing is written then\n"
     "      --force       let a report replace a text file that is no report\n"
-    "      --compare A B compare the settings of two configuration texts or images\n"
-    "                    (--from then says what both hold)\n"
+    "      --compare A B compare the settings of two configuration texts or images ('-' is\n"
+    "                    standard input), and the headers of two images; --strict gives\n"
+    "                    no verdict on a file that warned\n"
+    "      --ignore KEYWORD\n"
+    "                    with --compare: leave a setting out (repeatable)\n"
     "  -w, --warnings    accepted for older scripts; warnings are always shown\n"
     "      --help        print this help and exit\n"
     "      --version     print the version and exit\n"
@@ -37,8 +47,8 @@ const char kUsageText[] =
     "Exit status: 0 converted, 1 a file could not be read or written, an image holds no\n"
     "configuration, a text that is no report was not replaced, or --strict found warnings;\n"
     "2 wrong usage.\n"
-    "With --compare: 0 the settings are equal, 1 they differ, 2 wrong usage or a file\n"
-    "that cannot be read or holds no configuration.\n"
+    "With --compare: 0 equal, 1 they differ, 2 wrong usage, a file that cannot be read or\n"
+    "holds no configuration, a warning with --strict, or standard output not written.\n"
     "\n"
     "avrdude's read-backs in any of its forms (-U eeprom:r:FILE:i, :I, :s, :r, :d, :h, :o,\n"
     ":b, or no form at all, which is raw binary) are read as they are.\n";
@@ -73,6 +83,12 @@ class Parser {
         }
         if (!failed() && result_.compare && (plain_.size() != 2 || haveInput_ || haveOutput_)) {
             fail("--compare needs two file names, A and B");
+        }
+        if (!failed() && result_.compare && (!result_.sets.empty() || result_.to)) {
+            fail("--set and --to change a conversion; --compare takes the files as they are");
+        }
+        if (!failed() && !result_.compare && !result_.ignored.empty()) {
+            fail("--ignore goes with --compare");
         }
         if (!failed()) {
             assignPlainNames();
@@ -142,6 +158,16 @@ class Parser {
             }
             return true;
         }
+        if (valueOf(argument, "--set", value)) {
+            takeSet(value);
+            return true;
+        }
+        if (valueOf(argument, "--ignore", value)) {
+            if (!failed() && knownKeyword("--ignore " + value, value)) {
+                result_.ignored.push_back(value);
+            }
+            return true;
+        }
         if (valueOf(argument, "--to", value)) {
             result_.to = kindNamed(value);
             if (!failed() && (!result_.to || result_.to == FileKind::ByteList)) {
@@ -150,6 +176,44 @@ class Parser {
             return true;
         }
         return false;
+    }
+
+    // Whether `keyword` is one; the mistake, with the keyword it most likely meant, is kept
+    // when it is not.
+    bool knownKeyword(const std::string& option, const std::string& keyword) {
+        if (findSetting(keyword) != nullptr) {
+            return true;
+        }
+        const char* meant = nearestKeyword(keyword);
+        fail(option + ": '" + keyword + "' is not a keyword" +
+             (meant != nullptr ? std::string("; did you mean '") + meant + "'?" : ""));
+        return false;
+    }
+
+    // KEYWORD=VALUE, whose value is read now as a text's would be, so that a run never starts
+    // with a setting it cannot make.
+    void takeSet(const std::string& assignment) {
+        if (failed()) {
+            return;
+        }
+        const std::size_t equals = assignment.find('=');
+        if (equals == std::string::npos) {
+            fail("--set takes KEYWORD=VALUE, not '" + assignment + "'");
+            return;
+        }
+        const std::string keyword = assignment.substr(0, equals);
+        const std::string value = assignment.substr(equals + 1);
+        if (!knownKeyword("--set " + assignment, keyword)) {
+            return;
+        }
+        ConfigRecord scratch{};
+        Diagnostics uncounted(nullptr, "");
+        const std::string why = setValue(*findSetting(keyword), value, scratch, uncounted);
+        if (!why.empty()) {
+            fail("--set " + assignment + ": " + why);
+            return;
+        }
+        result_.sets.emplace_back(keyword, value);
     }
 
     // -i NAME, -iNAME, -o NAME, -oNAME, and the same with -I and -O.

@@ -13,6 +13,7 @@
 #include "eeprom/config_block.hpp"
 #include "io/diagnostics.hpp"
 #include "io/text_output.hpp"
+#include "platform/platform.hpp"
 
 namespace kr570 {
 
@@ -94,79 +95,116 @@ void writeLine(std::FILE* out, const char* name, const std::string& a, const std
     printText(out, "%s: %s (A) != %s (B)\n", name, a.c_str(), b.c_str());
 }
 
+// The notice as a quoted text that is printable ASCII throughout: any other byte as \xNN and
+// a backslash as \\, so that a dump's bytes never reach the terminal raw.
 std::string noticeText(const ConfigBlockBytes& bytes) {
-    const char* notice = reinterpret_cast<const char*>(bytes.data() + block::kNotice);
-    return quoted(std::string(notice, strnlen(notice, kNoticeLength)));
+    std::string text = "'";
+    for (std::size_t i = 0; i < kNoticeLength && bytes[block::kNotice + i] != 0; ++i) {
+        const unsigned c = bytes[block::kNotice + i];
+        char shown[8];
+        (void)std::snprintf(shown, sizeof shown, c == '\\' ? "\\\\" : "%c", c);
+        if (c < 0x20 || c >= 0x7F) {
+            (void)std::snprintf(shown, sizeof shown, "\\x%02x", c);
+        }
+        text += shown;
+    }
+    return text + "'";
 }
 
-// The header fields and the reserved byte, which only a device's block can set otherwise
+std::string revisionText(const ConfigBlockBytes& bytes) {
+    return decimal(bytes[block::kRevisionMajor]) + "." + decimal(bytes[block::kRevisionMinor]);
+}
+
+// The header fields and the reserved byte, which only a device's block can hold otherwise
 // than the tool builds them; returns how many differ.
 int writeHeaderDifferences(std::FILE* out, const ConfigBlockBytes& a, const ConfigBlockBytes& b) {
-    struct ByteField {
+    struct Field {
         const char* name;
         std::size_t offset;
-        std::string (*text)(unsigned);
+        std::size_t width;
+        std::string (*text)(const ConfigBlockBytes&);
     };
-    static constexpr ByteField kFields[] = {{"productId", block::kProductId, decimal},
-                                            {"revisionMajor", block::kRevisionMajor, decimal},
-                                            {"revisionMinor", block::kRevisionMinor, decimal},
-                                            {"fixedByte57", block::kFixedByte57, hexByte}};
+    static constexpr Field kFields[] = {
+        {"product id", block::kProductId, 1,
+         [](const ConfigBlockBytes& bytes) { return decimal(bytes[block::kProductId]); }},
+        {"software revision", block::kRevisionMajor, 2, revisionText},
+        {"notice", block::kNotice, kNoticeLength, noticeText},
+        {"reserved byte 57", block::kFixedByte57, 1,
+         [](const ConfigBlockBytes& bytes) { return hexByte(bytes[block::kFixedByte57]); }},
+    };
     int differing = 0;
-    for (const ByteField& field : kFields) {
-        if (a[field.offset] != b[field.offset]) {
-            writeLine(out, field.name, field.text(a[field.offset]), field.text(b[field.offset]));
+    for (const Field& field : kFields) {
+        if (!sameBytes(a, b, field.offset, field.width)) {
+            writeLine(out, field.name, field.text(a), field.text(b));
             ++differing;
         }
-    }
-    if (!sameBytes(a, b, block::kNotice, kNoticeLength)) {
-        writeLine(out, "notice", noticeText(a), noticeText(b));
-        ++differing;
     }
     return differing;
 }
 
+// "1 setting differs", "2 settings differ".
+std::string counted(int count, const char* thing) {
+    return std::to_string(count) + " " + thing + (count == 1 ? " differs" : "s differ");
+}
+
 int writeDifferences(std::FILE* out, const ComparedBlock& a, const ComparedBlock& b,
-                     const std::string& nameA, const std::string& nameB) {
+                     const CommandLine& commandLine) {
     int settings = 0;
+    int compared = 0;
     for (const Setting& setting : kSettings) {
+        const auto& ignored = commandLine.ignored;
+        if (std::find(ignored.begin(), ignored.end(), setting.keyword) != ignored.end()) {
+            continue;
+        }
+        ++compared;
         if (!sameBytes(a.bytes, b.bytes, setting.offset, blockWidth(setting.kind))) {
             writeLine(out, setting.keyword, valueText(setting, a.bytes),
                       valueText(setting, b.bytes));
             ++settings;
         }
     }
+    // A text carries no header: only two images have theirs compared.
     const int header =
         a.fromImage && b.fromImage ? writeHeaderDifferences(out, a.bytes, b.bytes) : 0;
-    const auto total = static_cast<int>(std::size(kSettings));
+    const char* nameA = commandLine.inputName.c_str();
+    const char* nameB = commandLine.outputName.c_str();
     if (settings == 0) {
-        printText(out, "The %d settings are equal in A (%s) and B (%s)", total, nameA.c_str(),
-                  nameB.c_str());
+        printText(out, "The %d setting%s equal in A (%s) and B (%s)", compared,
+                  compared == 1 ? " is" : "s are", nameA, nameB);
     } else {
-        printText(out, "%d of the %d settings differ between A (%s) and B (%s)", settings, total,
-                  nameA.c_str(), nameB.c_str());
+        printText(out, "%d of the %d settings %s between A (%s) and B (%s)", settings, compared,
+                  settings == 1 ? "differs" : "differ", nameA, nameB);
     }
     if (header > 0) {
-        printText(out, "; %d header field%s differ%s", header, header == 1 ? "" : "s",
-                  header == 1 ? "s" : "");
+        printText(out, "; %s", counted(header, "header field").c_str());
     }
     putText("\n", out);
-    return settings;
+    return settings + header;
 }
 
-// Makes the block the tool would write for the file, through the conversions' own pipeline,
-// and copies it out of the image; false, once the failure is told, when the file cannot be
-// read.
+// Makes the block the tool would write for the file ('-' is standard input), through the
+// conversions' own pipeline, and copies it out of the image; false, once the failure is told,
+// when the file cannot be read or holds no configuration. Adds its warnings to `warnings`.
 bool loadBlock(const std::string& name, const CommandLine& commandLine, Console& console,
-               ConfigRecord& record, EepromImage& image, ComparedBlock& side) {
+               ConfigRecord& record, EepromImage& image, ComparedBlock& side, int& warnings) {
     FailureReport report(console, false);
+    const bool standard = name == "-";
+    if (standard) {
+        platform::setBinaryMode(stdin);
+    }
     int error = 0;
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> input(openInput(name, error),
-                                                                std::fclose);
+    std::FILE* const opened = standard ? stdin : openInput(name, error);
+    const std::unique_ptr<std::FILE, void (*)(std::FILE*)> input(opened, [](std::FILE* file) {
+        if (file != nullptr && file != stdin) {
+            (void)std::fclose(file);  // read only: closing loses nothing
+        }
+    });
     if (!input) {
         report.fail(error, "Can't open input file %s", name.c_str());
         return false;
     }
-    Diagnostics diagnostics(commandLine.quiet ? nullptr : console.err, name);
+    const std::string shown = standard ? "(standard input)" : name;
+    Diagnostics diagnostics(commandLine.quiet ? nullptr : console.err, shown);
     ByteSource source(input.get());
     const FileKind kind = chooseKind(source, name, commandLine.from, diagnostics);
     const char* const noConfiguration = readInput(kind, source, record, image, diagnostics);
@@ -175,13 +213,14 @@ bool loadBlock(const std::string& name, const CommandLine& commandLine, Console&
         return false;
     }
     if (noConfiguration != nullptr) {
-        report.fail(0, "%s holds no configuration: %s", name.c_str(), noConfiguration);
+        report.fail(0, "%s holds no configuration: %s", shown.c_str(), noConfiguration);
         return false;
     }
-    checkSettings(kind, record, diagnostics);
+    checkSettings(kind, false, record, diagnostics);
     packBlock(image, record);
     std::copy(image.data(), image.data() + block::kLength, side.bytes.begin());
     side.fromImage = isImage(kind);
+    warnings += diagnostics.count();
     return true;
 }
 
@@ -191,14 +230,20 @@ int compareFiles(const CommandLine& commandLine, Console& console, ConfigRecord&
                  EepromImage& image) {
     ComparedBlock a;
     ComparedBlock b;
-    const std::string& nameA = commandLine.inputName;
-    const std::string& nameB = commandLine.outputName;
-    if (!loadBlock(nameA, commandLine, console, record, image, a) ||
-        !loadBlock(nameB, commandLine, console, record, image, b)) {
+    int warnings = 0;
+    if (!loadBlock(commandLine.inputName, commandLine, console, record, image, a, warnings) ||
+        !loadBlock(commandLine.outputName, commandLine, console, record, image, b, warnings)) {
         return kCompareTrouble;
     }
-    return writeDifferences(console.out, a, b, nameA, nameB) == 0 ? kCompareEqual
-                                                                  : kCompareDifferent;
+    // A file read with a warning may not be what it seems: no verdict on it.
+    if (commandLine.strict && warnings > 0) {
+        FailureReport(console, false)
+            .fail(0, "%d warning(s) about A (%s) or B (%s); not compared (--strict)", warnings,
+                  commandLine.inputName.c_str(), commandLine.outputName.c_str());
+        return kCompareTrouble;
+    }
+    return writeDifferences(console.out, a, b, commandLine) == 0 ? kCompareEqual
+                                                                 : kCompareDifferent;
 }
 
 }  // namespace kr570

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "config/motor_estimates.hpp"
+#include "config/settings.hpp"
 #include "eeprom/config_block.hpp"
 #include "eeprom/image_store.hpp"
 #include "hex/hex_reader.hpp"
@@ -151,8 +152,27 @@ const char* readInput(FileKind kind, ByteSource& input, ConfigRecord& record, Ee
     return nullptr;
 }
 
-void checkSettings(FileKind inputKind, const ConfigRecord& record, Diagnostics& diagnostics) {
-    if (inputKind == FileKind::Text) {
+int applySettings(const std::vector<std::pair<std::string, std::string>>& sets,
+                  ConfigRecord& record, std::FILE* warnings) {
+    int count = 0;
+    for (const auto& [keyword, value] : sets) {
+        std::string option = "--set ";
+        option += keyword;
+        option += '=';
+        option += value;
+        Diagnostics diagnostics(warnings, option);
+        const Setting* setting = findSetting(keyword);
+        if (setting != nullptr) {
+            (void)setValue(*setting, value, record, diagnostics);  // read whole: checked before
+        }
+        count += diagnostics.count();
+    }
+    return count;
+}
+
+void checkSettings(FileKind inputKind, bool changed, const ConfigRecord& record,
+                   Diagnostics& diagnostics) {
+    if (inputKind == FileKind::Text || changed) {
         warnAboutMotorSettings(record, diagnostics);
     }
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "config/config_record.hpp"
 #include "driver/file_kind.hpp"
@@ -50,9 +52,16 @@ FileKind chooseKind(ByteSource& input, const std::string& name, std::optional<Fi
 const char* readInput(FileKind kind, ByteSource& input, ConfigRecord& record, EepromImage& image,
                       Diagnostics& diagnostics);
 
-// Checks what a text's settings (with any change the run makes to them) mean for the motor:
-// negative values, and estimates that come out infinite or not a number.
-void checkSettings(FileKind inputKind, const ConfigRecord& record, Diagnostics& diagnostics);
+// Makes the changes --set asks for, in the order given, each by the text's own rules and with
+// the warnings its value would give in a text, named after the option; `warnings` nullptr
+// leaves them unsaid. Returns how many warnings they gave.
+int applySettings(const std::vector<std::pair<std::string, std::string>>& sets,
+                  ConfigRecord& record, std::FILE* warnings);
+
+// Checks what the settings mean for the motor, when they come from a text or were changed by
+// the run (`changed`): negative values, and estimates that come out infinite or not a number.
+void checkSettings(FileKind inputKind, bool changed, const ConfigRecord& record,
+                   Diagnostics& diagnostics);
 
 // The kind written when the run does not say: configuration text becomes Intel HEX, and any
 // image a report.

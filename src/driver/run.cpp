@@ -147,16 +147,19 @@ int convert(const Conversion& c) {
     if (!read(c)) {
         return kExitFailed;
     }
+    const int setWarnings =
+        applySettings(c.choices.sets, c.data.record, c.choices.quiet ? nullptr : c.console.err);
     std::FILE* const shown = c.choices.quiet            ? nullptr
                              : c.files.toStandardOutput ? c.console.err
                                                         : c.console.out;
     if (c.files.inputKind == FileKind::Text && shown != nullptr) {
         writeMotorParameterBlock(shown, c.data.record);
     }
-    checkSettings(c.files.inputKind, c.data.record, c.diagnostics);
-    if (c.choices.strict && c.diagnostics.count() > 0) {
+    checkSettings(c.files.inputKind, !c.choices.sets.empty(), c.data.record, c.diagnostics);
+    const int warnings = c.diagnostics.count() + setWarnings;
+    if (c.choices.strict && warnings > 0) {
         c.data.output.discard();
-        c.data.refusedWarnings = c.diagnostics.count();
+        c.data.refusedWarnings = warnings;
         return kExitFailed;
     }
     packBlock(c.data.image, c.data.record);

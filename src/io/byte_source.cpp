@@ -17,6 +17,14 @@ const unsigned char* next(const unsigned char* p, const unsigned char* end, unsi
 ByteSource::ByteSource(std::FILE* stream)
     : stream_(stream), buffer_(new unsigned char[kBufferSize]) {}
 
+ByteSource::ByteSource(const std::string& text)
+    : stream_(nullptr),
+      buffer_(new unsigned char[text.size() + 1]),
+      end_(text.size()),
+      atEnd_(true) {
+    std::memcpy(buffer_.get(), text.data(), text.size());
+}
+
 std::size_t ByteSource::refill(std::size_t n) {
     n = n < kMaxWindow ? n : kMaxWindow;
     while (end_ - begin_ < n && !atEnd_) {
@@ -61,6 +69,9 @@ void ByteSource::countLinesUpTo(std::size_t position) {
 }
 
 long ByteSource::line() {
+    if (stream_ == nullptr) {
+        return 0;
+    }
     countLinesUpTo(begin_);
     return lineEnds_ + 1;
 }

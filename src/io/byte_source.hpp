@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace kr570 {
 
@@ -16,6 +17,10 @@ class ByteSource {
     static constexpr std::size_t kMaxWindow = 1024;
 
     explicit ByteSource(std::FILE* stream);
+
+    // The bytes of `text`, as a value given on the command line: no stream behind them, and no
+    // lines to name in a warning (line() is 0).
+    explicit ByteSource(const std::string& text);
 
     // Makes `n` (at most kMaxWindow) bytes available from the current position, unless the
     // stream ends or fails first; returns how many are available.
@@ -34,9 +39,9 @@ class ByteSource {
     // The next byte, consumed, or -1 at the end of the stream.
     int get() { return ensure(1) > 0 ? buffer_[begin_++] : -1; }
 
-    // The 1-based number of the line that the next byte lies on. A line ends at a line feed, at
-    // a carriage return and line feed pair, and at a carriage return alone, as files from any
-    // system end their lines.
+    // The 1-based number of the line that the next byte lies on, or 0 for a text that has no
+    // lines. A line ends at a line feed, at a carriage return and line feed pair, and at a
+    // carriage return alone, as files from any system end their lines.
     long line();
 
     // Why reading the stream failed, as an errno value; 0 while every read has succeeded. A

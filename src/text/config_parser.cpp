@@ -120,6 +120,7 @@ class ValueReader {
 
     void read(const Setting& keyword, long keywordLine) {
         keywordLine_ = keywordLine;
+        refused_ = false;
         switch (keyword.kind) {
             case ValueKind::Float:
                 readFloatValue(keyword);
@@ -139,6 +140,11 @@ class ValueReader {
                 break;
         }
     }
+
+    // Whether the last value was refused: no value, no number, a number out of range or run
+    // into other characters, or a word that is none of the keyword's; the setting then keeps
+    // what it held (a switch is turned off) and the warning has said so.
+    bool refused() const { return refused_; }
 
     // Whether the word now in keyword position is what is left of a value that was not read
     // whole; the value's own warning has told about it. Asking clears it.
@@ -183,6 +189,7 @@ class ValueReader {
                           written.substr(1, written.size() - 2).c_str(),
                           quoted(number.text()).c_str(), stored.c_str());
         valueRest_ = true;
+        refused_ = true;
         return true;
     }
 
@@ -194,6 +201,7 @@ class ValueReader {
 
     // Reports a value that is no number; the field keeps what it held.
     void noNumber(const Setting& keyword, long line) {
+        refused_ = true;
         if (input_.peek() == -1) {
             diagnostics_.warn(keywordLine_,
                               "'%s' has no value at the end of the file; the setting is kept",
@@ -220,6 +228,7 @@ class ValueReader {
             diagnostics_.warn(line, "%s is out of range for '%s'; the setting is kept",
                               quoted(number.text()).c_str(), keyword.keyword);
             valueRest_ = wordGoesOn();
+            refused_ = true;
             return false;
         }
         return true;
@@ -284,7 +293,18 @@ class ValueReader {
         keyword.byteIn(record_) = stored;
         char shown[8];
         (void)std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
-        if (!runsOn(keyword, line, number, shown) && number.value != stored) {
+        if (runsOn(keyword, line, number, shown)) {
+            return;
+        }
+        // The address is hexadecimal even without 0x: digits that read as a decimal number
+        // most likely meant one.
+        const std::string text = number.text();
+        if (text.find_first_not_of("0123456789") == std::string::npos) {
+            diagnostics_.warn(line, "%s %s: read as hexadecimal 0x%x (%u); write 0x%s to say so",
+                              keyword.keyword, text.c_str(), number.value, number.value,
+                              text.c_str());
+        }
+        if (number.value != stored) {
             diagnostics_.warn(line, "%s does not fit '%s' (0x0 to 0xff); %s is stored",
                               quoted(number.text()).c_str(), keyword.keyword, shown);
         }
@@ -301,6 +321,7 @@ class ValueReader {
         }
         // A switch is on only for its "yes" word; anything else turns it off. A code keeps
         // its letter unless one of its own words is given.
+        refused_ = true;
         const bool isSwitch = keyword.kind == ValueKind::Switch;
         std::string outcome = "the setting is kept";
         if (isSwitch) {
@@ -322,6 +343,7 @@ class ValueReader {
     Diagnostics& diagnostics_;
     long keywordLine_ = 0;
     bool valueRest_ = false;
+    bool refused_ = false;
 };
 
 // Words in keyword position that are no keywords. A run of them on one line is one slip (a
@@ -371,6 +393,57 @@ class Slip {
 };
 
 }  // namespace
+
+const char* nearestKeyword(const std::string& word) {
+    Word typed;
+    typed.kept = word.substr(0, kWordKept);
+    typed.length = word.size();
+    return nearestKeyword(typed);
+}
+
+namespace {
+
+// Reads `value` as the value of `setting` into the record; whether it was read whole.
+bool readValue(const Setting& setting, const std::string& value, ConfigRecord& record,
+               Diagnostics& diagnostics) {
+    ByteSource input(value);
+    ValueReader reader(input, record, diagnostics);
+    reader.read(setting, 0);
+    skipSpace(input);
+    return !reader.refused() && input.peek() == -1;
+}
+
+// What a value of the setting is written as, for a message.
+std::string valueForm(const Setting& setting) {
+    switch (setting.kind) {
+        case ValueKind::Float:
+            return "a decimal number";
+        case ValueKind::Byte:
+            return "a whole number";
+        case ValueKind::Time:
+            return "a whole number of milliseconds";
+        case ValueKind::Address:
+            return "a hexadecimal number";
+        case ValueKind::Switch:
+        case ValueKind::Code:
+            break;
+    }
+    return wordList(setting.words);
+}
+
+}  // namespace
+
+std::string setValue(const Setting& setting, const std::string& value, ConfigRecord& record,
+                     Diagnostics& diagnostics) {
+    ConfigRecord scratch = record;
+    Diagnostics uncounted(nullptr, "");
+    if (!readValue(setting, value, scratch, uncounted)) {
+        return quoted(value) + " cannot be read as " + valueForm(setting) + " for '" +
+               setting.keyword + "'";
+    }
+    readValue(setting, value, record, diagnostics);
+    return "";
+}
 
 void skipRestOfLine(ByteSource& input) {
     for (int c = input.get(); c != -1 && c != '\n' && c != '\r'; c = input.get()) {

@@ -68,8 +68,13 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"-i", "in.txt", "-o", "out.hex", "stray"},
                       std::vector<std::string>{"-i", "in.txt", "-i", "in.txt", "-o", "out.hex"},
                       std::vector<std::string>{"-i", "in.txt"},
-                      std::vector<std::string>{"-o", "out.hex"},
-                      std::vector<std::string>{"in.txt"}));
+                      std::vector<std::string>{"-o", "out.hex"}, std::vector<std::string>{"in.txt"},
+                      // A setting that cannot be made stops the run before it opens anything.
+                      std::vector<std::string>{"--set", "stepmod=half", "in.txt", "out.hex"},
+                      std::vector<std::string>{"--set", "ontime=12abc", "in.txt", "out.hex"},
+                      std::vector<std::string>{"--set=stepmode=quarter", "in.txt", "out.hex"},
+                      std::vector<std::string>{"--set", "ontime", "in.txt", "out.hex"},
+                      std::vector<std::string>{"--ignore", "ontime", "in.txt", "out.hex"}));
 
 // The names in a folder, sorted: a run must leave no temporary file behind.
 std::vector<std::string> listing(const test::TempDir& dir) {

@@ -17,6 +17,7 @@ struct CompareCase : test::NamedCase {
     std::string out;
     std::string err;
     test::RunSetup setup = {};
+    std::string standardInput = "";  // given when an argument is '-'
 };
 
 class CompareRun : public ::testing::TestWithParam<CompareCase> {};
@@ -29,8 +30,10 @@ TEST_P(CompareRun, ReportsEveryDifferenceAndExitsByTheSettings) {
     if (!GetParam().setup.descriptors.empty() && test::fullDevice() == nullptr) {
         GTEST_SKIP() << "this system has no device that is always full";
     }
-    const auto run = test::runTool(GetParam().arguments, "", dir.path(), {}, test::Stdin::Closed,
-                                   GetParam().setup);
+    const CompareCase& c = GetParam();
+    const auto run =
+        test::runTool(c.arguments, c.standardInput, dir.path(), {},
+                      c.standardInput.empty() ? test::Stdin::Closed : test::Stdin::Text, c.setup);
     EXPECT_EQ(GetParam().status, run.status);
     EXPECT_EQ(GetParam().out, run.out);
     EXPECT_EQ(GetParam().err, run.err);
@@ -88,8 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"a.hex", source("examples/default.hex")},
                      {"b.hex", source("examples/default.hex") + ":0100050002f8\n"}},
                     {"-q", "--compare", "a.hex", "b.hex"},
-                    0,
-                    "productId: 1 (A) != 2 (B)\n"
+                    1,
+                    "product id: 1 (A) != 2 (B)\n"
                     "The 24 settings are equal in A (a.hex) and B (b.hex); 1 header field "
                     "differs\n",
                     ""},
@@ -99,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"-q", "--compare", "a.txt", "b.hex"},
                     1,
                     "checkestop: yes (A) != 0x02 (B)\n"
-                    "1 of the 24 settings differ between A (a.txt) and B (b.hex)\n",
+                    "1 of the 24 settings differs between A (a.txt) and B (b.hex)\n",
                     ""},
         CompareCase{"from_overrides_the_names",
                     {{"a.dat", "ontime 7\n"}, {"b.hex", "ontime 7\n"}},
@@ -118,6 +121,62 @@ INSTANTIATE_TEST_SUITE_P(
                     "b.hex:7: warning: address 0x0035 is written twice, with 0x80 and then 0x07; "
                     "the later value is kept\n"
                     "b.hex:7: warning: checksum is 0xff, expected 0xc3; the record is applied\n"},
+        // A text carries no header: against an image, the settings alone count.
+        CompareCase{"text_against_an_image_with_another_header",
+                    {{"a.txt", source("examples/default.txt")},
+                     {"b.hex", source("examples/default.hex") + ":0100050002f8\n"}},
+                    {"-q", "--compare", "a.txt", "b.hex"},
+                    0,
+                    "The 24 settings are equal in A (a.txt) and B (b.hex)\n",
+                    ""},
+        // Notice bytes 2 to 4 replaced by 0x13, 0x80 and a backslash, then its end.
+        CompareCase{"notice_shown_in_printable_ascii",
+                    {{"a.hex", source("examples/default.hex")},
+                     {"b.hex", source("examples/default.hex") + ":04000a0013805c000b\n"}},
+                    {"-q", "--compare", "a.hex", "b.hex"},
+                    1,
+                    "notice: 'Copyright KR570 Controls' (A) != 'Co\\x13\\x80\\\\' (B)\n"
+                    "The 24 settings are equal in A (a.hex) and B (b.hex); 1 header field "
+                    "differs\n",
+                    ""},
+        // One unit of a line of controllers on one bus, checked against the shared text.
+        CompareCase{"ignored_address",
+                    {{"base.txt", source("examples/default.txt")},
+                     {"unit.hex", source("examples/default.hex") + ":0100220021bc\n"}},
+                    {"-q", "--compare", "base.txt", "unit.hex", "--ignore", "TWI_slaveAddress"},
+                    0,
+                    "The 23 settings are equal in A (base.txt) and B (unit.hex)\n",
+                    ""},
+        CompareCase{"address_not_ignored",
+                    {{"base.txt", source("examples/default.txt")},
+                     {"unit.hex", source("examples/default.hex") + ":0100220021bc\n"}},
+                    {"-q", "--compare", "base.txt", "unit.hex"},
+                    1,
+                    "TWI_slaveAddress: 0x23 (A) != 0x21 (B)\n"
+                    "1 of the 24 settings differs between A (base.txt) and B (unit.hex)\n",
+                    ""},
+        CompareCase{"read_back_on_standard_input",
+                    {{"base.txt", source("examples/default.txt")}},
+                    {"--compare", "base.txt", "-"},
+                    0,
+                    "The 24 settings are equal in A (base.txt) and B (-)\n",
+                    "",
+                    {},
+                    source("tests/data/readbacks/default-1024-r.bin")},
+        CompareCase{"strict_gives_no_verdict_on_a_warned_file",
+                    {{"a.txt", "ontime 7\nontme\n"}, {"b.txt", "ontime 7\n"}},
+                    {"--strict", "-q", "--compare", "a.txt", "b.txt"},
+                    2,
+                    "",
+                    "kr570convert: 1 warning(s) about A (a.txt) or B (b.txt); not compared "
+                    "(--strict)\n"},
+        CompareCase{"ignore_names_a_keyword",
+                    {},
+                    {"--compare", "a.txt", "b.txt", "--ignore", "stepmod"},
+                    2,
+                    "",
+                    "kr570convert: --ignore stepmod: 'stepmod' is not a keyword; did you mean "
+                    "'stepmode'?\nTry 'kr570convert --help'\n"},
         CompareCase{"unreadable",
                     {{"a.txt", ""}},
                     {"--compare", "a.txt", "missing.hex"},

@@ -182,6 +182,26 @@ TEST_P(KindOfInput, IsToldByContentThenByName) {
 }
 
 const std::string kDefaultText = test::readFile(test::sourcePath("examples/default.txt"));
+
+// The HEX file of the default block with `change` made to its record (and `header` to its
+// image after building).
+std::string hexWith(void (*change)(ConfigRecord&), void (*header)(EepromImage&) = nullptr) {
+    ConfigRecord record = test::defaultRecord();
+    change(record);
+    auto image = std::make_unique<EepromImage>();
+    buildBlock(*image, record);
+    if (header != nullptr) {
+        header(*image);
+    }
+    return hexOf(*image);
+}
+
+// A controller's own header: product id 7, a notice of its own, reserved byte 0x11.
+void ownHeader(EepromImage& image) {
+    image.putByte(block::kProductId, 7);
+    image.putByte(block::kNotice, 'X');
+    image.putByte(block::kFixedByte57, 0x11);
+}
 const std::string kFinished = "\nProgram finished!\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -268,6 +288,41 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  "",
                  kDefaultHex},
+        // --set changes the settings read, in order; the last one wins.
+        KindCase{"set_each_kind_of_value",
+                 {"-q", "--set", "ontime=1", "--set=ontime=96", "--set", "TWI_slaveAddress=0x27",
+                  "--set", "stepmode=half", "--set", "resistance=2.2", "--set", "followpots=no",
+                  "--set", "motorshutofftime=1000", "in.txt"},
+                 "",
+                 0,
+                 "",
+                 hexWith([](ConfigRecord& r) {
+                     r.ontime = 96;
+                     r.TWI_slaveAddress = 0x27;
+                     r.stepmode = 'h';
+                     r.resistance = 2.2F;
+                     r.followpots = 0;
+                     r.motorshutofftime = 1000;
+                 })},
+        // A device's image keeps every byte that the settings do not cover.
+        KindCase{"set_patches_an_image",
+                 {"-q", "--set", "ontime=96", "--to=hex", "in.hex"},
+                 hexWith([](ConfigRecord&) {}, ownHeader),
+                 0,
+                 "",
+                 hexWith([](ConfigRecord& r) { r.ontime = 96; }, ownHeader)},
+        KindCase{"set_warns_as_a_text_would",
+                 {"--set", "TWI_slaveAddress=33", "--set", "ontime=300", "in.txt"},
+                 "",
+                 0,
+                 "--set TWI_slaveAddress=33: warning: TWI_slaveAddress 33: read as hexadecimal "
+                 "0x33 (51); write 0x33 to say so\n"
+                 "--set ontime=300: warning: '300' does not fit 'ontime' (0 to 255); 44 is "
+                 "stored\n",
+                 hexWith([](ConfigRecord& r) {
+                     r.TWI_slaveAddress = 0x33;
+                     r.ontime = 44;
+                 })},
         KindCase{"text_to_a_tidy_text",
                  {"-q", "--to=text", "in.txt"},
                  "ontime 128\n",

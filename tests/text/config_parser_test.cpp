@@ -219,12 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "in.txt:1: warning: 'stepmod' is not a keyword; did you mean 'stepmode'?\n"
                     "in.txt:2: warning: 'foo' is not a keyword; it is ignored\n"},
         // A word shown in a warning is never cut so that it reads as another word.
-        WarningCase{"long_word_as_a_number", "ontime followstepheader_typo\ncurrent " +
-                        std::string(45, 'x') + "\n",
+        WarningCase{"long_word_as_a_number",
+                    "ontime followstepheader_typo\ncurrent " + std::string(45, 'x') + "\n",
                     "in.txt:1: warning: 'ontime' needs a number, not 'followstepheader_typo'; the "
                     "setting is kept\n"
-                    "in.txt:2: warning: 'current' needs a number, not '" + std::string(40, 'x') +
-                        "...'; the setting is kept\n"},
+                    "in.txt:2: warning: 'current' needs a number, not '" +
+                        std::string(40, 'x') + "...'; the setting is kept\n"},
         WarningCase{"no_number", "resistance\n  abc\n",
                     "in.txt:2: warning: 'resistance' needs a number, not 'abc'; the setting is "
                     "kept\n"},
@@ -255,6 +255,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "in.txt:4: warning: '300' does not fit 'ontime' (0 to 255); 44 is stored\n"},
         WarningCase{"byte_overflow", "ontime 300",
                     "in.txt:1: warning: '300' does not fit 'ontime' (0 to 255); 44 is stored\n"},
+        // The address is hexadecimal even without 0x: decimal digits alone are worth a word.
+        WarningCase{"address_in_decimal_digits",
+                    "TWI_slaveAddress 33\nTWI_slaveAddress 0x33\nTWI_slaveAddress 2a\n",
+                    "in.txt:1: warning: TWI_slaveAddress 33: read as hexadecimal 0x33 (51); "
+                    "write 0x33 to say so\n"},
         WarningCase{"address_overflow", "TWI_slaveAddress 0x123",
                     "in.txt:1: warning: '0x123' does not fit 'TWI_slaveAddress' (0x0 to 0xff); "
                     "0x23 is stored\n"},
