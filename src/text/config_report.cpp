@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "config/motor_estimates.hpp"
 #include "platform/platform.hpp"
@@ -34,6 +33,18 @@ const char* stepmodeLine(std::uint8_t code) {
     }
 }
 
+// The notice comes from the device's dump, so the report shows it without letting it steer
+// the text: a line feed in it would start a line that is no comment, and compiling the report
+// would then set what the notice says. A control character is written as '?', like one in the
+// input's name; every other byte stands as it is. The notice ends at its first NUL, or after
+// its 25 bytes when it holds none.
+void writeNotice(std::FILE* out, const char* notice, std::size_t size) {
+    for (std::size_t i = 0; i < size && notice[i] != '\0'; ++i) {
+        const auto byte = static_cast<unsigned char>(notice[i]);
+        std::fputc(byte < 0x20 || byte == 0x7F ? '?' : byte, out);
+    }
+}
+
 void writeHeader(std::FILE* out, const ConfigRecord& r, const std::string& sourceName,
                  const std::tm& created) {
     std::fputs("; KR570 Configuration File created by KR570Convert V" KR570_VERSION "\n", out);
@@ -48,9 +59,8 @@ void writeHeader(std::FILE* out, const ConfigRecord& r, const std::string& sourc
     std::fprintf(out, "%s\n", date);
     std::fprintf(out, ";\n; Product Id: %d\n;\n", r.productId);
     std::fprintf(out, ";\n; Software Revision Level: %d.%d\n;\n", r.revisionMajor, r.revisionMinor);
-    // The notice ends at its first NUL, or after its 25 bytes when it holds none.
     std::fputs("; Embedded Copyright Notice:  ", out);
-    std::fwrite(r.notice.data(), 1, strnlen(r.notice.data(), r.notice.size()), out);
+    writeNotice(out, r.notice.data(), r.notice.size());
     std::fputs("\n;\n\n", out);
 }
 
