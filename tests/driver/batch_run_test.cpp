@@ -6,6 +6,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <sstream>
 #include <thread>
 
 #include "support/test_support.hpp"
@@ -135,6 +137,9 @@ void protect(const std::string& path, bool on) {
     fs::permissions(path, write, on ? fs::perm_options::remove : fs::perm_options::add);
 }
 
+// Where the runner of this system gives back no trace of a traced run.
+const char* const kNoTrace = "this system cannot run the tool under strace";
+
 class BatchFailures : public ::testing::TestWithParam<FailureCase> {};
 
 // Every failure exits 1 without a key wait, says why on standard error, and leaves every file
@@ -167,6 +172,10 @@ TEST_P(BatchFailures, ExitOneSayWhyAndChangeNothing) {
         };
     }
     const auto run = runTool(c.arguments, "", dir.path(), {}, test::Stdin::Text, setup);
+    if (!c.setup.strace.empty() && !run.trace) {
+        protect(dir.file("locked.hex"), false);
+        GTEST_SKIP() << kNoTrace;
+    }
     if (c.terminate) {
         EXPECT_EQ(SIGTERM, run.signal);
     } else {
@@ -219,6 +228,17 @@ INSTANTIATE_TEST_SUITE_P(
                     {"in.txt", "locked.hex"},
                     "kr570convert: Can't open output file locked.hex: Permission denied\n",
                     {},
+                    false},
+        // A file that did not reach the disk is no output: the old one stays.
+        FailureCase{{"sync_fails"},
+                    {"in.txt", "old.hex"},
+                    "kr570convert: Can't write output file old.hex: Input/output error\n",
+                    {{}, -1, {}, {"-e", "inject=fsync:error=EIO"}},
+                    false},
+        FailureCase{{"sync_of_a_new_file_fails"},
+                    {"in.txt", "new.hex"},
+                    "kr570convert: Can't write output file new.hex: Input/output error\n",
+                    {{}, -1, {}, {"-e", "inject=fsync:error=EIO"}},
                     false},
         FailureCase{{"hand_written_text"},
                     {"in.hex", "notes.txt"},
@@ -282,12 +302,40 @@ struct OutputCase : test::NamedCase {
     std::string file;   // the output file, "" for standard output
     std::string written;
     test::RunSetup setup;
+    std::vector<std::string> calls{};  // the traced system calls in order, for a run under strace
 };
+
+// The system calls of a traced run as the rows give them: without the process id, descriptor
+// numbers and the padding before the result, with the run's folder as DIR and the random part
+// of a temporary file's name as XXXXXX.
+std::vector<std::string> tracedCalls(const std::string& trace, const std::string& folder) {
+    const std::regex call(R"(^\d+ +(.*?) *= (.*)$)");
+    const std::regex descriptor(R"(\b\d+<)");
+    const std::regex temporary(R"(([/"]\.[^/"<>]+\.)[A-Za-z0-9]{6}([">]))");
+    std::vector<std::string> calls;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch parts;
+        if (!std::regex_match(line, parts, call)) {
+            continue;
+        }
+        std::string text = parts[1].str() + " = " + parts[2].str();
+        for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder)) {
+            text.replace(at, folder.size(), "DIR");
+        }
+        text = std::regex_replace(text, descriptor, "<");
+        calls.push_back(std::regex_replace(text, temporary, "$1XXXXXX$2"));
+    }
+    return calls;
+}
 
 class BatchOutputs : public ::testing::TestWithParam<OutputCase> {};
 
 TEST_P(BatchOutputs, WriteExactlyWhatTheyShould) {
     const OutputCase& c = GetParam();
+    if (const char* missing = test::missingFeature(c.setup)) {
+        GTEST_SKIP() << missing;
+    }
     test::TempDir dir;
     test::writeFile(dir.file("in.txt"), "; nothing changed\n");
     test::writeFile(dir.file("typo.txt"), "stepmod half\n");
@@ -301,15 +349,34 @@ TEST_P(BatchOutputs, WriteExactlyWhatTheyShould) {
     test::writeFile(dir.file("report.txt"), "; KR570 Configuration File created by KR570Convert\n");
     test::writeFile(dir.file("empty.txt"), "");
     test::writeFile(dir.file("old.hex"), "old\n");
+    test::writeFile(dir.file("shared.hex"), "old\n");
+    std::error_code noLink;
+    std::filesystem::create_hard_link(dir.file("shared.hex"), dir.file("other.hex"), noLink);
     const auto run = runTool(c.arguments, c.input, dir.path(), {"SOURCE_DATE_EPOCH=1268903103"},
                              test::Stdin::Text, c.setup);
+    if (!c.setup.strace.empty() && !run.trace) {
+        GTEST_SKIP() << kNoTrace;
+    }
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ(c.out, run.out);
     EXPECT_EQ(c.err, run.err);
     if (!c.file.empty()) {
         EXPECT_EQ(test::nativeText(c.written), test::readFile(dir.file(c.file)));
     }
+    if (run.trace) {
+        const std::string folder = std::filesystem::canonical(dir.path()).string();
+        EXPECT_EQ(c.calls, tracedCalls(*run.trace, folder)) << *run.trace;
+    }
 }
+
+// The calls that put a file on the disk and in its place.
+const test::RunSetup kSyncsTraced{
+    {}, -1, {}, {"-e", "trace=fsync,fdatasync,rename,renameat,renameat2"}};
+
+// A replaced file: the new file synced, renamed over the old one, and its folder synced.
+const std::vector<std::string> kReplacedCalls{"fsync(<DIR/.old.hex.XXXXXX>) = 0",
+                                              "rename(\".old.hex.XXXXXX\", \"old.hex\") = 0",
+                                              "fsync(<DIR>) = 0"};
 
 const std::string kTypoWarnings =
     "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did you mean "
@@ -414,7 +481,36 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs,
                                                       kTypoWarnings,
                                                       "out.hex",
                                                       kDefaultHex,
-                                                      {{{1, ""}}, -1, {}}}),
+                                                      {{{1, ""}}, -1, {}}},
+                                           // On the disk before the rename, the folder after it.
+                                           OutputCase{{"replaced_output_reaches_the_disk"},
+                                                      {"in.txt", "old.hex"},
+                                                      "",
+                                                      test::kDefaultMotorBlock + kFinished,
+                                                      "",
+                                                      "old.hex",
+                                                      kDefaultHex,
+                                                      kSyncsTraced,
+                                                      kReplacedCalls},
+                                           OutputCase{{"shared_file_reaches_the_disk"},
+                                                      {"in.txt", "shared.hex"},
+                                                      "",
+                                                      test::kDefaultMotorBlock + kFinished,
+                                                      "",
+                                                      "other.hex",
+                                                      kDefaultHex,
+                                                      kSyncsTraced,
+                                                      {"fsync(<DIR/shared.hex>) = 0"}},
+                                           // Only regular files are synced.
+                                           OutputCase{{"device_is_not_synced"},
+                                                      {"in.txt", "/dev/null"},
+                                                      "",
+                                                      test::kDefaultMotorBlock + kFinished,
+                                                      "",
+                                                      "",
+                                                      "",
+                                                      kSyncsTraced,
+                                                      {}}),
                          test::CaseName());
 
 TEST(BatchRun, ReplacedOutputsKeepTheirLinksAndPermissions) {

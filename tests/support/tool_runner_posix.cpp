@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -14,6 +15,41 @@
 
 namespace kr570::test {
 
+namespace {
+
+// The executable `program` in the first folder of PATH that has one; "" when none has.
+std::string findOnPath(const std::string& program) {
+    const char* variable = std::getenv("PATH");
+    const std::string folders = variable != nullptr ? variable : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= folders.size();) {
+        const std::size_t end = std::min(folders.find(':', start), folders.size());
+        const std::string folder = end > start ? folders.substr(start, end - start) : ".";
+        const std::string candidate = folder + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        start = end + 1;
+    }
+    return "";
+}
+
+// The whole command line: the tool and its arguments, after strace and its options when the
+// run is traced to `tracePath`.
+std::vector<std::string> commandLine(const std::vector<std::string>& arguments,
+                                     const RunSetup& setup, const std::string& tracePath) {
+    std::vector<std::string> argv;
+    if (!setup.strace.empty()) {
+        argv = {findOnPath("strace"), "-f", "-qq", "-y", "-o", tracePath};
+        argv.insert(argv.end(), setup.strace.begin(), setup.strace.end());
+        argv.emplace_back("--");
+    }
+    argv.emplace_back(KR570CONVERT_PATH);
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return argv;
+}
+
+}  // namespace
+
 RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
                   const std::string& workDir, const std::vector<std::string>& environment,
                   Stdin stdinKind, const RunSetup& setup) {
@@ -21,10 +57,10 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
     const std::string inPath = io.file("stdin");
     const std::string outPath = io.file("stdout");
     const std::string errPath = io.file("stderr");
+    const std::string tracePath = io.file("trace");
     writeFile(inPath, input);
 
-    std::vector<std::string> argv{KR570CONVERT_PATH};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> argv = commandLine(arguments, setup, tracePath);
     std::vector<char*> rawArgv;
     for (std::string& argument : argv) {
         rawArgv.push_back(argument.data());
@@ -94,6 +130,9 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
     }
     result.out = readFile(outPath);
     result.err = readFile(errPath);
+    if (!setup.strace.empty()) {
+        result.trace = readFile(tracePath);
+    }
     return result;
 }
 
@@ -105,7 +144,10 @@ const char* fullDevice() {
     return "/dev/full";
 }
 
-const char* missingFeature(const RunSetup& /*setup*/) {
+const char* missingFeature(const RunSetup& setup) {
+    if (!setup.strace.empty() && findOnPath("strace").empty()) {
+        return "strace is not installed (Debian package strace)";
+    }
     return nullptr;
 }
 
