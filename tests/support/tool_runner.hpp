@@ -13,7 +13,8 @@ namespace kr570::test {
 enum class Stdin { Text, Closed };
 
 // What else a run may meet: standard descriptors opened on other files or closed, a file
-// size limit, something done to it while it runs, and strace.
+// size limit, something done to it while it runs, strace, and a user who may not write every
+// file.
 struct RunSetup {
     // Each descriptor (on Windows 0, 1 or 2) is opened write-only on its path instead, or closed
     // when it is "".
@@ -24,6 +25,10 @@ struct RunSetup {
     // {"-e", "trace=fsync,rename"} or {"-e", "inject=fsync:error=EIO"}; what strace records is
     // given back in RunResult::trace.
     std::vector<std::string> strace{};
+    // The run goes as an unprivileged user (nobody) when the tests run as one who may write
+    // every file (root); the work folder is then made reachable and its files readable for
+    // every user. Not together with strace.
+    bool unprivileged = false;
 };
 
 struct RunResult {

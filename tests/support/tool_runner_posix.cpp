@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -8,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "support/test_support.hpp"
@@ -31,6 +34,30 @@ std::string findOnPath(const std::string& program) {
         start = end + 1;
     }
     return "";
+}
+
+// Who an unprivileged run is: nobody, with no group but its own.
+struct User {
+    uid_t uid;
+    gid_t gid;
+};
+
+User nobody() {
+    const passwd* entry = getpwnam("nobody");
+    // 65534 is nobody and nogroup wherever the name is not in the user database.
+    return entry != nullptr ? User{entry->pw_uid, entry->pw_gid} : User{65534, 65534};
+}
+
+// Lets every user reach the folder and read the files in it, as they may in a shared folder.
+void openToEveryUser(const std::string& folder) {
+    namespace fs = std::filesystem;
+    fs::permissions(folder, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::error_code ignored;
+        if (entry.is_regular_file(ignored)) {
+            fs::permissions(entry.path(), fs::perms::others_read, fs::perm_options::add, ignored);
+        }
+    }
 }
 
 // The whole command line: the tool and its arguments, after strace and its options when the
@@ -59,6 +86,11 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
     const std::string errPath = io.file("stderr");
     const std::string tracePath = io.file("trace");
     writeFile(inPath, input);
+    const bool dropPrivileges = setup.unprivileged && writesAnyFile();
+    const User user = dropPrivileges ? nobody() : User{0, 0};
+    if (dropPrivileges) {
+        openToEveryUser(workDir);
+    }
 
     std::vector<std::string> argv = commandLine(arguments, setup, tracePath);
     std::vector<char*> rawArgv;
@@ -97,6 +129,11 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
         }
         for (const std::string& entry : environment) {
             putenv(const_cast<char*>(entry.c_str()));
+        }
+        // As setpriv --reuid=nobody --regid=nogroup --clear-groups does.
+        if (dropPrivileges &&
+            (setgroups(0, nullptr) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0)) {
+            _exit(126);
         }
         if (chdir(workDir.c_str()) != 0) {
             _exit(127);
