@@ -209,7 +209,7 @@ bool loadBlock(const std::string& name, const CommandLine& commandLine, Console&
     const FileKind kind = chooseKind(source, name, commandLine.from, diagnostics);
     const char* const noConfiguration = readInput(kind, source, record, image, diagnostics);
     if (source.readError() != 0) {
-        report.fail(source.readError(), "Can't read input file %s", name.c_str());
+        report.fail(source.readError(), "Can't read input file %s", shown.c_str());
         return false;
     }
     if (noConfiguration != nullptr) {

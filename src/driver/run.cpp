@@ -130,7 +130,7 @@ bool read(const Conversion& c) {
         readInput(c.files.inputKind, c.source, c.data.record, c.data.image, c.diagnostics);
     if (c.source.readError() != 0) {
         c.data.output.discard();
-        c.report.fail(c.source.readError(), "Can't read input file %s", c.files.inputName.c_str());
+        c.report.fail(c.source.readError(), "Can't read input file %s", c.files.inputShown.c_str());
         return false;
     }
     if (noConfiguration != nullptr) {

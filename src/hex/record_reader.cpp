@@ -65,6 +65,9 @@ void RecordReader::run() {
             skipBrokenTail();
         }
     }
+    if (source_.readError() != 0) {
+        return;  // what is missing was never read: the failed read is what is reported
+    }
     store_.finish();
     if (textLines_ > 1) {
         diagnostics_.warn(0, "%ld more lines hold text outside records", textLines_ - 1);

@@ -82,13 +82,17 @@ std::FILE* OutputFile::beginWriting() {
     return stream_;
 }
 
-// Flushes and closes the stream (flushes only, for a stream that is not ours); false when any
-// write so far failed.
+// Flushes, syncs and closes the stream (flushes only, for a stream that is not ours); false
+// when any write so far or the sync failed.
 bool OutputFile::close() {
     errno = 0;
     bool written = error_ == 0 && std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
     if (!written && error_ == 0) {
         error_ = lastErrorOr(EIO);
+    }
+    if (written && mode_ != Mode::Stream) {
+        error_ = platform::syncToDisk(stream_);
+        written = error_ == 0;
     }
     if (mode_ != Mode::Stream) {
         errno = 0;

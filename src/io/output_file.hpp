@@ -13,8 +13,10 @@ namespace kr570 {
 // until then the existing file, and any link to it, stays as it was. A file with more than one
 // hard link is written in place so that every name sees the new contents, and so is a file in
 // a folder that cannot take a new file; it is emptied only when writing begins. Devices, FIFOs
-// and terminals are written directly. The new file is not forced to the disk before the
-// rename: that wait would add a quarter to a typical run, which costs the rename and no more.
+// and terminals are written directly. A file counts as written only once it is on the disk:
+// the new file is synced before the rename and its folder after it, and a file written in
+// place is synced before it is closed, so that a power cut after the run never leaves an empty
+// file where the old output stood.
 class OutputFile {
   public:
     OutputFile() = default;
@@ -33,8 +35,8 @@ class OutputFile {
     std::FILE* beginWriting();
 
     // Puts the written contents in place; false, with error(), when any write, the flush, the
-    // close or the rename failed, and the existing output is then unchanged (except one written
-    // in place).
+    // sync, the close or the rename failed, and the existing output is then unchanged (except
+    // one written in place, or one replaced already when only the sync of its folder failed).
     bool commit();
 
     // Gives up: the temporary file is removed and the existing output stays as it was.

@@ -45,11 +45,19 @@ OutputTarget inspectOutput(const std::string& name);
 std::FILE* createTemporaryBeside(const std::string& target, std::string& temporary, int& error);
 
 // Renames the closed temporary file over `target`, in one step that leaves either the old or
-// the new contents there; 0 or the error (the temporary file then still exists).
+// the new contents there, then writes the folder to the disk so that the new name survives a
+// power cut; 0 or the error. When the rename fails the temporary file still exists; when only
+// the folder's sync fails, the new contents are in place already and the error says that they
+// may not have reached the disk.
 int commitTemporary(const std::string& temporary, const std::string& target);
 
 // Removes the temporary file (closed or not yet created) and forgets it.
 void discardTemporary(const std::string& temporary);
+
+// Writes what the system still holds of the file behind `stream`, which the caller has
+// flushed, to the disk: a file that counts as written must survive a power cut. Only a regular
+// file is synced; a device, a FIFO or a terminal keeps nothing to sync. 0 or the error.
+int syncToDisk(std::FILE* stream);
 
 // Opens an existing file as a text stream for writing at its start, without emptying it yet;
 // nullptr with `error` set on failure.

@@ -1,5 +1,5 @@
-// POSIX form of the safe output: mkstemp beside the target, rename over it, and signal
-// handlers that remove the temporary file when the run is interrupted.
+// POSIX form of the safe output: mkstemp beside the target, fsync, rename over it, fsync of the
+// folder, and signal handlers that remove the temporary file when the run is interrupted.
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -31,8 +31,8 @@ extern "C" void removeTemporaryAndStop(int signal) {
         unlink(pendingTemporary);
     }
     // End the way the signal would have ended the process, so the caller sees it.
-    std::signal(signal, SIG_DFL);
-    raise(signal);
+    (void)std::signal(signal, SIG_DFL);
+    (void)raise(signal);
 }
 
 // Blocks the interrupt signals for the life of the object.
@@ -87,9 +87,23 @@ std::string finalTarget(const std::string& name) {
             return path;
         }
         const std::string link(buffer.data(), static_cast<std::size_t>(length));
-        path = (!link.empty() && link[0] == '/') ? link : folderOf(path) + link;
+        if (!link.empty() && link[0] == '/') {
+            path = link;
+        } else {
+            path = folderOf(path).append(link);
+        }
     }
     return name;  // a loop of links: opening the name reports it
+}
+
+// fsync, again when a signal interrupts it; 0 or the error. A file system that cannot sync
+// this kind of file (EINVAL) has nothing of it to write.
+int syncDescriptor(int fd) {
+    int result = 0;
+    do {
+        result = fsync(fd);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 || errno == EINVAL ? 0 : errno;
 }
 
 // The permissions a new file gets from an ordinary create.
@@ -108,7 +122,7 @@ void prepareStandardStreams() {
             open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
         }
     }
-    std::signal(SIGXFSZ, SIG_IGN);
+    (void)std::signal(SIGXFSZ, SIG_IGN);
 }
 
 std::string describeError(int error) {
@@ -173,18 +187,43 @@ std::FILE* createTemporaryBeside(const std::string& target, std::string& tempora
 }
 
 int commitTemporary(const std::string& temporary, const std::string& target) {
-    const InterruptsBlocked blocked;
-    if (rename(temporary.c_str(), target.c_str()) != 0) {
-        return errno;
+    // The new name is part of the folder, which must reach the disk too: a file system may
+    // otherwise write the rename before the data, or neither. A folder this user may write but
+    // not read cannot be opened to sync; its entry is then left to the system.
+    const std::string folder = folderOf(target);
+    const int folderFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    {
+        const InterruptsBlocked blocked;
+        if (rename(temporary.c_str(), target.c_str()) != 0) {
+            const int error = errno;
+            if (folderFd >= 0) {
+                close(folderFd);
+            }
+            return error;
+        }
+        temporaryPending = 0;
     }
-    temporaryPending = 0;
-    return 0;
+    if (folderFd < 0) {
+        return 0;
+    }
+    const int error = syncDescriptor(folderFd);
+    close(folderFd);
+    return error;
 }
 
 void discardTemporary(const std::string& temporary) {
     const InterruptsBlocked blocked;
     unlink(temporary.c_str());
     temporaryPending = 0;
+}
+
+int syncToDisk(std::FILE* stream) {
+    const int fd = fileno(stream);
+    struct stat status {};
+    if (fstat(fd, &status) != 0) {
+        return errno;
+    }
+    return S_ISREG(status.st_mode) ? syncDescriptor(fd) : 0;
 }
 
 std::FILE* openInPlace(const std::string& name, int& error) {

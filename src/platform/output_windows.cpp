@@ -289,6 +289,11 @@ void discardTemporary(const std::string& temporary) {
     temporaryPending = false;
 }
 
+// Flushed by the Windows layer.
+int syncToDisk(std::FILE* /*stream*/) {
+    return 0;
+}
+
 std::FILE* openInPlace(const std::string& name, int& error) {
     const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "config/motor_estimates.hpp"
+#include "io/text_output.hpp"
 #include "platform/platform.hpp"
 
 namespace kr570 {
@@ -34,77 +34,88 @@ const char* stepmodeLine(std::uint8_t code) {
     }
 }
 
+// The notice comes from the device's dump, so the report shows it without letting it steer
+// the text: a line feed in it would start a line that is no comment, and compiling the report
+// would then set what the notice says. A control character is written as '?', like one in the
+// input's name; every other byte stands as it is. The notice ends at its first NUL, or after
+// its 25 bytes when it holds none.
+void writeNotice(std::FILE* out, const char* notice, std::size_t size) {
+    for (std::size_t i = 0; i < size && notice[i] != '\0'; ++i) {
+        const auto byte = static_cast<unsigned char>(notice[i]);
+        const char shown = byte < 0x20 || byte == 0x7F ? '?' : notice[i];
+        putBytes(&shown, 1, out);
+    }
+}
+
 void writeHeader(std::FILE* out, const ConfigRecord& r, const std::string& sourceName,
                  const std::tm& created) {
-    std::fputs("; KR570 Configuration File created by KR570Convert V" KR570_VERSION "\n", out);
-    std::fprintf(out, "; Source file: %s\n", sourceName.c_str());
+    putText("; KR570 Configuration File created by KR570Convert V" KR570_VERSION "\n", out);
+    printText(out, "; Source file: %s\n", sourceName.c_str());
     char time[48];
     char date[48];
-    std::snprintf(time, sizeof time, "%02d:%02d:%02d", created.tm_hour, created.tm_min,
-                  created.tm_sec);
-    std::snprintf(date, sizeof date, "%02d/%02d/%02d", created.tm_mon + 1, created.tm_mday,
-                  created.tm_year % 100);
-    std::fprintf(out, "; File created: %s ", time);
-    std::fprintf(out, "%s\n", date);
-    std::fprintf(out, ";\n; Product Id: %d\n;\n", r.productId);
-    std::fprintf(out, ";\n; Software Revision Level: %d.%d\n;\n", r.revisionMajor, r.revisionMinor);
-    // The notice ends at its first NUL, or after its 25 bytes when it holds none.
-    std::fputs("; Embedded Copyright Notice:  ", out);
-    std::fwrite(r.notice.data(), 1, strnlen(r.notice.data(), r.notice.size()), out);
-    std::fputs("\n;\n\n", out);
+    (void)std::snprintf(time, sizeof time, "%02d:%02d:%02d", created.tm_hour, created.tm_min,
+                        created.tm_sec);
+    (void)std::snprintf(date, sizeof date, "%02d/%02d/%02d", created.tm_mon + 1, created.tm_mday,
+                        created.tm_year % 100);
+    printText(out, "; File created: %s ", time);
+    printText(out, "%s\n", date);
+    printText(out, ";\n; Product Id: %d\n;\n", r.productId);
+    printText(out, ";\n; Software Revision Level: %d.%d\n;\n", r.revisionMajor, r.revisionMinor);
+    putText("; Embedded Copyright Notice:  ", out);
+    writeNotice(out, r.notice.data(), r.notice.size());
+    putText("\n;\n\n", out);
 }
 
 void writeSettings(std::FILE* out, const ConfigRecord& r) {
-    std::fputs("; I2C Configuration - I2C address in hex\n", out);
-    std::fputs(nonZero(r.i2cmode, "i2cmode  on\n", "i2cmode  off\n"), out);
-    std::fprintf(out, "TWI_slaveAddress 0x%x\n\n", r.TWI_slaveAddress);
+    putText("; I2C Configuration - I2C address in hex\n", out);
+    putText(nonZero(r.i2cmode, "i2cmode  on\n", "i2cmode  off\n"), out);
+    printText(out, "TWI_slaveAddress 0x%x\n\n", r.TWI_slaveAddress);
 
-    std::fputs("; Stepper motor parameters\n", out);
-    std::fputs(exactlyOne(r.followmotorparameters, "followmotorparameters yes\n",
-                          "followmotorparameters no\n"),
-               out);
-    std::fprintf(out, "resistance %.2f\n", static_cast<double>(r.resistance));
-    std::fprintf(out, "inductance %.2f\n", static_cast<double>(r.inductance));
-    std::fprintf(out, "current %.2f\n", static_cast<double>(r.current));
-    std::fprintf(out, "drive_voltage %.2f\n\n", static_cast<double>(r.drive_voltage));
+    putText("; Stepper motor parameters\n", out);
+    putText(exactlyOne(r.followmotorparameters, "followmotorparameters yes\n",
+                       "followmotorparameters no\n"),
+            out);
+    printText(out, "resistance %.2f\n", static_cast<double>(r.resistance));
+    printText(out, "inductance %.2f\n", static_cast<double>(r.inductance));
+    printText(out, "current %.2f\n", static_cast<double>(r.current));
+    printText(out, "drive_voltage %.2f\n\n", static_cast<double>(r.drive_voltage));
     writeMotorParameterBlock(out, r);
 
-    std::fputs("; Potentiometer set PWM parameters\n", out);
-    std::fputs(exactlyOne(r.followpots, "followpots yes\n", "followpots no\n"), out);
-    std::fprintf(out, "ontime  %d\n", r.ontime);
-    std::fprintf(out, "dutycycle  %d\n", r.dutycycle);
-    std::fprintf(out, "slewrate  %d\n", r.slewrate);
-    std::fprintf(out, "recoverytime  %d\n\n", r.recoverytime);
+    putText("; Potentiometer set PWM parameters\n", out);
+    putText(exactlyOne(r.followpots, "followpots yes\n", "followpots no\n"), out);
+    printText(out, "ontime  %d\n", r.ontime);
+    printText(out, "dutycycle  %d\n", r.dutycycle);
+    printText(out, "slewrate  %d\n", r.slewrate);
+    printText(out, "recoverytime  %d\n\n", r.recoverytime);
 
-    std::fputs("; Step mode header selection switch enable/disable and step mode setting\n", out);
-    std::fputs(exactlyOne(r.followstepheader, "followstepheader  yes\n", "followstepheader  no\n"),
-               out);
-    std::fputs(stepmodeLine(r.stepmode), out);
+    putText("; Step mode header selection switch enable/disable and step mode setting\n", out);
+    putText(exactlyOne(r.followstepheader, "followstepheader  yes\n", "followstepheader  no\n"),
+            out);
+    putText(stepmodeLine(r.stepmode), out);
 
-    std::fputs(";  Automatic Motor shut off mode and time (msec) - enable/disable\n", out);
-    std::fputs(
-        exactlyOne(r.automotorshutoff, "automotorshutoff  yes\n", "automotorshutoff  no\n\n"), out);
-    std::fprintf(out, "motorshutofftime  %d\n\n", static_cast<int>(r.motorshutofftime));
+    putText(";  Automatic Motor shut off mode and time (msec) - enable/disable\n", out);
+    putText(exactlyOne(r.automotorshutoff, "automotorshutoff  yes\n", "automotorshutoff  no\n\n"),
+            out);
+    printText(out, "motorshutofftime  %d\n\n", static_cast<int>(r.motorshutofftime));
 
-    std::fputs(";  Reduce motor hold torque enable/disable and time (msec)\n", out);
-    std::fputs(exactlyOne(r.motorpowerreductionmode, "motorpowerreductionmode  on\n",
-                          "motorpowerreductionmode  off\n"),
-               out);
-    std::fprintf(out, "motorpowerreduction  %d\n", r.motorpowerreduction);
-    std::fprintf(out, "powerreductiontime  %d\n\n", static_cast<int>(r.powerreductiontime));
+    putText(";  Reduce motor hold torque enable/disable and time (msec)\n", out);
+    putText(exactlyOne(r.motorpowerreductionmode, "motorpowerreductionmode  on\n",
+                       "motorpowerreductionmode  off\n"),
+            out);
+    printText(out, "motorpowerreduction  %d\n", r.motorpowerreduction);
+    printText(out, "powerreductiontime  %d\n\n", static_cast<int>(r.powerreductiontime));
 
-    std::fputs("; Set step/dir input polarity\n", out);
-    std::fputs(r.steppolarity == 'p' ? "steppolarity positive\n" : "steppolarity negative\n", out);
-    std::fputs(r.dirpolarity == 'c' ? "dirpolarity highcw\n\n" : "dirpolarity lowcw\n\n", out);
+    putText("; Set step/dir input polarity\n", out);
+    putText(r.steppolarity == 'p' ? "steppolarity positive\n" : "steppolarity negative\n", out);
+    putText(r.dirpolarity == 'c' ? "dirpolarity highcw\n\n" : "dirpolarity lowcw\n\n", out);
 
-    std::fputs("; Limit switch and eStop switch checking\n", out);
-    std::fputs(nonZero(r.checklimitswitch, "checklimitswitch  yes\n", "checklimitswitch  no\n"),
-               out);
-    std::fputs(nonZero(r.checkestop, "checkestop  yes\n\n", "checkestop  no\n\n"), out);
+    putText("; Limit switch and eStop switch checking\n", out);
+    putText(nonZero(r.checklimitswitch, "checklimitswitch  yes\n", "checklimitswitch  no\n"), out);
+    putText(nonZero(r.checkestop, "checkestop  yes\n\n", "checkestop  no\n\n"), out);
 
-    std::fputs("; Follow step/direction signal inputs or just i2c\n", out);
-    std::fputs(nonZero(r.followstepdir, "followstepdir  yes\n", "followstepdir  no\n"), out);
-    std::fputs("\n; End of KR570 Configuration settings\n", out);
+    putText("; Follow step/direction signal inputs or just i2c\n", out);
+    putText(nonZero(r.followstepdir, "followstepdir  yes\n", "followstepdir  no\n"), out);
+    putText("\n; End of KR570 Configuration settings\n", out);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <sstream>
 #include <thread>
 
 #include "support/test_support.hpp"
@@ -93,7 +95,11 @@ struct FailureCase : test::NamedCase {
     std::string message;
     test::RunSetup setup;
     bool terminate;  // the input is a FIFO kept open, and the run is stopped while it reads
+    std::string standardInput = "";
 };
+
+// A text longer than the reader's buffer.
+const std::string kLongText = ";" + std::string(40000, 'c') + "\nontime 5\n";
 
 // Keeps the FIFO input open until the run has its temporary output file, then stops the run.
 void terminateWhileReading(int processId, const std::string& fifo, const std::string& folder) {
@@ -125,7 +131,7 @@ const char* unsupported(const FailureCase& c) {
     if (names(c, "/dev/full") && test::fullDevice() == nullptr) {
         return "this system has no device that is always full";
     }
-    if (names(c, "locked.hex") && test::writesAnyFile()) {
+    if (names(c, "locked.hex") && test::writesAnyFile() && !c.setup.unprivileged) {
         return "this user may write a write-protected file";
     }
     return test::missingFeature(c.setup);
@@ -139,6 +145,9 @@ void protect(const std::string& path, bool on) {
         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     fs::permissions(path, write, on ? fs::perm_options::remove : fs::perm_options::add);
 }
+
+// Where the runner of this system gives back no trace of a traced run.
+const char* const kNoTrace = "this system cannot run the tool under strace";
 
 class BatchFailures : public ::testing::TestWithParam<FailureCase> {};
 
@@ -154,6 +163,7 @@ TEST_P(BatchFailures, ExitOneSayWhyAndChangeNothing) {
     test::writeFile(dir.file("slips.txt"), "stepmod half\nfoo\nbar\n");
     test::writeFile(dir.file("old.hex"), "old\n");
     test::writeFile(dir.file("locked.hex"), "old\n");
+    test::writeFile(dir.file("big.txt"), kLongText);
     if (unsupported(c) != nullptr) {
         GTEST_SKIP() << unsupported(c);
     }
@@ -172,7 +182,12 @@ TEST_P(BatchFailures, ExitOneSayWhyAndChangeNothing) {
             terminateWhileReading(processId, dir.file("fifo.txt"), dir.path());
         };
     }
-    const auto run = runTool(c.arguments, "", dir.path(), {}, test::Stdin::Text, setup);
+    const auto run =
+        runTool(c.arguments, c.standardInput, dir.path(), {}, test::Stdin::Text, setup);
+    if (!c.setup.strace.empty() && !run.trace) {
+        protect(dir.file("locked.hex"), false);
+        GTEST_SKIP() << kNoTrace;
+    }
     if (c.terminate) {
         EXPECT_EQ(SIGTERM, run.signal);
     } else {
@@ -221,10 +236,45 @@ INSTANTIATE_TEST_SUITE_P(
                     "kr570convert: Can't write output file /dev/full: No space left on device\n",
                     {},
                     false},
+        // Root may write any file: there the run goes as an unprivileged user.
         FailureCase{{"write_protected_output"},
                     {"in.txt", "locked.hex"},
                     "kr570convert: Can't open output file locked.hex: Permission denied\n",
-                    {},
+                    {{}, -1, {}, {}, true},
+                    false},
+        // A file that did not reach the disk is no output: the old one stays.
+        // A read that fails is no end of the input: nothing is written from what came before.
+        FailureCase{{"read_error_at_the_first_read"},
+                    {"in.hex", "new.txt"},
+                    "kr570convert: Can't read input file in.hex: Input/output error\n",
+                    {{}, -1, {}, {"-e", "inject=read:error=EIO:when=1", "-P", "in.hex"}},
+                    false},
+        FailureCase{{"read_error_after_the_first_buffer"},
+                    {"big.txt", "old.hex"},
+                    "kr570convert: Can't read input file big.txt: Input/output error\n",
+                    {{}, -1, {}, {"-e", "inject=read:error=EIO:when=2", "-P", "big.txt"}},
+                    false},
+        FailureCase{{"read_error_on_standard_input"},
+                    {"--from=text", "-", "new.hex"},
+                    "kr570convert: Can't read input file (standard input): Input/output error\n",
+                    {{}, -1, {}, {"-e", "inject=read:error=EIO:when=1", "-P", "{stdin}"}},
+                    false,
+                    "ontime 5\n"},
+        FailureCase{{"read_error_on_standard_input_after_the_first_buffer"},
+                    {"-", "new.txt"},
+                    "kr570convert: Can't read input file (standard input): Input/output error\n",
+                    {{}, -1, {}, {"-e", "inject=read:error=EIO:when=2", "-P", "{stdin}"}},
+                    false,
+                    std::string(40000, '\n') + kDefaultHex},
+        FailureCase{{"sync_fails"},
+                    {"in.txt", "old.hex"},
+                    "kr570convert: Can't write output file old.hex: Input/output error\n",
+                    {{}, -1, {}, {"-e", "inject=fsync:error=EIO"}},
+                    false},
+        FailureCase{{"sync_of_a_new_file_fails"},
+                    {"in.txt", "new.hex"},
+                    "kr570convert: Can't write output file new.hex: Input/output error\n",
+                    {{}, -1, {}, {"-e", "inject=fsync:error=EIO"}},
                     false},
         FailureCase{{"hand_written_text"},
                     {"in.hex", "notes.txt"},
@@ -294,12 +344,40 @@ struct OutputCase : test::NamedCase {
     std::string file;   // the output file, "" for standard output
     std::string written;
     test::RunSetup setup;
+    std::vector<std::string> calls{};  // the traced system calls in order, for a run under strace
 };
+
+// The system calls of a traced run as the rows give them: without the process id, descriptor
+// numbers and the padding before the result, with the run's folder as DIR and the random part
+// of a temporary file's name as XXXXXX.
+std::vector<std::string> tracedCalls(const std::string& trace, const std::string& folder) {
+    const std::regex call(R"(^\d+ +(.*?) *= (.*)$)");
+    const std::regex descriptor(R"(\b\d+<)");
+    const std::regex temporary(R"(([/"]\.[^/"<>]+\.)[A-Za-z0-9]{6}([">]))");
+    std::vector<std::string> calls;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch parts;
+        if (!std::regex_match(line, parts, call)) {
+            continue;
+        }
+        std::string text = parts[1].str() + " = " + parts[2].str();
+        for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder)) {
+            text.replace(at, folder.size(), "DIR");
+        }
+        text = std::regex_replace(text, descriptor, "<");
+        calls.push_back(std::regex_replace(text, temporary, "$1XXXXXX$2"));
+    }
+    return calls;
+}
 
 class BatchOutputs : public ::testing::TestWithParam<OutputCase> {};
 
 TEST_P(BatchOutputs, WriteExactlyWhatTheyShould) {
     const OutputCase& c = GetParam();
+    if (const char* missing = test::missingFeature(c.setup)) {
+        GTEST_SKIP() << missing;
+    }
     test::TempDir dir;
     test::writeFile(dir.file("in.txt"), "; nothing changed\n");
     test::writeFile(dir.file("typo.txt"), "stepmod half\n");
@@ -313,15 +391,34 @@ TEST_P(BatchOutputs, WriteExactlyWhatTheyShould) {
     test::writeFile(dir.file("report.txt"), "; KR570 Configuration File created by KR570Convert\n");
     test::writeFile(dir.file("empty.txt"), "");
     test::writeFile(dir.file("old.hex"), "old\n");
+    test::writeFile(dir.file("shared.hex"), "old\n");
+    std::error_code noLink;
+    std::filesystem::create_hard_link(dir.file("shared.hex"), dir.file("other.hex"), noLink);
     const auto run = runTool(c.arguments, c.input, dir.path(), {"SOURCE_DATE_EPOCH=1268903103"},
                              test::Stdin::Text, c.setup);
+    if (!c.setup.strace.empty() && !run.trace) {
+        GTEST_SKIP() << kNoTrace;
+    }
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ(c.out, run.out);
     EXPECT_EQ(c.err, run.err);
     if (!c.file.empty()) {
         EXPECT_EQ(test::nativeText(c.written), test::readFile(dir.file(c.file)));
     }
+    if (run.trace) {
+        const std::string folder = std::filesystem::canonical(dir.path()).string();
+        EXPECT_EQ(c.calls, tracedCalls(*run.trace, folder)) << *run.trace;
+    }
 }
+
+// The calls that put a file on the disk and in its place.
+const test::RunSetup kSyncsTraced{
+    {}, -1, {}, {"-e", "trace=fsync,fdatasync,rename,renameat,renameat2"}};
+
+// A replaced file: the new file synced, renamed over the old one, and its folder synced.
+const std::vector<std::string> kReplacedCalls{"fsync(<DIR/.old.hex.XXXXXX>) = 0",
+                                              "rename(\".old.hex.XXXXXX\", \"old.hex\") = 0",
+                                              "fsync(<DIR>) = 0"};
 
 const std::string kTypoWarnings =
     "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did you mean "
@@ -426,7 +523,36 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs,
                                                       kTypoWarnings,
                                                       "out.hex",
                                                       kDefaultHex,
-                                                      {{{1, ""}}, -1, {}}}),
+                                                      {{{1, ""}}, -1, {}}},
+                                           // On the disk before the rename, the folder after it.
+                                           OutputCase{{"replaced_output_reaches_the_disk"},
+                                                      {"in.txt", "old.hex"},
+                                                      "",
+                                                      test::kDefaultMotorBlock + kFinished,
+                                                      "",
+                                                      "old.hex",
+                                                      kDefaultHex,
+                                                      kSyncsTraced,
+                                                      kReplacedCalls},
+                                           OutputCase{{"shared_file_reaches_the_disk"},
+                                                      {"in.txt", "shared.hex"},
+                                                      "",
+                                                      test::kDefaultMotorBlock + kFinished,
+                                                      "",
+                                                      "other.hex",
+                                                      kDefaultHex,
+                                                      kSyncsTraced,
+                                                      {"fsync(<DIR/shared.hex>) = 0"}},
+                                           // Only regular files are synced.
+                                           OutputCase{{"device_is_not_synced"},
+                                                      {"in.txt", "/dev/null"},
+                                                      "",
+                                                      test::kDefaultMotorBlock + kFinished,
+                                                      "",
+                                                      "",
+                                                      "",
+                                                      kSyncsTraced,
+                                                      {}}),
                          test::CaseName());
 
 TEST(BatchRun, ReplacedOutputsKeepTheirLinksAndPermissions) {

@@ -34,6 +34,9 @@ TEST_P(CompareRun, ReportsEveryDifferenceAndExitsByTheSettings) {
     const auto run =
         test::runTool(c.arguments, c.standardInput, dir.path(), {},
                       c.standardInput.empty() ? test::Stdin::Closed : test::Stdin::Text, c.setup);
+    if (!c.setup.strace.empty() && !run.trace) {
+        GTEST_SKIP() << "this system cannot run the tool under strace";
+    }
     EXPECT_EQ(GetParam().status, run.status);
     EXPECT_EQ(GetParam().out, run.out);
     EXPECT_EQ(GetParam().err, run.err);
@@ -177,6 +180,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "",
                     "kr570convert: --ignore stepmod: 'stepmod' is not a keyword; did you mean "
                     "'stepmode'?\nTry 'kr570convert --help'\n"},
+        CompareCase{"read_error",
+                    {{"a.txt", "ontime 7\n"}, {"b.hex", source("examples/default.hex")}},
+                    {"--compare", "a.txt", "b.hex"},
+                    2,
+                    "",
+                    "kr570convert: Can't read input file b.hex: Input/output error\n",
+                    {{}, -1, {}, {"-e", "inject=read:error=EIO:when=1", "-P", "b.hex"}}},
         CompareCase{"unreadable",
                     {{"a.txt", ""}},
                     {"--compare", "a.txt", "missing.hex"},

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
-#include <memory>
 #include <stdexcept>
 
 #include "config/settings.hpp"
@@ -111,7 +111,8 @@ std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
 }
 
 // One field as the block keeps it, in hexadecimal bytes; the times in full, in decimal.
-std::string fieldText(const ConfigRecord& record, const EepromImage& block, const Setting& setting) {
+std::string fieldText(const ConfigRecord& record, const EepromImage& block,
+                      const Setting& setting) {
     if (setting.kind == ValueKind::Time) {
         return std::to_string(setting.timeIn(record));
     }
@@ -137,8 +138,7 @@ std::string fieldText(const ConfigRecord& record, const EepromImage& block, cons
                 fieldText(actual, *actualBlock, setting));
     }
     const auto header = [](const ConfigRecord& r) {
-        const std::uint8_t bytes[] = {r.productId, r.revisionMajor, r.revisionMinor,
-                                      r.fixedByte57};
+        const std::uint8_t bytes[] = {r.productId, r.revisionMajor, r.revisionMinor, r.fixedByte57};
         return hexBytes(bytes, sizeof bytes);
     };
     compare("product id, revision, reserved byte", header(expected), header(actual));
@@ -148,8 +148,8 @@ std::string fieldText(const ConfigRecord& record, const EepromImage& block, cons
     if (differences.empty()) {
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure() << "the records differ (expected != actual):"
-                                         << differences;
+    return ::testing::AssertionFailure()
+           << "the records differ (expected != actual):" << differences;
 }
 
 std::string sourcePath(const std::string& relative) {
