@@ -9,7 +9,7 @@
 
 int main(int argc, char** argv) {
     kr570::platform::prepareStandardStreams();
-    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string> arguments = kr570::platform::commandLineArguments(argc, argv);
     kr570::ConsoleInput input(kr570::platform::kStandardInput);
     kr570::Console console{input, stdout, stderr};
     const int status = kr570::runProgram(arguments, console);

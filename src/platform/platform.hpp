@@ -1,6 +1,7 @@
-// What differs between the systems the tool runs on: the console's key wait, the identity of a
-// file, the clock and the mode of an already open stream. One source file per system
-// implements this header; the build picks the one for the target.
+// What differs between the systems the tool runs on: the program's arguments, the console's
+// input and key wait, the identity of a file, the clock and the mode of an already open stream.
+// One source file per system implements this header; the build picks the one for the target.
+// Names and text are UTF-8 on every system.
 #pragma once
 
 #include <cstddef>
@@ -9,14 +10,22 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kr570::platform {
 
 // The descriptor of standard input on every system.
 inline constexpr int kStandardInput = 0;
 
+// The program's arguments after its own name, as main() received them in argc and argv. On
+// Windows they are taken from the system's wide command line instead, since argv holds them in
+// the ANSI code page, which loses every letter that it lacks.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
 // Reads up to `size` bytes from the descriptor, retrying when a signal interrupts the read.
-// Returns the number of bytes read; 0 at the end of the input or when it cannot be read.
+// Returns the number of bytes read; 0 at the end of the input or when it cannot be read. What
+// is typed at a Windows console comes as UTF-8 whatever the console's code page (a line that
+// begins with Ctrl-Z ends the input there); anything else is read byte for byte.
 std::size_t readInput(int fd, char* buffer, std::size_t size);
 
 // When the descriptor is an interactive console, waits for one fresh key press, without echo,
