@@ -6,9 +6,12 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// versionhelpers.h needs the types of windows.h.
+#include <versionhelpers.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -20,14 +23,16 @@ namespace kr570::platform {
 
 namespace {
 
-// The one mutable global state of the program, and it has to be global: the console control
-// handler runs on a thread of its own that reaches nothing else, and it must know which new
-// file to remove. The name is set and cleared under the lock, so the handler never sees half a
-// name, and never removes a file that has just become the output.
+// The mutable global state of the program, and it has to be global: the console control
+// handlers run on a thread of their own that reaches nothing else, and they must know which new
+// file to remove and which code page to give the console back. The name is set and cleared
+// under the lock, so the handler never sees half a name, and never removes a file that has just
+// become the output; the code page is set before its handler exists.
 constexpr std::size_t kLongestName = 32768;
 wchar_t pendingTemporary[kLongestName];
 bool temporaryPending = false;
 SRWLOCK pendingLock = SRWLOCK_INIT;
+UINT savedOutputCodePage = 0;
 
 class PendingLocked {
   public:
@@ -44,6 +49,15 @@ BOOL WINAPI removeTemporaryAndStop(DWORD /*event*/) {
         DeleteFileW(pendingTemporary);
         temporaryPending = false;
     }
+    return FALSE;
+}
+
+void restoreOutputCodePage() {
+    SetConsoleOutputCP(savedOutputCodePage);
+}
+
+BOOL WINAPI restoreOutputCodePageAndStop(DWORD /*event*/) {
+    restoreOutputCodePage();
     return FALSE;
 }
 
@@ -93,6 +107,11 @@ int lastError() {
 
 bool isUsable(HANDLE handle) {
     return handle != INVALID_HANDLE_VALUE && handle != nullptr;
+}
+
+bool isConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return isUsable(handle) && GetConsoleMode(handle, &mode) != 0;
 }
 
 HANDLE handleOf(int fd) {
@@ -219,12 +238,32 @@ void restoreStandard(DWORD id, int fd, std::FILE* stream) {
     stream->_file = fd;
 }
 
+// The tool's text is UTF-8, names included, and a console shows bytes in its output code page:
+// the console is set to UTF-8 for the run and given its code page back when the run ends, as it
+// belongs to the console, which the command prompt that started the run goes on using. Windows
+// 7's console counts UTF-8 text it wrote in characters, not bytes, so that the C runtime takes
+// the write for a failed one: there the console keeps its code page.
+void showUtf8OnConsole() {
+    if ((!isConsole(GetStdHandle(STD_OUTPUT_HANDLE)) &&
+         !isConsole(GetStdHandle(STD_ERROR_HANDLE))) ||
+        !IsWindows8OrGreater()) {
+        return;
+    }
+    savedOutputCodePage = GetConsoleOutputCP();
+    if (savedOutputCodePage == CP_UTF8 || SetConsoleOutputCP(CP_UTF8) == 0) {
+        return;
+    }
+    std::atexit(restoreOutputCodePage);
+    SetConsoleCtrlHandler(restoreOutputCodePageAndStop, TRUE);
+}
+
 }  // namespace
 
 void prepareStandardStreams() {
     restoreStandard(STD_INPUT_HANDLE, 0, stdin);
     restoreStandard(STD_OUTPUT_HANDLE, 1, stdout);
     restoreStandard(STD_ERROR_HANDLE, 2, stderr);
+    showUtf8OnConsole();
 }
 
 std::string describeError(int error) {
