@@ -16,6 +16,11 @@ namespace kr570::platform {
 // (its code page is given back when the run ends). Called once, first thing at start-up.
 void prepareStandardStreams();
 
+// The stream to use for `stream` (stdin, stdout or stderr) once prepareStandardStreams has run:
+// `stream` itself, or, where the run started without that handle and the C runtime could not
+// open the stream again, a stream of its own on the same descriptor (now the null device).
+std::FILE* standardStream(std::FILE* stream);
+
 // The reason for error `error`, in the system's words ("No such file or directory").
 std::string describeError(int error);
 

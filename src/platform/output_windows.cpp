@@ -220,10 +220,12 @@ std::FILE* textStreamOn(HANDLE file, int& error) {
 
 // The C runtime's descriptor `fd`, its stream and the system's standard handle `id` all on the
 // null device, when the run started without that handle. The C runtime then keeps the
-// descriptor's number taken (so no file can take it) but gives the stream no descriptor at all,
-// and a stream cannot be opened again on a given descriptor: it is handed `fd` directly.
-void restoreStandard(DWORD id, int fd, std::FILE* stream) {
-    if (isUsable(GetStdHandle(id)) && _get_osfhandle(fd) >= 0 && _fileno(stream) == fd) {
+// descriptor's number taken but gives the stream no descriptor at all: `fd` is opened on the
+// null device, so that no file the run opens can take that number, and the stream is opened
+// again on it under a number of its own. Some C runtimes (Wine's) reopen no stream that has no
+// descriptor: standardStream then gives one on `fd`.
+void restoreStandard(DWORD id, int fd, std::FILE* stream, const char* mode) {
+    if (isUsable(GetStdHandle(id))) {
         return;
     }
     const int opened = _open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
@@ -234,8 +236,8 @@ void restoreStandard(DWORD id, int fd, std::FILE* stream) {
         _dup2(opened, fd);
         _close(opened);
     }
+    std::freopen("NUL", mode, stream);
     SetStdHandle(id, handleOf(fd));
-    stream->_file = fd;
 }
 
 // The tool's text is UTF-8, names included, and a console shows bytes in its output code page:
@@ -260,10 +262,19 @@ void showUtf8OnConsole() {
 }  // namespace
 
 void prepareStandardStreams() {
-    restoreStandard(STD_INPUT_HANDLE, 0, stdin);
-    restoreStandard(STD_OUTPUT_HANDLE, 1, stdout);
-    restoreStandard(STD_ERROR_HANDLE, 2, stderr);
+    restoreStandard(STD_INPUT_HANDLE, 0, stdin, "r");
+    restoreStandard(STD_OUTPUT_HANDLE, 1, stdout, "w");
+    restoreStandard(STD_ERROR_HANDLE, 2, stderr, "w");
     showUtf8OnConsole();
+}
+
+std::FILE* standardStream(std::FILE* stream) {
+    if (_fileno(stream) >= 0) {
+        return stream;
+    }
+    const bool input = stream == stdin;
+    std::FILE* own = _fdopen(input ? 0 : stream == stdout ? 1 : 2, input ? "r" : "w");
+    return own != nullptr ? own : stream;
 }
 
 std::string describeError(int error) {
