@@ -1,7 +1,7 @@
 // What differs between the systems the tool runs on: the program's arguments, the console's
-// input and key wait, the identity of a file, the clock and the mode of an already open stream.
-// One source file per system implements this header; the build picks the one for the target.
-// Names and text are UTF-8 on every system.
+// input and key wait, whether the run has a console window of its own, the identity of a file,
+// the clock and the mode of an already open stream. One source file per system implements this
+// header; the build picks the one for the target. Names and text are UTF-8 on every system.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +35,14 @@ bool waitForConsoleKey(int fd);
 // Waits until the descriptor has a byte to read or is at its end; returns at once when it is a
 // file or closed, so that a script never hangs here.
 void waitForInput(int fd);
+
+// Whether the run has its console window to itself, so that the window closes the moment the
+// run ends: on Windows, when this process is the only one attached to its console, as after a
+// double-click on the executable or a file dropped on it. False when it was started from a
+// console (a command prompt, a script, a terminal), without one, and on every other system.
+// Test seam: the environment variable KR570_OWNS_CONSOLE set to 1 or 0 gives the answer
+// instead, on every system.
+bool ownsConsoleWindow();
 
 // What tells two names of one file apart from two files: equal identities are the same file,
 // whatever path or link leads to it.

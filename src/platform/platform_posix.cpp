@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/platform.hpp"
 
@@ -47,6 +49,12 @@ void waitForInput(int fd) {
     pollfd request{fd, POLLIN, 0};
     while (poll(&request, 1, -1) < 0 && errno == EINTR) {
     }
+}
+
+// A terminal window belongs to its shell, which outlives the run: no run owns its window here.
+bool ownsConsoleWindow() {
+    const char* const seam = std::getenv("KR570_OWNS_CONSOLE");
+    return seam != nullptr && std::strcmp(seam, "1") == 0;
 }
 
 std::optional<FileIdentity> identityOf(std::FILE* file) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.hpp"
@@ -187,6 +188,16 @@ void waitForInput(int fd) {
     while (PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) != 0 && available == 0) {
         Sleep(10);
     }
+}
+
+// A console that this process alone is attached to was made for it, and goes when it ends.
+bool ownsConsoleWindow() {
+    const char* const seam = std::getenv("KR570_OWNS_CONSOLE");
+    if (seam != nullptr && (std::strcmp(seam, "0") == 0 || std::strcmp(seam, "1") == 0)) {
+        return seam[0] == '1';
+    }
+    DWORD processes[2] = {};
+    return GetConsoleProcessList(processes, 2) == 1;
 }
 
 std::optional<FileIdentity> identityOf(std::FILE* file) {
