@@ -9,9 +9,10 @@
 
 int main(int argc, char** argv) {
     kr570::platform::prepareStandardStreams();
-    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string> arguments = kr570::platform::commandLineArguments(argc, argv);
     kr570::ConsoleInput input(kr570::platform::kStandardInput);
-    kr570::Console console{input, stdout, stderr};
+    kr570::Console console{input, kr570::platform::standardStream(stdout),
+                           kr570::platform::standardStream(stderr)};
     const int status = kr570::runProgram(arguments, console);
-    return std::fflush(stdout) == 0 ? status : kr570::kExitFailed;
+    return std::fflush(console.out) == 0 ? status : kr570::kExitFailed;
 }

@@ -12,8 +12,14 @@ namespace kr570::platform {
 // Opens the null device on any of the standard descriptors 0, 1 and 2 that is closed, so that
 // no file the run opens can take its number (and receive text meant for the console). Also
 // makes a write beyond the process's file size limit fail with an error that the run reports,
-// instead of ending the process. Called once, first thing at start-up.
+// instead of ending the process, and, on Windows, makes a console show the run's UTF-8 text
+// (its code page is given back when the run ends). Called once, first thing at start-up.
 void prepareStandardStreams();
+
+// The stream to use for `stream` (stdin, stdout or stderr) once prepareStandardStreams has run:
+// `stream` itself, or, where the run started without that handle and the C runtime could not
+// open the stream again, a stream of its own on the same descriptor (now the null device).
+std::FILE* standardStream(std::FILE* stream);
 
 // The reason for error `error`, in the system's words ("No such file or directory").
 std::string describeError(int error);

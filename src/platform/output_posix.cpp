@@ -125,6 +125,11 @@ void prepareStandardStreams() {
     (void)std::signal(SIGXFSZ, SIG_IGN);
 }
 
+// The C library's standard streams always sit on their descriptors.
+std::FILE* standardStream(std::FILE* stream) {
+    return stream;
+}
+
 std::string describeError(int error) {
     return std::strerror(error);
 }

@@ -1,30 +1,38 @@
 // Windows form of the safe output: a new file made beside the target with CREATE_NEW, put in
 // place by ReplaceFile (which keeps the replaced file's attributes and security) or MoveFileEx,
 // and a console control handler that removes the new file when Ctrl-C, Ctrl-Break or closing
-// the console window ends the run.
+// the console window ends the run. Names are UTF-8 here and go to the wide functions, which
+// take every name a folder can hold.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// versionhelpers.h needs the types of windows.h.
+#include <versionhelpers.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "platform/output.hpp"
+#include "platform/text_windows.hpp"
 
 namespace kr570::platform {
 
 namespace {
 
-// The one mutable global state of the program, and it has to be global: the console control
-// handler runs on a thread of its own that reaches nothing else, and it must know which new
-// file to remove. The name is set and cleared under the lock, so the handler never sees half a
-// name, and never removes a file that has just become the output.
+// The mutable global state of the program, and it has to be global: the console control
+// handlers run on a thread of their own that reaches nothing else, and they must know which new
+// file to remove and which code page to give the console back. The name is set and cleared
+// under the lock, so the handler never sees half a name, and never removes a file that has just
+// become the output; the code page is set before its handler exists.
 constexpr std::size_t kLongestName = 32768;
-char pendingTemporary[kLongestName];
+wchar_t pendingTemporary[kLongestName];
 bool temporaryPending = false;
 SRWLOCK pendingLock = SRWLOCK_INIT;
+UINT savedOutputCodePage = 0;
 
 class PendingLocked {
   public:
@@ -38,9 +46,18 @@ class PendingLocked {
 BOOL WINAPI removeTemporaryAndStop(DWORD /*event*/) {
     const PendingLocked locked;
     if (temporaryPending) {
-        DeleteFileA(pendingTemporary);
+        DeleteFileW(pendingTemporary);
         temporaryPending = false;
     }
+    return FALSE;
+}
+
+void restoreOutputCodePage() {
+    SetConsoleOutputCP(savedOutputCodePage);
+}
+
+BOOL WINAPI restoreOutputCodePageAndStop(DWORD /*event*/) {
+    restoreOutputCodePage();
     return FALSE;
 }
 
@@ -92,6 +109,11 @@ bool isUsable(HANDLE handle) {
     return handle != INVALID_HANDLE_VALUE && handle != nullptr;
 }
 
+bool isConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return isUsable(handle) && GetConsoleMode(handle, &mode) != 0;
+}
+
 HANDLE handleOf(int fd) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
 }
@@ -108,14 +130,14 @@ bool isMissing(DWORD system) {
 // The name that opening `file` reached, through every symbolic link and junction; `name` when
 // the system cannot tell.
 std::string finalPath(HANDLE file, const std::string& name) {
-    std::vector<char> buffer(kLongestName);
+    std::vector<wchar_t> buffer(kLongestName);
     const DWORD length =
-        GetFinalPathNameByHandleA(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+        GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0 || length >= buffer.size()) {
         return name;
     }
-    return std::string(buffer.data(), length);
+    return utf8Text(buffer.data(), length);
 }
 
 // What an existing, opened output is; its kind is Special unless it is a file on a disk.
@@ -132,7 +154,7 @@ OutputTarget describeOpened(HANDLE file, const std::string& name) {
     target.empty = information.nFileSizeHigh == 0 && information.nFileSizeLow == 0;
     // A read-only file stays protected, although a new file could take its place.
     target.writeError = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
-    const DWORD attributes = GetFileAttributesA(name.c_str());
+    const DWORD attributes = GetFileAttributesW(wideText(name).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         target.path = finalPath(file, name);
     }
@@ -154,12 +176,24 @@ std::string uniqueSuffix(unsigned attempt) {
     return suffix;
 }
 
+// The first `bytes` bytes of the UTF-8 `text`, or fewer, so that no character is cut.
+std::string leadingCharacters(const std::string& text, std::size_t bytes) {
+    if (text.size() <= bytes) {
+        return text;
+    }
+    while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0U) == 0x80U) {
+        --bytes;
+    }
+    return text.substr(0, bytes);
+}
+
 // Makes the new file; it can be removed (by the control handler) while it is still open.
-HANDLE createNew(const std::string& base, std::string& temporary) {
+HANDLE createNew(const std::wstring& base, std::wstring& temporary) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        temporary = base + uniqueSuffix(attempt);
+        const std::string suffix = uniqueSuffix(attempt);
+        temporary = base + std::wstring(suffix.begin(), suffix.end());
         const HANDLE file =
-            CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+            CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (isUsable(file) || GetLastError() != ERROR_FILE_EXISTS) {
             return file;
@@ -186,10 +220,12 @@ std::FILE* textStreamOn(HANDLE file, int& error) {
 
 // The C runtime's descriptor `fd`, its stream and the system's standard handle `id` all on the
 // null device, when the run started without that handle. The C runtime then keeps the
-// descriptor's number taken (so no file can take it) but gives the stream no descriptor at all,
-// and a stream cannot be opened again on a given descriptor: it is handed `fd` directly.
-void restoreStandard(DWORD id, int fd, std::FILE* stream) {
-    if (isUsable(GetStdHandle(id)) && _get_osfhandle(fd) >= 0 && _fileno(stream) == fd) {
+// descriptor's number taken but gives the stream no descriptor at all: `fd` is opened on the
+// null device, so that no file the run opens can take that number, and the stream is opened
+// again on it under a number of its own. Some C runtimes (Wine's) reopen no stream that has no
+// descriptor: standardStream then gives one on `fd`.
+void restoreStandard(DWORD id, int fd, std::FILE* stream, const char* mode) {
+    if (isUsable(GetStdHandle(id))) {
         return;
     }
     const int opened = _open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
@@ -200,16 +236,45 @@ void restoreStandard(DWORD id, int fd, std::FILE* stream) {
         _dup2(opened, fd);
         _close(opened);
     }
+    std::freopen("NUL", mode, stream);
     SetStdHandle(id, handleOf(fd));
-    stream->_file = fd;
+}
+
+// The tool's text is UTF-8, names included, and a console shows bytes in its output code page:
+// the console is set to UTF-8 for the run and given its code page back when the run ends, as it
+// belongs to the console, which the command prompt that started the run goes on using. Windows
+// 7's console counts UTF-8 text it wrote in characters, not bytes, so that the C runtime takes
+// the write for a failed one: there the console keeps its code page.
+void showUtf8OnConsole() {
+    if ((!isConsole(GetStdHandle(STD_OUTPUT_HANDLE)) &&
+         !isConsole(GetStdHandle(STD_ERROR_HANDLE))) ||
+        !IsWindows8OrGreater()) {
+        return;
+    }
+    savedOutputCodePage = GetConsoleOutputCP();
+    if (savedOutputCodePage == CP_UTF8 || SetConsoleOutputCP(CP_UTF8) == 0) {
+        return;
+    }
+    std::atexit(restoreOutputCodePage);
+    SetConsoleCtrlHandler(restoreOutputCodePageAndStop, TRUE);
 }
 
 }  // namespace
 
 void prepareStandardStreams() {
-    restoreStandard(STD_INPUT_HANDLE, 0, stdin);
-    restoreStandard(STD_OUTPUT_HANDLE, 1, stdout);
-    restoreStandard(STD_ERROR_HANDLE, 2, stderr);
+    restoreStandard(STD_INPUT_HANDLE, 0, stdin, "r");
+    restoreStandard(STD_OUTPUT_HANDLE, 1, stdout, "w");
+    restoreStandard(STD_ERROR_HANDLE, 2, stderr, "w");
+    showUtf8OnConsole();
+}
+
+std::FILE* standardStream(std::FILE* stream) {
+    if (_fileno(stream) >= 0) {
+        return stream;
+    }
+    const bool input = stream == stdin;
+    std::FILE* own = _fdopen(input ? 0 : stream == stdout ? 1 : 2, input ? "r" : "w");
+    return own != nullptr ? own : stream;
 }
 
 std::string describeError(int error) {
@@ -219,7 +284,8 @@ std::string describeError(int error) {
 // The name is opened for its attributes only, following links as writing to it would, and
 // sharing everything, so that a file another program holds open is still seen.
 OutputTarget inspectOutput(const std::string& name) {
-    const HANDLE file = CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES,
+    const std::wstring wide = wideText(name);
+    const HANDLE file = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (!isUsable(file)) {
@@ -227,7 +293,7 @@ OutputTarget inspectOutput(const std::string& name) {
         OutputTarget target;
         target.path = name;
         // A link to nothing is left to opening the name itself, which says why it fails.
-        const bool dangling = GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+        const bool dangling = GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
         target.kind = missing && !dangling ? OutputKind::Missing : OutputKind::Special;
         return target;
     }
@@ -239,13 +305,13 @@ OutputTarget inspectOutput(const std::string& name) {
 std::FILE* createTemporaryBeside(const std::string& target, std::string& temporary, int& error) {
     const std::string folder = folderOf(target);
     const std::string base = target.substr(folder.size());
-    const std::string prefix = folder + "." + base.substr(0, 200) + ".";
+    const std::wstring prefix = wideText(folder + "." + leadingCharacters(base, 200) + ".");
     if (prefix.size() + 7 > kLongestName) {
         error = ENAMETOOLONG;
         return nullptr;
     }
     SetConsoleCtrlHandler(removeTemporaryAndStop, TRUE);
-    std::string name;
+    std::wstring name;
     HANDLE file = INVALID_HANDLE_VALUE;
     {
         const PendingLocked locked;
@@ -254,10 +320,10 @@ std::FILE* createTemporaryBeside(const std::string& target, std::string& tempora
             error = lastError();
             return nullptr;
         }
-        std::memcpy(pendingTemporary, name.c_str(), name.size() + 1);
+        std::wmemcpy(pendingTemporary, name.c_str(), name.size() + 1);
         temporaryPending = true;
     }
-    temporary = name;
+    temporary = utf8Text(name.data(), name.size());
     std::FILE* stream = textStreamOn(file, error);
     if (stream == nullptr) {
         discardTemporary(temporary);
@@ -268,13 +334,15 @@ std::FILE* createTemporaryBeside(const std::string& target, std::string& tempora
 // ReplaceFile keeps what belongs to the replaced file (attributes, security, creation time);
 // where it cannot (another file system, an older system), the plain replacing rename does.
 int commitTemporary(const std::string& temporary, const std::string& target) {
+    const std::wstring from = wideText(temporary);
+    const std::wstring to = wideText(target);
     const PendingLocked locked;
-    const bool exists = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
-    bool done = exists && ReplaceFileA(target.c_str(), temporary.c_str(), nullptr,
+    const bool exists = GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES;
+    bool done = exists && ReplaceFileW(to.c_str(), from.c_str(), nullptr,
                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
     if (!done) {
         const DWORD flags = MOVEFILE_WRITE_THROUGH | (exists ? MOVEFILE_REPLACE_EXISTING : 0U);
-        done = MoveFileExA(temporary.c_str(), target.c_str(), flags) != 0;
+        done = MoveFileExW(from.c_str(), to.c_str(), flags) != 0;
     }
     if (!done) {
         return lastError();
@@ -284,8 +352,9 @@ int commitTemporary(const std::string& temporary, const std::string& target) {
 }
 
 void discardTemporary(const std::string& temporary) {
+    const std::wstring wide = wideText(temporary);
     const PendingLocked locked;
-    DeleteFileA(temporary.c_str());
+    DeleteFileW(wide.c_str());
     temporaryPending = false;
 }
 
@@ -295,8 +364,9 @@ int syncToDisk(std::FILE* /*stream*/) {
 }
 
 std::FILE* openInPlace(const std::string& name, int& error) {
-    const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(wideText(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!isUsable(file)) {
         error = lastError();
         return nullptr;

@@ -1,6 +1,7 @@
-// What differs between the systems the tool runs on: the console's key wait, the identity of a
-// file, the clock and the mode of an already open stream. One source file per system
-// implements this header; the build picks the one for the target.
+// What differs between the systems the tool runs on: the program's arguments, the console's
+// input and key wait, whether the run has a console window of its own, the identity of a file,
+// the clock and the mode of an already open stream. One source file per system implements this
+// header; the build picks the one for the target. Names and text are UTF-8 on every system.
 #pragma once
 
 #include <cstddef>
@@ -9,14 +10,22 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kr570::platform {
 
 // The descriptor of standard input on every system.
 inline constexpr int kStandardInput = 0;
 
+// The program's arguments after its own name, as main() received them in argc and argv. On
+// Windows they are taken from the system's wide command line instead, since argv holds them in
+// the ANSI code page, which loses every letter that it lacks.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
 // Reads up to `size` bytes from the descriptor, retrying when a signal interrupts the read.
-// Returns the number of bytes read; 0 at the end of the input or when it cannot be read.
+// Returns the number of bytes read; 0 at the end of the input or when it cannot be read. What
+// is typed at a Windows console comes as UTF-8 whatever the console's code page (a line that
+// begins with Ctrl-Z ends the input there); anything else is read byte for byte.
 std::size_t readInput(int fd, char* buffer, std::size_t size);
 
 // When the descriptor is an interactive console, waits for one fresh key press, without echo,
@@ -26,6 +35,14 @@ bool waitForConsoleKey(int fd);
 // Waits until the descriptor has a byte to read or is at its end; returns at once when it is a
 // file or closed, so that a script never hangs here.
 void waitForInput(int fd);
+
+// Whether the run has its console window to itself, so that the window closes the moment the
+// run ends: on Windows, when this process is the only one attached to its console, as after a
+// double-click on the executable or a file dropped on it. False when it was started from a
+// console (a command prompt, a script, a terminal), without one, and on every other system.
+// Test seam: the environment variable KR570_OWNS_CONSOLE set to 1 or 0 gives the answer
+// instead, on every system.
+bool ownsConsoleWindow();
 
 // What tells two names of one file apart from two files: equal identities are the same file,
 // whatever path or link leads to it.

@@ -4,10 +4,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/platform.hpp"
 
 namespace kr570::platform {
+
+// The arguments are the bytes the user gave; names on these systems are bytes too.
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
 
 std::size_t readInput(int fd, char* buffer, std::size_t size) {
     ssize_t got = 0;
@@ -42,6 +49,12 @@ void waitForInput(int fd) {
     pollfd request{fd, POLLIN, 0};
     while (poll(&request, 1, -1) < 0 && errno == EINTR) {
     }
+}
+
+// A terminal window belongs to its shell, which outlives the run: no run owns its window here.
+bool ownsConsoleWindow() {
+    const char* const seam = std::getenv("KR570_OWNS_CONSOLE");
+    return seam != nullptr && std::strcmp(seam, "1") == 0;
 }
 
 std::optional<FileIdentity> identityOf(std::FILE* file) {

@@ -3,10 +3,14 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/platform.hpp"
+#include "platform/text_windows.hpp"
 
 namespace kr570::platform {
 
@@ -18,6 +22,11 @@ HANDLE handleOf(int fd) {
 
 bool isUsable(HANDLE handle) {
     return handle != INVALID_HANDLE_VALUE && handle != nullptr;
+}
+
+bool isConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return isUsable(handle) && GetConsoleMode(handle, &mode) != 0;
 }
 
 // Shift, Ctrl and Alt on their own make no key press, as with _getch.
@@ -39,9 +48,113 @@ std::optional<FileIdentity> identityOfHandle(HANDLE handle) {
         (std::uint64_t{information.nFileIndexHigh} << 32U) | information.nFileIndexLow};
 }
 
+// What was typed at the console, read in the console's own UTF-16 whatever its code page, and
+// handed on as UTF-8. A UTF-16 unit takes at most three bytes, and a pair cut by the end of the
+// buffer is completed at once: the rest of its line is already there.
+std::size_t readConsole(HANDLE console, char* buffer, std::size_t size) {
+    std::wstring typed(std::min<std::size_t>(size / 3, 4096), L'\0');
+    const auto room = static_cast<DWORD>(typed.size() - 1);
+    DWORD got = 0;
+    if (ReadConsoleW(console, typed.data(), room, &got, nullptr) == 0 || got == 0) {
+        return 0;
+    }
+    if (IS_HIGH_SURROGATE(typed[got - 1])) {
+        DWORD rest = 0;
+        ReadConsoleW(console, &typed[got], 1, &rest, nullptr);
+        got += rest;
+    }
+    // A line that begins with Ctrl-Z ends the input, as for every program that reads a console.
+    if (typed[0] == L'\x1a') {
+        return 0;
+    }
+    const std::string text = utf8Text(typed.data(), got);
+    std::memcpy(buffer, text.data(), text.size());
+    return text.size();
+}
+
+bool isBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+// The argument at `p`, split off as the C runtime splits its command line: quotes put blanks
+// into an argument; backslashes are plain except in a run before a quote, where each pair gives
+// one backslash and an odd one makes the quote plain; "" within quotes is one quote.
+std::wstring nextArgument(const wchar_t*& p) {
+    std::wstring argument;
+    bool quoted = false;
+    while (*p != L'\0' && (quoted || !isBlank(*p))) {
+        if (*p == L'\\') {
+            const wchar_t* const run = p;
+            while (*p == L'\\') {
+                ++p;
+            }
+            const auto count = static_cast<std::size_t>(p - run);
+            argument.append(*p == L'"' ? count / 2 : count, L'\\');
+            if (*p == L'"' && count % 2 == 1) {
+                argument.push_back(*p++);
+            }
+        } else if (*p == L'"') {
+            if (quoted && p[1] == L'"') {
+                argument.push_back(*++p);
+            } else {
+                quoted = !quoted;
+            }
+            ++p;
+        } else {
+            argument.push_back(*p++);
+        }
+    }
+    return argument;
+}
+
 }  // namespace
 
+// Windows takes no name of more than 32767 units. A longer one is cut to at least one unit
+// more than that (a UTF-8 byte never gives less than a quarter of a unit), which every call
+// refuses as too long, and the cut keeps the length within what the conversion takes.
+std::wstring wideText(const std::string& utf8) {
+    constexpr std::size_t kLongestConverted = 4 * 32768;
+    const int size = static_cast<int>(std::min(utf8.size(), kLongestConverted));
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::string utf8Text(const wchar_t* wide, std::size_t length) {
+    const int size = static_cast<int>(std::min<std::size_t>(length, INT_MAX / 3));
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, size, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, size, utf8.data(), bytes, nullptr, nullptr);
+    return utf8;
+}
+
+// The C runtime's argv holds the arguments in the ANSI code page, which loses every letter it
+// lacks; the wide command line has them all.
+std::vector<std::string> commandLineArguments(int /*argc*/, char** /*argv*/) {
+    const wchar_t* p = GetCommandLineW();
+    // The program's name runs to the first blank outside quotes, without escapes.
+    for (bool quoted = false; *p != L'\0' && (quoted || !isBlank(*p)); ++p) {
+        quoted = *p == L'"' ? !quoted : quoted;
+    }
+    std::vector<std::string> arguments;
+    for (;;) {
+        while (isBlank(*p)) {
+            ++p;
+        }
+        if (*p == L'\0') {
+            return arguments;
+        }
+        const std::wstring argument = nextArgument(p);
+        arguments.push_back(utf8Text(argument.data(), argument.size()));
+    }
+}
+
 std::size_t readInput(int fd, char* buffer, std::size_t size) {
+    const HANDLE input = handleOf(fd);
+    if (size >= 6 && isConsole(input)) {
+        return readConsole(input, buffer, size);
+    }
     const auto chunk = static_cast<unsigned>(size < INT_MAX ? size : INT_MAX);
     const int got = _read(fd, buffer, chunk);
     return got > 0 ? static_cast<std::size_t>(got) : 0;
@@ -77,6 +190,16 @@ void waitForInput(int fd) {
     }
 }
 
+// A console that this process alone is attached to was made for it, and goes when it ends.
+bool ownsConsoleWindow() {
+    const char* const seam = std::getenv("KR570_OWNS_CONSOLE");
+    if (seam != nullptr && (std::strcmp(seam, "0") == 0 || std::strcmp(seam, "1") == 0)) {
+        return seam[0] == '1';
+    }
+    DWORD processes[2] = {};
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
 std::optional<FileIdentity> identityOf(std::FILE* file) {
     return identityOfHandle(handleOf(_fileno(file)));
 }
@@ -84,7 +207,7 @@ std::optional<FileIdentity> identityOf(std::FILE* file) {
 // The name is opened for its attributes only, sharing everything, so that a file another
 // program (or this run) holds open is still found.
 std::optional<FileIdentity> regularFileIdentity(const std::string& name) {
-    const HANDLE file = CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES,
+    const HANDLE file = CreateFileW(wideText(name).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (!isUsable(file)) {
@@ -118,12 +241,13 @@ void setBinaryMode(std::FILE* stream) {
 }
 
 std::FILE* openForReading(const std::string& name, int& error) {
+    const std::wstring wide = wideText(name);
     errno = 0;
-    std::FILE* input = std::fopen(name.c_str(), "rb");
+    std::FILE* input = _wfopen(wide.c_str(), L"rb");
     if (input == nullptr) {
         error = errno != 0 ? errno : EIO;
         // Windows refuses to open a folder as a file and calls it a denied access.
-        const DWORD attributes = GetFileAttributesA(name.c_str());
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
         if (error == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
             (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             error = EISDIR;
@@ -141,7 +265,7 @@ std::FILE* openForReading(const std::string& name, int& error) {
 
 std::FILE* openForWriting(const std::string& name, int& error) {
     errno = 0;
-    std::FILE* output = std::fopen(name.c_str(), "w");
+    std::FILE* output = _wfopen(wideText(name).c_str(), L"w");
     if (output == nullptr) {
         error = errno != 0 ? errno : EIO;
     }
@@ -149,7 +273,7 @@ std::FILE* openForWriting(const std::string& name, int& error) {
 }
 
 bool removeFile(const std::string& name) {
-    return DeleteFileA(name.c_str()) != 0;
+    return DeleteFileW(wideText(name).c_str()) != 0;
 }
 
 }  // namespace kr570::platform

@@ -53,7 +53,7 @@ TempDir::TempDir() {
         const auto candidate = std::filesystem::temp_directory_path() /
                                ("kr570-test-" + std::to_string(names() % 100000000U));
         if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate.generic_string();
+            path_ = candidate.generic_u8string();
         }
     }
     if (path_.empty()) {
@@ -63,24 +63,24 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(std::filesystem::u8path(path_), ignored);
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
 void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
+    std::ofstream out(std::filesystem::u8path(path), std::ios::binary);
     out << text;
 }
 
 bool fileExists(const std::string& path) {
     std::error_code ignored;
-    return std::filesystem::exists(path, ignored);
+    return std::filesystem::exists(std::filesystem::u8path(path), ignored);
 }
 
 std::string randomBytes(std::size_t count, unsigned seed) {

@@ -57,7 +57,8 @@ class OutputCapture {
     std::FILE* stream_;
 };
 
-// A folder that exists for the life of the object.
+// A folder that exists for the life of the object. Paths and names here are UTF-8 on every
+// system, as the tool takes them.
 class TempDir {
   public:
     TempDir();

@@ -4,7 +4,7 @@
 
 #include <array>
 #include <cstdlib>
-#include <cstring>
+#include <cwchar>
 
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
@@ -12,6 +12,24 @@
 namespace kr570::test {
 
 namespace {
+
+// Arguments, folders and names are UTF-8 in the tests, and the wide functions take them all.
+std::wstring wide(const std::string& utf8) {
+    const int size = static_cast<int>(utf8.size());
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, text.data(), size);
+    text.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+    return text;
+}
+
+std::string utf8(const std::wstring& text) {
+    const int size = static_cast<int>(text.size());
+    std::string bytes(3 * text.size(), '\0');
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, bytes.data(),
+                                           static_cast<int>(bytes.size()), nullptr, nullptr);
+    bytes.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+    return bytes;
+}
 
 // One argument as the C runtime of the child splits its command line again: quoted when it
 // is empty or holds blanks or quotes, with the backslashes before a quote doubled.
@@ -43,33 +61,33 @@ std::string commandLine(const std::vector<std::string>& arguments) {
 }
 
 // This process's environment with the entries NAME=VALUE added or replaced, as the block of
-// NUL-terminated strings that CreateProcess takes.
-std::string environmentBlock(const std::vector<std::string>& extra) {
-    std::string block;
-    char* const strings = GetEnvironmentStringsA();
-    for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
-        const std::string current(entry);
-        const std::string name = current.substr(0, current.find('=', 1) + 1);
+// NUL-terminated strings that CreateProcessW takes.
+std::wstring environmentBlock(const std::vector<std::string>& extra) {
+    std::wstring block;
+    wchar_t* const strings = GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+        const std::wstring current(entry);
+        const std::string name = utf8(current.substr(0, current.find(L'=', 1) + 1));
         bool replaced = false;
         for (const std::string& added : extra) {
             replaced = replaced || added.compare(0, name.size(), name) == 0;
         }
         if (!replaced) {
-            block += current + '\0';
+            block += current + L'\0';
         }
     }
-    FreeEnvironmentStringsA(strings);
+    FreeEnvironmentStringsW(strings);
     for (const std::string& added : extra) {
-        block += added + '\0';
+        block += wide(added) + L'\0';
     }
-    return block + '\0';
+    return block + L'\0';
 }
 
 enum class Access { Read, Create, Write };
 
 HANDLE inheritable(const std::string& path, Access access) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return CreateFileA(path.c_str(), access == Access::Read ? GENERIC_READ : GENERIC_WRITE,
+    return CreateFileW(wide(path).c_str(), access == Access::Read ? GENERIC_READ : GENERIC_WRITE,
                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                        access == Access::Create ? CREATE_ALWAYS : OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -98,7 +116,7 @@ class StandardHandles {
     StandardHandles(const StandardHandles&) = delete;
     StandardHandles& operator=(const StandardHandles&) = delete;
 
-    void into(STARTUPINFOA& startup) const {
+    void into(STARTUPINFOW& startup) const {
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = handles_[0];
         startup.hStdOutput = handles_[1];
@@ -159,17 +177,17 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
                   Stdin stdinKind, const RunSetup& setup) {
     TempDir io;
     writeFile(io.file("stdin"), input);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     RunResult result;
     {
         const StandardHandles handles(io, stdinKind, setup);
         handles.into(startup);
-        std::string line = commandLine(arguments);
-        std::string block = environmentBlock(environment);
+        std::wstring line = wide(commandLine(arguments));
+        std::wstring block = environmentBlock(environment);
         PROCESS_INFORMATION process{};
-        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, block.data(),
-                           workDir.c_str(), &startup, &process) != 0) {
+        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                           block.data(), wide(workDir).c_str(), &startup, &process) != 0) {
             if (setup.whileRunning) {
                 setup.whileRunning(static_cast<int>(process.dwProcessId));
             }

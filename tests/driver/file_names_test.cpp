@@ -1,0 +1,103 @@
+// File names in any script, through the real executable: given as arguments, typed in the
+// dialogue (through a pipe: UTF-8 bytes), in a report's header and in messages. On Windows they
+// reach the system through its wide functions; elsewhere they are bytes that nothing may change.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "support/test_support.hpp"
+#include "support/tool_runner.hpp"
+
+namespace kr570 {
+namespace {
+
+using test::runTool;
+
+const std::vector<std::string> kFixedTime{"SOURCE_DATE_EPOCH=1268903103"};
+
+struct NameCase : test::NamedCase {
+    std::string folder;  // the run's working folder inside the test's own, "" for that one
+    std::string input;   // a configuration text when it ends in 't', otherwise a HEX file
+    std::string output;
+    bool typed;  // typed in the dialogue instead of given as arguments
+};
+
+// The names in `folder` and in its subfolders, relative to it and sorted: exactly the files the
+// run was given and made, under the names it was given.
+std::vector<std::string> listing(const std::string& folder) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::u8path(folder);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_directory()) {
+            names.push_back(entry.path().lexically_relative(root).generic_u8string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+class FileNames : public ::testing::TestWithParam<NameCase> {};
+
+// The file converted under its own name is the one converted under a plain name, with that name
+// in the report's header.
+TEST_P(FileNames, ReachTheFilesAndTheReport) {
+    const NameCase& c = GetParam();
+    test::TempDir dir;
+    const std::string work = c.folder.empty() ? dir.path() : dir.file(c.folder);
+    std::filesystem::create_directories(std::filesystem::u8path(work + "/sub"));
+    const bool fromText = c.input.back() == 't';
+    const std::string contents = fromText
+                                     ? "ontime 77\nstepmode half\n"
+                                     : test::readFile(test::sourcePath("tests/golden/default.hex"));
+    const std::string plainInput = fromText ? "plain.txt" : "plain.hex";
+    test::writeFile(work + "/" + plainInput, contents);
+    test::writeFile(work + "/" + c.input, contents);
+    ASSERT_EQ(0, runTool({plainInput, "plain.out"}, "", work, kFixedTime).status);
+
+    const auto run = c.typed ? runTool({}, c.input + "\n" + c.output + "\n", work, kFixedTime)
+                             : runTool({c.input, c.output}, "", work, kFixedTime);
+    EXPECT_EQ(0, run.status) << run.out << run.err;
+    EXPECT_EQ(replaced(test::readFile(work + "/plain.out"), "; Source file: " + plainInput,
+                       "; Source file: " + c.input),
+              test::readFile(work + "/" + c.output));
+    std::vector<std::string> expected{plainInput, "plain.out", c.input, c.output};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, listing(work));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, FileNames,
+    ::testing::Values(
+        NameCase{{"cyrillic_arguments"}, "", "Ось-X.txt", "Ось-X.hex", false},
+        NameCase{{"cjk_arguments_report"}, "", "軸.hex", "軸-report.txt", false},
+        NameCase{{"accented_typed"}, "", "Größe.txt", "Größe.hex", true},
+        NameCase{{"cyrillic_typed_report"}, "", "Ось-X.hex", "Ось-X.txt", true},
+        NameCase{{"blanks_in_a_lettered_folder"}, "Папка 設定", "Ось X.txt", "Ось X.hex", false},
+        NameCase{{"lettered_subfolders"}, "Größe", "sub/軸.hex", "sub/Ось.txt", false},
+        NameCase{{"typed_in_a_lettered_folder"}, "軸", "sub/Ось.txt", "Ось.hex", true}),
+    test::CaseName());
+
+// A name that opens nothing is shown as it was given, in UTF-8.
+TEST(FileNames, MessagesShowTheNameAsGiven) {
+    test::TempDir dir;
+    test::writeFile(dir.file("Ось.txt"), "");
+    const auto input = runTool({"Нет.txt", "Нет.hex"}, "", dir.path());
+    EXPECT_EQ(1, input.status);
+    EXPECT_NE(std::string::npos, input.err.find("kr570convert: Can't open input file Нет.txt: "))
+        << input.err;
+    const auto output = runTool({"Ось.txt", "Папка/軸.hex"}, "", dir.path());
+    EXPECT_EQ(1, output.status);
+    EXPECT_NE(std::string::npos,
+              output.err.find("kr570convert: Can't open output file Папка/軸.hex: "))
+        << output.err;
+}
+
+}  // namespace
+}  // namespace kr570
