@@ -242,6 +242,13 @@ class Parser {
     }
 
     void assignPlainNames() {
+        // One file named alone, as Windows names a file dropped on the executable.
+        if (plain_.size() == 1 && !haveInput_ && !haveOutput_ && plain_[0] != "-" &&
+            !result_.compare) {
+            result_.inputName = plain_[0];
+            result_.besideInput = true;
+            return;
+        }
         if (!plain_.empty()) {
             if (haveInput_ || haveOutput_ || plain_.size() > 2) {
                 fail("unexpected argument '" + (plain_.size() > 2 ? plain_[2] : plain_[0]) + "'");

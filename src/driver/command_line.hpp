@@ -16,6 +16,7 @@ struct CommandLine {
     Action action = Action::Interactive;
     std::string inputName;         // "-": standard input
     std::string outputName;        // "-": standard output
+    bool besideInput = false;      // one file named alone (or dropped): the output goes beside it
     std::optional<FileKind> from;  // what the input holds, whatever its content or name says
     std::optional<FileKind> to;    // what the output is to hold
     // --set KEYWORD=VALUE, in the order given: each keyword is one, each value can be read.

@@ -204,6 +204,26 @@ const char* kindDescription(FileKind kind) {
     return "";
 }
 
+std::string nameBeside(const std::string& input, FileKind outputKind) {
+    const std::size_t folder = input.find_last_of("/\\:");
+    const std::size_t dot = input.rfind('.');
+    const bool extension =
+        dot != std::string::npos && dot > 0 && (folder == std::string::npos || dot > folder + 1);
+    const std::string stem = extension ? input.substr(0, dot) : input;
+    switch (outputKind) {
+        case FileKind::Text:
+        case FileKind::ByteList:
+            break;
+        case FileKind::IntelHex:
+            return stem + ".hex";
+        case FileKind::SRecord:
+            return stem + ".srec";
+        case FileKind::Binary:
+            return stem + ".bin";
+    }
+    return stem + "-report.txt";
+}
+
 bool isImage(FileKind kind) {
     return kind != FileKind::Text;
 }

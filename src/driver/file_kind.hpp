@@ -41,6 +41,11 @@ std::optional<FileKind> kindNamed(const std::string& word);
 // How messages name a kind: "configuration text", "Intel HEX", "raw binary", ...
 const char* kindDescription(FileKind kind);
 
+// The output written beside `input` when it is converted alone: the same name with the
+// kind's extension (x-axis.txt gives x-axis.hex, .srec or .bin), or, for a report, the name
+// with "-report.txt" in place of its extension (x-axis.hex gives x-axis-report.txt).
+std::string nameBeside(const std::string& input, FileKind outputKind);
+
 // Whether the kind is an image of the EEPROM (as opposed to configuration text).
 bool isImage(FileKind kind);
 

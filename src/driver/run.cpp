@@ -35,6 +35,9 @@ struct RunData {
     EepromImage image{};
     OutputFile output;
     int refusedWarnings = 0;  // warnings that made a --strict run write nothing
+    // Whether the run showed what a user must be able to read before a window that the run
+    // owns closes: a warning, or the motor estimates of a batch run.
+    bool worthReading = false;
 
     static std::unique_ptr<RunData> withDefaults() {
         auto data = std::make_unique<RunData>();
@@ -154,9 +157,11 @@ int convert(const Conversion& c) {
                                                         : c.console.out;
     if (c.files.inputKind == FileKind::Text && shown != nullptr) {
         writeMotorParameterBlock(shown, c.data.record);
+        c.data.worthReading = c.data.worthReading || isBatch(c.choices);
     }
     checkSettings(c.files.inputKind, !c.choices.sets.empty(), c.data.record, c.diagnostics);
     const int warnings = c.diagnostics.count() + setWarnings;
+    c.data.worthReading = c.data.worthReading || (warnings > 0 && !c.choices.quiet);
     if (c.choices.strict && warnings > 0) {
         c.data.output.discard();
         c.data.refusedWarnings = warnings;
@@ -200,22 +205,43 @@ int convertFiles(RunData& data, const CommandLine& choices, const std::string& i
         report.fail(error, "Can't open input file %s", inputName.c_str());
         return kExitFailed;
     }
-    files.outputName = outputName();
+    files.outputName = choices.besideInput ? std::string() : outputName();
     files.toStandardOutput = isBatch(choices) && files.outputName == "-";
-    Diagnostics diagnostics(isBatch(choices) && !choices.quiet ? console.err : nullptr,
-                            files.inputShown);
+    // Warnings go to standard error in the dialogue too: its standard output is the dialogue.
+    Diagnostics diagnostics(choices.quiet ? nullptr : console.err, files.inputShown);
     ByteSource source(input.get());
     const Conversion conversion{data,   choices,     files,   input.get(),
                                 source, diagnostics, console, report};
+    if (choices.besideInput) {
+        // A file dropped on the tool, or named alone: its output goes beside it, named after it.
+        files.inputKind = chooseKind(source, inputName, choices.from, diagnostics);
+        files.outputKind = choices.to.value_or(defaultOutputKind(files.inputKind));
+        files.outputName = nameBeside(inputName, files.outputKind);
+        if (!choices.quiet) {
+            printText(console.out, "Output file: %s\n", files.outputName.c_str());
+        }
+    }
     if (!prepareOutput(conversion)) {
         return kExitFailed;
     }
-    files.inputKind = chooseKind(source, inputName, choices.from, diagnostics);
-    files.outputKind = choices.to.value_or(defaultOutputKind(files.inputKind));
+    if (!choices.besideInput) {
+        files.inputKind = chooseKind(source, inputName, choices.from, diagnostics);
+        files.outputKind = choices.to.value_or(defaultOutputKind(files.inputKind));
+    }
     if (!outputMayBeReplaced(conversion)) {
         return kExitFailed;
     }
     return convert(conversion);
+}
+
+// Keeps a window that the run owns open until the user has read it: Windows closes the window
+// of a double-clicked program, or of one that a file was dropped on, the moment it ends.
+void keepWindowOpen(Console& console) {
+    if (platform::ownsConsoleWindow()) {
+        putText("Hit any key to exit\n", console.out);
+        (void)std::fflush(console.out);
+        console.input.waitForKey();
+    }
 }
 
 int runInteractive(Console& console) {
@@ -231,6 +257,10 @@ int runInteractive(Console& console) {
     };
     const int status = convertFiles(*data, CommandLine{}, inputName, askOutputName, console);
     putText(kFinished, console.out);
+    // A failure has had its key wait already.
+    if (status == kExitConverted && data->worthReading) {
+        keepWindowOpen(console);
+    }
     return status;
 }
 
@@ -246,6 +276,9 @@ int runBatch(const CommandLine& commandLine, Console& console) {
         printText(console.err, "kr570convert: %s: %d warning(s); nothing written (--strict)\n",
                   shownName(commandLine.inputName, commandLine.inputName == "-").c_str(),
                   data->refusedWarnings);
+    }
+    if (status != kExitConverted || data->worthReading) {
+        keepWindowOpen(console);
     }
     return status;
 }
@@ -284,6 +317,7 @@ int runProgram(const std::vector<std::string>& arguments, Console& console) {
             break;
     }
     FailureReport(console, false).usage(commandLine.error);
+    keepWindowOpen(console);
     return kExitUsage;
 }
 

@@ -17,7 +17,8 @@ struct CommandLineCase : test::NamedCase {
     Action action;
     std::string input;
     std::string output;
-    std::string flags;  // w q s(trict) f(orce), the kind of --from, then > and that of --to
+    // w q s(trict) f(orce), the kind of --from, > and that of --to, @ for an output beside
+    std::string flags;
     std::string error;
 };
 
@@ -33,6 +34,7 @@ std::string flagsOf(const CommandLine& parsed) {
     };
     flags += letter(parsed.from);
     flags += parsed.to ? ">" + letter(parsed.to) : "";
+    flags += parsed.besideInput ? "@" : "";
     return flags;
 }
 
@@ -165,8 +167,10 @@ INSTANTIATE_TEST_SUITE_P(
                         "",
                         "",
                         "missing input file name (-i NAME)"},
-        CommandLineCase{"one_plain",
-                        {"a.txt"},
+        // One file alone, as Windows names a file dropped on the executable: converted beside.
+        CommandLineCase{"one_plain", {"a.txt"}, Action::Convert, "a.txt", "", "@", ""},
+        CommandLineCase{"standard_input_alone",
+                        {"-"},
                         Action::UsageError,
                         "",
                         "",

@@ -148,6 +148,56 @@ INSTANTIATE_TEST_SUITE_P(
                         "0xff)"}),
     test::CaseName());
 
+// The dialogue warns as a batch run does, on standard error; its standard output stays the
+// dialogue.
+TEST(ConsoleRun, WarningsGoToStandardError) {
+    test::TempDir dir;
+    test::writeFile(dir.file("typo.txt"), "stepmod half\n");
+    const auto run = runTool({}, "typo.txt\nout.hex\n", dir.path());
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(kBanner + "Enter output file name: " + kMotorBlock + "\nProgram finished!\n",
+              run.out);
+    EXPECT_EQ(
+        "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did "
+        "you mean 'stepmode'?\n",
+        run.err);
+}
+
+// A window that the run owns (a double-click, a file dropped on the executable) stays open
+// after anything worth reading; KR570_OWNS_CONSOLE plays the owned window here.
+struct WindowCase : test::NamedCase {
+    std::vector<std::string> arguments;
+    std::string typed;
+    const char* owns;
+    bool waits;
+};
+
+class OwnedWindow : public ::testing::TestWithParam<WindowCase> {};
+
+TEST_P(OwnedWindow, WaitsForAKeyAfterWhatMustBeRead) {
+    test::TempDir dir;
+    test::writeFile(dir.file("in.txt"), "ontime 5\n");
+    test::writeFile(dir.file("typo.txt"), "stepmod half\n");
+    test::writeFile(dir.file("config.hex"), kDefaultHex);
+    const auto run = runTool(GetParam().arguments, GetParam().typed, dir.path(),
+                             {std::string("KR570_OWNS_CONSOLE=") + GetParam().owns});
+    const std::string wait = "Hit any key to exit\n";
+    const bool waited = run.out.size() >= wait.size() &&
+                        run.out.compare(run.out.size() - wait.size(), wait.size(), wait) == 0;
+    EXPECT_EQ(GetParam().waits, waited) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OwnedWindow,
+    ::testing::Values(WindowCase{"dialogue_warned", {}, "typo.txt\nout.hex\n", "1", true},
+                      WindowCase{"dialogue_quiet", {}, "config.hex\nout.txt\n", "1", false},
+                      WindowCase{"dialogue_not_owned", {}, "typo.txt\nout.hex\n", "0", false},
+                      WindowCase{"dropped_text_shows_estimates", {"in.txt"}, "", "1", true},
+                      WindowCase{"dropped_image_says_nothing", {"config.hex"}, "", "1", false},
+                      WindowCase{"batch_failure", {"missing.txt", "out.hex"}, "", "1", true},
+                      WindowCase{"batch_not_owned", {"in.txt", "out.hex"}, "", "0", false}),
+    test::CaseName());
+
 TEST(ConsoleRun, OutputThatIsTheInputLeavesItUntouched) {
     test::TempDir dir;
     const std::string text = "ontime 5\n";
