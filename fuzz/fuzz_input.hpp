@@ -19,9 +19,10 @@ inline std::FILE* streamOf(const std::uint8_t* data, std::size_t size) {
     return fmemopen(const_cast<std::uint8_t*>(data), size, "r");
 }
 
-// Where warnings go: written to for real, then thrown away.
+// Where warnings go: written to for real, then thrown away; opened once for every input.
 inline std::FILE* discard() {
-    return std::fopen("/dev/null", "w");
+    static std::FILE* const sink = std::fopen("/dev/null", "w");
+    return sink;
 }
 
 // What reading an input left: the record, the image and how many warnings it gave.
@@ -37,17 +38,13 @@ inline Read readAs(FileKind kind, const std::uint8_t* data, std::size_t size, bo
     Read read;
     setDefaults(read.record);
     std::FILE* input = streamOf(data, size);
-    std::FILE* sink = shown ? discard() : nullptr;
-    Diagnostics diagnostics(sink, "fuzz");
+    Diagnostics diagnostics(shown ? discard() : nullptr, "fuzz");
     ByteSource source(input);
     readInput(kind, source, read.record, *read.image, diagnostics);
     checkSettings(kind, false, read.record, diagnostics);
     packBlock(*read.image, read.record);
     read.warnings = diagnostics.count();
     std::fclose(input);
-    if (sink != nullptr) {
-        std::fclose(sink);
-    }
     return read;
 }
 
