@@ -61,6 +61,12 @@ void discardTemporary(const std::string& temporary);
 // nullptr with `error` set on failure.
 std::FILE* openInPlace(const std::string& name, int& error);
 
+// Writes what the system still holds of the file behind `stream` to the disk, so that a power
+// cut after the run cannot lose it: called once everything is written and flushed (fflush),
+// before the stream is closed and, for a new file, before it replaces the old one. Devices,
+// pipes and consoles are left as they are. 0 or the error; a failure is a failed write.
+int syncToDisk(std::FILE* stream);
+
 // Empties the file behind a stream from openInPlace when it is a regular file (a device or a
 // FIFO has nothing to empty); 0 or the error.
 int emptyInPlace(std::FILE* stream);

@@ -1,9 +1,13 @@
-// What only Windows has: the console window a run owns.
+// What only Windows has: the console window a run owns and the write of an output to the disk.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
+#include "platform/output.hpp"
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
 
@@ -48,6 +52,34 @@ INSTANTIATE_TEST_SUITE_P(
         ConsoleCase{{"seam_says_not_owned"}, CREATE_NEW_CONSOLE, L"", "0", 0},
         ConsoleCase{{"seam_says_owned"}, DETACHED_PROCESS, L"", "1", 1}),
     test::CaseName());
+
+struct SyncCase : test::NamedCase {
+    const wchar_t* path;  // "" for a file of the test's own
+    const wchar_t* mode;
+    int error;
+};
+
+class SyncToDisk : public ::testing::TestWithParam<SyncCase> {};
+
+// A file on a disk is written out, and a failure says so; a device has nothing to write out.
+TEST_P(SyncToDisk, WritesFilesOnly) {
+    const SyncCase& c = GetParam();
+    test::TempDir dir;
+    test::writeFile(dir.file("out.hex"), "old\n");
+    const std::wstring name =
+        c.path[0] != L'\0' ? c.path : std::filesystem::u8path(dir.file("out.hex")).wstring();
+    std::FILE* stream = _wfopen(name.c_str(), c.mode);
+    ASSERT_NE(nullptr, stream);
+    EXPECT_EQ(c.error, platform::syncToDisk(stream));
+    std::fclose(stream);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, SyncToDisk,
+                         ::testing::Values(SyncCase{{"written_file"}, L"", L"w", 0},
+                                           // A handle that may not write cannot flush either.
+                                           SyncCase{{"file_opened_to_read"}, L"", L"rb", EACCES},
+                                           SyncCase{{"null_device"}, L"NUL", L"w", 0}),
+                         test::CaseName());
 
 }  // namespace
 }  // namespace kr570
