@@ -12,3 +12,30 @@ target_compile_definitions(kr570_ucrt_headers PRIVATE _UCRT WIN32_LEAN_AND_MEAN 
 # UCRT, and whichever of the two a source includes first decides.
 target_compile_options(kr570_ucrt_headers PRIVATE -ffp-contract=off -include stdio.h)
 target_link_libraries(kr570_ucrt_headers PRIVATE kr570_warnings)
+
+# What makes kr570convert.exe a proper Windows program: the version information that Explorer
+# shows in its properties (product, description, version, copyright), taken from the project's
+# one version, and an application manifest (cmake/kr570convert.manifest).
+enable_language(RC)
+
+# The copyright year is the year of the build, or of SOURCE_DATE_EPOCH when that is set.
+string(TIMESTAMP copyright_year "%Y" UTC)
+set(KR570_COPYRIGHT "Copyright (C) ${copyright_year} KR570Convert maintainers")
+
+# Windows numbers a version with four 16-bit parts: 1.01 is 1.1.0.0.
+string(REPLACE "." ";" version_parts "${PROJECT_VERSION}.0.0.0")
+list(SUBLIST version_parts 0 4 version_parts)
+set(version_numbers "")
+foreach(part IN LISTS version_parts)
+    math(EXPR part "${part}")
+    list(APPEND version_numbers ${part})
+endforeach()
+list(JOIN version_numbers "," KR570_VERSION_NUMBERS)
+
+set(KR570_MANIFEST ${PROJECT_SOURCE_DIR}/cmake/kr570convert.manifest)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/kr570convert.rc.in ${CMAKE_BINARY_DIR}/kr570convert.rc
+               @ONLY)
+target_sources(kr570convert PRIVATE ${CMAKE_BINARY_DIR}/kr570convert.rc)
+# windres reports no dependencies: a changed manifest must still remake the resources.
+set_source_files_properties(${CMAKE_BINARY_DIR}/kr570convert.rc PROPERTIES
+                            OBJECT_DEPENDS ${KR570_MANIFEST})

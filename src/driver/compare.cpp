@@ -190,15 +190,16 @@ bool loadBlock(const std::string& name, const CommandLine& commandLine, Console&
     FailureReport report(console, false);
     const bool standard = name == "-";
     if (standard) {
-        platform::setBinaryMode(stdin);
+        platform::setBinaryMode(console.in);
     }
     int error = 0;
-    std::FILE* const opened = standard ? stdin : openInput(name, error);
-    const std::unique_ptr<std::FILE, void (*)(std::FILE*)> input(opened, [](std::FILE* file) {
-        if (file != nullptr && file != stdin) {
+    std::FILE* const opened = standard ? console.in : openInput(name, error);
+    const auto close = [&console](std::FILE* file) {
+        if (file != nullptr && file != console.in) {
             (void)std::fclose(file);  // read only: closing loses nothing
         }
-    });
+    };
+    const std::unique_ptr<std::FILE, decltype(close)> input(opened, close);
     if (!input) {
         report.fail(error, "Can't open input file %s", name.c_str());
         return false;

@@ -15,9 +15,10 @@ inline constexpr int kExitFailed = 1;  // a file could not be read or written
 inline constexpr int kExitUsage = 2;
 
 struct Console {
-    ConsoleInput& input;
+    ConsoleInput& input;  // the dialogue's names and the key wait
     std::FILE* out;
     std::FILE* err;
+    std::FILE* in;  // standard input as a stream, for an input file named '-'
 };
 
 // Tells the user that something failed. A batch run (and the compare mode) writes

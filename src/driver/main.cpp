@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments = kr570::platform::commandLineArguments(argc, argv);
     kr570::ConsoleInput input(kr570::platform::kStandardInput);
     kr570::Console console{input, kr570::platform::standardStream(stdout),
-                           kr570::platform::standardStream(stderr)};
+                           kr570::platform::standardStream(stderr),
+                           kr570::platform::standardStream(stdin)};
     const int status = kr570::runProgram(arguments, console);
     return std::fflush(console.out) == 0 ? status : kr570::kExitFailed;
 }

@@ -54,8 +54,9 @@ bool isBatch(const CommandLine& choices) {
 
 // Closes the input of a run unless it is standard input, which is not the run's to close.
 struct InputCloser {
+    std::FILE* standardInput;
     void operator()(std::FILE* input) const {
-        if (input != stdin) {
+        if (input != standardInput) {
             (void)std::fclose(input);  // read only: closing loses nothing
         }
     }
@@ -198,9 +199,10 @@ int convertFiles(RunData& data, const CommandLine& choices, const std::string& i
     // Standard input is read as it comes, like a named input: a CR or a Ctrl-Z must mean the
     // same on every system.
     if (files.fromStandardInput) {
-        platform::setBinaryMode(stdin);
+        platform::setBinaryMode(console.in);
     }
-    const InputStream input(files.fromStandardInput ? stdin : openInput(inputName, error));
+    const InputStream input(files.fromStandardInput ? console.in : openInput(inputName, error),
+                            InputCloser{console.in});
     if (!input) {
         report.fail(error, "Can't open input file %s", inputName.c_str());
         return kExitFailed;

@@ -1,8 +1,8 @@
-// Windows form of the safe output: a new file made beside the target with CREATE_NEW, put in
-// place by ReplaceFile (which keeps the replaced file's attributes and security) or MoveFileEx,
-// and a console control handler that removes the new file when Ctrl-C, Ctrl-Break or closing
-// the console window ends the run. Names are UTF-8 here and go to the wide functions, which
-// take every name a folder can hold.
+// Windows form of the safe output: a new file made beside the target with CREATE_NEW, written
+// to the disk and put in place by ReplaceFile (which keeps the replaced file's attributes and
+// security) or MoveFileEx, and a console control handler that removes the new file when
+// Ctrl-C, Ctrl-Break or closing the console window ends the run. Names are UTF-8 here and go
+// to the wide functions, which take every name a folder can hold.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -358,11 +358,6 @@ void discardTemporary(const std::string& temporary) {
     temporaryPending = false;
 }
 
-// Flushed by the Windows layer.
-int syncToDisk(std::FILE* /*stream*/) {
-    return 0;
-}
-
 std::FILE* openInPlace(const std::string& name, int& error) {
     const HANDLE file =
         CreateFileW(wideText(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -384,6 +379,17 @@ int emptyInPlace(std::FILE* stream) {
         return lastError();
     }
     return 0;
+}
+
+// Only a file on a disk has buffers to write out: a pipe would wait here until its reader took
+// everything, and a console or a device keeps nothing.
+int syncToDisk(std::FILE* stream) {
+    const int fd = _fileno(stream);
+    const HANDLE file = fd >= 0 ? handleOf(fd) : INVALID_HANDLE_VALUE;
+    if (!isUsable(file) || GetFileType(file) != FILE_TYPE_DISK) {
+        return 0;
+    }
+    return FlushFileBuffers(file) != 0 ? 0 : lastError();
 }
 
 }  // namespace kr570::platform
