@@ -27,20 +27,11 @@ struct ComparedBlock {
     bool fromImage = false;
 };
 
-std::string decimal(unsigned value) {
-    return std::to_string(value);
-}
-
-std::string hexByte(unsigned value) {
+// A byte in hexadecimal with at least `digits` digits: 0x23 as the report writes an address,
+// 0x02 for a byte that no value word stands for.
+std::string hexByte(unsigned value, int digits = 2) {
     char text[8];
-    (void)std::snprintf(text, sizeof text, "0x%02x", value & 0xFFU);
-    return text;
-}
-
-// As the report writes an address.
-std::string hexAddress(unsigned value) {
-    char text[8];
-    (void)std::snprintf(text, sizeof text, "0x%x", value & 0xFFU);
+    (void)std::snprintf(text, sizeof text, "0x%0*x", digits, value & 0xFFU);
     return text;
 }
 
@@ -72,11 +63,11 @@ std::string valueText(const Setting& setting, const ConfigBlockBytes& bytes) {
         case ValueKind::Float:
             return floatText(bytes, setting.offset);
         case ValueKind::Byte:
-            return decimal(byte);
+            return std::to_string(byte);
         case ValueKind::Time:
-            return decimal(wordFrom(bytes.data() + setting.offset));
+            return std::to_string(wordFrom(bytes.data() + setting.offset));
         case ValueKind::Address:
-            return hexAddress(byte);
+            return hexByte(byte, 1);
         case ValueKind::Switch:
         case ValueKind::Code:
             break;
@@ -112,7 +103,8 @@ std::string noticeText(const ConfigBlockBytes& bytes) {
 }
 
 std::string revisionText(const ConfigBlockBytes& bytes) {
-    return decimal(bytes[block::kRevisionMajor]) + "." + decimal(bytes[block::kRevisionMinor]);
+    return std::to_string(bytes[block::kRevisionMajor]) + "." +
+           std::to_string(bytes[block::kRevisionMinor]);
 }
 
 // The header fields and the reserved byte, which only a device's block can hold otherwise
@@ -126,7 +118,7 @@ int writeHeaderDifferences(std::FILE* out, const ConfigBlockBytes& a, const Conf
     };
     static constexpr Field kFields[] = {
         {"product id", block::kProductId, 1,
-         [](const ConfigBlockBytes& bytes) { return decimal(bytes[block::kProductId]); }},
+         [](const ConfigBlockBytes& bytes) { return std::to_string(bytes[block::kProductId]); }},
         {"software revision", block::kRevisionMajor, 2, revisionText},
         {"notice", block::kNotice, kNoticeLength, noticeText},
         {"reserved byte 57", block::kFixedByte57, 1,

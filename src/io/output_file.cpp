@@ -24,7 +24,7 @@ bool OutputFile::open(const std::string& name, const platform::OutputTarget& tar
     if (error_ != 0) {
         return false;
     }
-    target_ = target.path;
+    target_ = target;
     // A write-protected file stays protected, although a new file could replace it.
     error_ = target.writeError;
     if (error_ != 0) {
@@ -33,7 +33,7 @@ bool OutputFile::open(const std::string& name, const platform::OutputTarget& tar
     switch (target.kind) {
         case platform::OutputKind::Missing:
             // A folder that takes no hidden file may still take the file itself.
-            return openReplacing() || openDirect(target_, true);
+            return openReplacing() || openDirect(target_.path, true);
         case platform::OutputKind::RegularFile:
             return openReplacing() || openInPlace();
         case platform::OutputKind::SharedFile:
@@ -55,7 +55,7 @@ bool OutputFile::openReplacing() {
 
 bool OutputFile::openInPlace() {
     error_ = 0;
-    stream_ = platform::openInPlace(target_, error_);
+    stream_ = platform::openInPlace(target_.path, error_);
     mode_ = stream_ != nullptr ? Mode::InPlace : Mode::None;
     return stream_ != nullptr;
 }
@@ -111,7 +111,7 @@ bool OutputFile::commit() {
     }
     bool written = close();
     if (written && mode_ == Mode::Replace) {
-        error_ = platform::commitTemporary(temporary_, target_);
+        error_ = platform::commitTemporary(temporary_, target_.path);
         written = error_ == 0;
     }
     if (!written) {
@@ -131,7 +131,7 @@ void OutputFile::discard() {
         platform::discardTemporary(temporary_);
     }
     if (createdHere_) {
-        platform::removeFile(target_);
+        platform::removeFile(target_.path);
     }
     mode_ = Mode::None;
     createdHere_ = false;

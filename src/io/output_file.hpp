@@ -55,9 +55,9 @@ class OutputFile {
 
     Mode mode_ = Mode::None;
     std::FILE* stream_ = nullptr;
-    std::string target_;        // where the contents end up
-    std::string temporary_;     // the new file beside it, for Mode::Replace
-    bool createdHere_ = false;  // a file of this run's own, removed again on failure
+    platform::OutputTarget target_;  // where the contents end up, as examined before opening
+    std::string temporary_;          // the new file beside it, for Mode::Replace
+    bool createdHere_ = false;       // a file of this run's own, removed again on failure
     int error_ = 0;
 };
 

@@ -37,6 +37,11 @@ struct OutputTarget {
     std::string path;    // the final target: the name itself unless it is a symbolic link
     bool empty = false;  // a regular file of size 0
     int writeError = 0;  // for an existing file: why it may not be written (errno), or 0
+    // For an existing regular file, what a new file that replaces it keeps, where the system
+    // keeps it in its permission bits and owner (on Windows the replacement itself keeps it).
+    unsigned permissions = 0;
+    unsigned owner = 0;
+    unsigned group = 0;
 };
 
 // Looks at `name` without changing anything. Never fails: a name that cannot be examined is
@@ -48,7 +53,7 @@ OutputTarget inspectOutput(const std::string& name);
 // and opens it as a text stream for writing. Its name goes to `temporary`. From now until
 // commitTemporary or discardTemporary, SIGINT, SIGTERM or SIGHUP removes the file before the
 // process ends. nullptr, with `error` set, when the folder cannot take a new file.
-std::FILE* createTemporaryBeside(const std::string& target, std::string& temporary, int& error);
+std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& temporary, int& error);
 
 // Renames the closed temporary file over `target`, in one step that leaves either the old or
 // the new contents there, then writes the folder to the disk so that the new name survives a

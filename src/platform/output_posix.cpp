@@ -152,21 +152,24 @@ OutputTarget inspectOutput(const std::string& name) {
         target.kind = status.st_nlink > 1 ? OutputKind::SharedFile : OutputKind::RegularFile;
         target.empty = status.st_size == 0;
         target.writeError = access(target.path.c_str(), W_OK) == 0 ? 0 : errno;
+        target.permissions = static_cast<unsigned>(status.st_mode & 07777);
+        target.owner = static_cast<unsigned>(status.st_uid);
+        target.group = static_cast<unsigned>(status.st_gid);
     }
     return target;
 }
 
-std::FILE* createTemporaryBeside(const std::string& target, std::string& temporary, int& error) {
-    const std::size_t slash = target.rfind('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& temporary, int& error) {
+    const std::string& path = target.path;
+    const std::size_t slash = path.rfind('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     // Hidden, named after the file it will become, and short enough for any file system.
-    std::string pattern = folderOf(target) + "." + base.substr(0, 200) + ".XXXXXX";
+    std::string pattern = folderOf(path) + "." + base.substr(0, 200) + ".XXXXXX";
     if (pattern.size() >= PATH_MAX) {
         error = ENAMETOOLONG;
         return nullptr;
     }
-    struct stat existing {};
-    const bool exists = stat(target.c_str(), &existing) == 0;
+    const bool exists = target.kind == OutputKind::RegularFile;
     const InterruptsBlocked blocked;
     catchInterrupts();
     const int fd = mkstemp(pattern.data());
@@ -179,9 +182,9 @@ std::FILE* createTemporaryBeside(const std::string& target, std::string& tempora
     temporary = pattern;
     if (exists) {
         // Best effort: only the owner's own files or root may hand a file to another owner.
-        (void)fchown(fd, existing.st_uid, existing.st_gid);
+        (void)fchown(fd, static_cast<uid_t>(target.owner), static_cast<gid_t>(target.group));
     }
-    fchmod(fd, exists ? static_cast<mode_t>(existing.st_mode & 07777) : createMode());
+    (void)fchmod(fd, exists ? static_cast<mode_t>(target.permissions) : createMode());
     std::FILE* stream = fdopen(fd, "w");
     if (stream == nullptr) {
         error = errno;

@@ -302,9 +302,9 @@ OutputTarget inspectOutput(const std::string& name) {
     return target;
 }
 
-std::FILE* createTemporaryBeside(const std::string& target, std::string& temporary, int& error) {
-    const std::string folder = folderOf(target);
-    const std::string base = target.substr(folder.size());
+std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& temporary, int& error) {
+    const std::string folder = folderOf(target.path);
+    const std::string base = target.path.substr(folder.size());
     const std::wstring prefix = wideText(folder + "." + leadingCharacters(base, 200) + ".");
     if (prefix.size() + 7 > kLongestName) {
         error = ENAMETOOLONG;
