@@ -58,23 +58,14 @@ std::size_t signLength(ByteSource& input) {
 class DecimalDigits {
   public:
     void add(int digit, bool afterPoint) {
-        if (digits_.empty() && digit == '0') {
-            if (afterPoint) {
-                --exponent_;
-            }
-            return;
-        }
-        if (digits_.size() < kKept) {
+        // Leading zeros are not kept, but shift the value like kept digits.
+        const bool kept = digits_.size() < kKept;
+        if (kept && !(digits_.empty() && digit == '0')) {
             digits_.push_back(static_cast<char>(digit));
-            if (afterPoint) {
-                --exponent_;
-            }
-        } else {
-            sticky_ = sticky_ || digit != '0';
-            if (!afterPoint) {
-                ++exponent_;
-            }
         }
+        sticky_ = sticky_ || (!kept && digit != '0');
+        // A kept digit after the point moves the value down; a dropped one before it, up.
+        exponent_ += kept ? (afterPoint ? -1 : 0) : (afterPoint ? 0 : 1);
     }
 
     void addExponent(long long exponent) { exponent_ += exponent; }
