@@ -20,7 +20,8 @@ struct NameCase : test::NamedCase {
     std::string folder;  // the run's working folder inside the test's own, "" for that one
     std::string input;   // a configuration text when it ends in 't', otherwise a HEX file
     std::string output;
-    bool typed;  // typed in the dialogue instead of given as arguments
+    bool typed;          // typed in the dialogue instead of given as arguments
+    bool alone = false;  // the input named alone (dropped): the output is the one beside it
 };
 
 // The names in `folder` and in its subfolders, relative to it and sorted: exactly the files the
@@ -61,8 +62,9 @@ TEST_P(FileNames, ReachTheFilesAndTheReport) {
     test::writeFile(work + "/" + c.input, contents);
     ASSERT_EQ(0, runTool({plainInput, "plain.out"}, "", work, kFixedTime).status);
 
-    const auto run = c.typed ? runTool({}, c.input + "\n" + c.output + "\n", work, kFixedTime)
-                             : runTool({c.input, c.output}, "", work, kFixedTime);
+    const auto run = c.typed   ? runTool({}, c.input + "\n" + c.output + "\n", work, kFixedTime)
+                     : c.alone ? runTool({c.input}, "", work, kFixedTime)
+                               : runTool({c.input, c.output}, "", work, kFixedTime);
     EXPECT_EQ(0, run.status) << run.out << run.err;
     EXPECT_EQ(replaced(test::readFile(work + "/plain.out"), "; Source file: " + plainInput,
                        "; Source file: " + c.input),
@@ -81,7 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{{"cyrillic_typed_report"}, "", "Ось-X.hex", "Ось-X.txt", true},
         NameCase{{"blanks_in_a_lettered_folder"}, "Папка 設定", "Ось X.txt", "Ось X.hex", false},
         NameCase{{"lettered_subfolders"}, "Größe", "sub/軸.hex", "sub/Ось.txt", false},
-        NameCase{{"typed_in_a_lettered_folder"}, "軸", "sub/Ось.txt", "Ось.hex", true}),
+        NameCase{{"typed_in_a_lettered_folder"}, "軸", "sub/Ось.txt", "Ось.hex", true},
+        NameCase{{"cjk_dropped"}, "", "軸.hex", "軸-report.txt", false, true},
+        NameCase{{"cyrillic_dropped"}, "Папка", "Ось-X.txt", "Ось-X.hex", false, true}),
     test::CaseName());
 
 // A name that opens nothing is shown as it was given, in UTF-8.

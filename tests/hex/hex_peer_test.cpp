@@ -102,6 +102,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"objcopy_srec", "objcopy", "objcopy -I srec -O binary block.srec block.bin",
                    FileKind::SRecord},
         ReaderCase{"srec_cat_binary", "srec_cat", "srec_cat block.raw -binary -o block.bin -binary",
+                   FileKind::Binary},
+        ReaderCase{"objcopy_binary", "objcopy",
+                   "objcopy -I binary -O ihex block.raw block.ihx && "
+                   "objcopy -I ihex -O binary block.ihx block.bin",
                    FileKind::Binary}),
     test::CaseName());
 
