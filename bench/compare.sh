@@ -79,7 +79,8 @@ per_run() {
 }
 ratio() { awk -v a="$1" -v b="$2" '{ print $a / $b }' "$3" | median; }
 ms() { awk -v c="$1" '{ print $c / 1e6 }' "$2" | median; }
-peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+# Peak memory in KiB of a run, whatever its exit status (an input may hold no configuration).
+peak_kib() { { /usr/bin/time -f %M "$@" 2>&1 >/dev/null || true; } | tail -n 1; }
 results=()
 target_line() {
     local ok

@@ -23,35 +23,6 @@ bool isBlank(int c) {
 
 }  // namespace
 
-bool FieldCursor::takeByte(std::uint32_t& value) {
-    const std::uint8_t high = p_ == end_ ? kNotHexDigit : hexDigitValue(p_[0]);
-    const std::uint8_t low = end_ - p_ < 2 ? kNotHexDigit : hexDigitValue(p_[1]);
-    if (high == kNotHexDigit) {
-        return false;
-    }
-    if (low == kNotHexDigit) {
-        ++p_;
-        return false;
-    }
-    p_ += 2;
-    value = (static_cast<std::uint32_t>(high) << 4) | low;
-    sum_ += value;
-    return true;
-}
-
-bool FieldCursor::take(int bytes, std::uint32_t& value) {
-    std::uint32_t result = 0;
-    for (int i = 0; i < bytes; ++i) {
-        std::uint32_t byte = 0;
-        if (!takeByte(byte)) {
-            return false;
-        }
-        result = (result << 8) | byte;
-    }
-    value = result;
-    return true;
-}
-
 void RecordReader::run() {
     while (skipToRecord()) {
         source_.ensure(kLongestRecord);

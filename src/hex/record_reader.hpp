@@ -7,6 +7,7 @@
 
 #include "eeprom/image_store.hpp"
 #include "io/byte_source.hpp"
+#include "io/characters.hpp"
 #include "io/diagnostics.hpp"
 
 namespace kr570 {
@@ -21,10 +22,35 @@ class FieldCursor {
 
     // Reads the two hexadecimal digits of one byte into `value`; false, with the cursor at the
     // first character that is no digit, if the record ended first.
-    bool takeByte(std::uint32_t& value);
+    bool takeByte(std::uint32_t& value) {
+        const std::uint8_t high = p_ == end_ ? kNotHexDigit : hexDigitValue(p_[0]);
+        const std::uint8_t low = end_ - p_ < 2 ? kNotHexDigit : hexDigitValue(p_[1]);
+        if (high == kNotHexDigit) {
+            return false;
+        }
+        if (low == kNotHexDigit) {
+            ++p_;
+            return false;
+        }
+        p_ += 2;
+        value = (static_cast<std::uint32_t>(high) << 4) | low;
+        sum_ += value;
+        return true;
+    }
 
     // Reads a field of `bytes` bytes, most significant first, into `value`.
-    bool take(int bytes, std::uint32_t& value);
+    bool take(int bytes, std::uint32_t& value) {
+        std::uint32_t result = 0;
+        for (int i = 0; i < bytes; ++i) {
+            std::uint32_t byte = 0;
+            if (!takeByte(byte)) {
+                return false;
+            }
+            result = (result << 8) | byte;
+        }
+        value = result;
+        return true;
+    }
 
     // The sum of the bytes taken so far, modulo 256.
     std::uint32_t sum() const { return sum_ & 0xFFU; }
