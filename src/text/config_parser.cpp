@@ -1,9 +1,10 @@
 #include "text/config_parser.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "io/characters.hpp"
 #include "text/number_reader.hpp"
@@ -52,9 +53,18 @@ char foldedCase(char c) {
 // Edit distance between two short words, ignoring case, for suggesting the keyword a typo
 // meant; `limit` + 1 as soon as it is known to exceed `limit` (no later row of the table can
 // come back below the smallest entry of a row).
-std::size_t editDistance(const std::string& a, const std::string& b, std::size_t limit) {
-    std::vector<std::size_t> previous(b.size() + 1);
-    std::vector<std::size_t> current(b.size() + 1);
+constexpr std::size_t longestKeyword() {
+    std::size_t longest = 0;
+    for (const Setting& setting : kSettings) {
+        longest = std::max(longest, std::char_traits<char>::length(setting.keyword));
+    }
+    return longest;
+}
+
+std::size_t editDistance(const std::string& a, std::string_view b, std::size_t limit) {
+    // Two rows of the table, as long as the longest keyword and one more.
+    std::array<std::size_t, longestKeyword() + 1> previous{};
+    std::array<std::size_t, longestKeyword() + 1> current{};
     for (std::size_t j = 0; j <= b.size(); ++j) {
         previous[j] = j;
     }
@@ -83,7 +93,7 @@ const char* nearestKeyword(const Word& word) {
     const char* best = nullptr;
     std::size_t bestDistance = 0;
     for (const Setting& setting : kSettings) {
-        const std::string keyword = setting.keyword;
+        const std::string_view keyword = setting.keyword;
         // Allow one slip in a short word, up to three in the long run-together keywords.
         const std::size_t allowed = std::min<std::size_t>(3, 1 + keyword.size() / 8);
         const std::size_t gap = word.length > keyword.size() ? word.length - keyword.size()
