@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "config/settings.hpp"
@@ -13,7 +12,6 @@
 #include "eeprom/config_block.hpp"
 #include "io/diagnostics.hpp"
 #include "io/text_output.hpp"
-#include "platform/platform.hpp"
 
 namespace kr570 {
 
@@ -181,32 +179,17 @@ bool loadBlock(const std::string& name, const CommandLine& commandLine, Console&
                ConfigRecord& record, EepromImage& image, ComparedBlock& side, int& warnings) {
     FailureReport report(console, false);
     const bool standard = name == "-";
-    if (standard) {
-        platform::setBinaryMode(console.in);
-    }
     int error = 0;
-    std::FILE* const opened = standard ? console.in : openInput(name, error);
-    const auto close = [&console](std::FILE* file) {
-        if (file != nullptr && file != console.in) {
-            (void)std::fclose(file);  // read only: closing loses nothing
-        }
-    };
-    const std::unique_ptr<std::FILE, decltype(close)> input(opened, close);
+    const InputStream input = openInput(name, standard, console.in, error);
     if (!input) {
         report.fail(error, "Can't open input file %s", name.c_str());
         return false;
     }
-    const std::string shown = standard ? "(standard input)" : name;
+    const std::string shown = shownName(name, standard);
     Diagnostics diagnostics(commandLine.quiet ? nullptr : console.err, shown);
     ByteSource source(input.get());
     const FileKind kind = chooseKind(source, name, commandLine.from, diagnostics);
-    const char* const noConfiguration = readInput(kind, source, record, image, diagnostics);
-    if (source.readError() != 0) {
-        report.fail(source.readError(), "Can't read input file %s", shown.c_str());
-        return false;
-    }
-    if (noConfiguration != nullptr) {
-        report.fail(0, "%s holds no configuration: %s", shown.c_str(), noConfiguration);
+    if (!readWholeInput(kind, source, shown, record, image, diagnostics, report)) {
         return false;
     }
     checkSettings(kind, false, record, diagnostics);

@@ -49,14 +49,44 @@ const char* readImage(FileKind kind, ByteSource& input, EepromImage& image,
 
 }  // namespace
 
-std::FILE* openInput(const std::string& name, int& error) {
+void InputCloser::operator()(std::FILE* input) const {
+    if (input != standardInput) {
+        (void)std::fclose(input);  // read only: closing loses nothing
+    }
+}
+
+InputStream openInput(const std::string& name, bool standard, std::FILE* standardInput,
+                      int& error) {
+    if (standard) {
+        platform::setBinaryMode(standardInput);
+        return InputStream(standardInput, InputCloser{standardInput});
+    }
     // A name with a NUL byte cannot name a file; opening its first part instead would convert
     // the wrong file.
     if (name.find('\0') != std::string::npos) {
         error = EINVAL;
-        return nullptr;
+        return InputStream(nullptr, InputCloser{standardInput});
     }
-    return platform::openForReading(name, error);
+    return InputStream(platform::openForReading(name, error), InputCloser{standardInput});
+}
+
+std::string shownName(const std::string& name, bool standard) {
+    return standard ? "(standard input)" : name;
+}
+
+bool readWholeInput(FileKind kind, ByteSource& input, const std::string& shown,
+                    ConfigRecord& record, EepromImage& image, Diagnostics& diagnostics,
+                    FailureReport& report) {
+    const char* const noConfiguration = readInput(kind, input, record, image, diagnostics);
+    if (input.readError() != 0) {
+        report.fail(input.readError(), "Can't read input file %s", shown.c_str());
+        return false;
+    }
+    if (noConfiguration != nullptr) {
+        report.fail(0, "%s holds no configuration: %s", shown.c_str(), noConfiguration);
+        return false;
+    }
+    return true;
 }
 
 bool isSameFile(std::FILE* input, const std::string& outputName) {

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "config/config_record.hpp"
+#include "driver/console.hpp"
 #include "driver/file_kind.hpp"
 #include "eeprom/eeprom_image.hpp"
 #include "eeprom/image_store.hpp"
@@ -19,9 +21,21 @@
 
 namespace kr570 {
 
-// Opens the named input for reading its bytes; nullptr, with `error` set to the reason, when it
+// Closes an input unless it is standard input, which is not the run's to close.
+struct InputCloser {
+    std::FILE* standardInput;
+    void operator()(std::FILE* input) const;
+};
+using InputStream = std::unique_ptr<std::FILE, InputCloser>;
+
+// Opens an input for reading its bytes: `standardInput` when `standard` (a '-' on the command
+// line), passing bytes unchanged as a named input does, so that a CR or a Ctrl-Z means the same
+// on every system; otherwise the named file. Empty, with `error` set to the reason, when it
 // cannot be read as a file (missing, unreadable, a folder, a name with a NUL byte).
-std::FILE* openInput(const std::string& name, int& error);
+InputStream openInput(const std::string& name, bool standard, std::FILE* standardInput, int& error);
+
+// How messages and warnings name an input.
+std::string shownName(const std::string& name, bool standard);
 
 // Whether `outputName` names the open input (through any path or link): writing it would
 // destroy the data about to be converted.
@@ -34,6 +48,12 @@ bool holdsOtherText(const platform::OutputTarget& target);
 // A name as the report's header shows it: a control character becomes '?', so that a name can
 // never add a line, and with it a setting, to the report.
 std::string printableName(const std::string& name);
+
+// Reads the input as readInput does; false, once `report` has said why, when it could not be
+// be read whole or holds no configuration. `shown` names it in the message.
+bool readWholeInput(FileKind kind, ByteSource& input, const std::string& shown,
+                    ConfigRecord& record, EepromImage& image, Diagnostics& diagnostics,
+                    FailureReport& report);
 
 // Reads an image file of kind `kind` (any kind but configuration text) into the store.
 void readImageFile(FileKind kind, ByteSource& input, ImageStore& store, Diagnostics& diagnostics);

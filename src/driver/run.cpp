@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 #include "config/config_record.hpp"
 #include "config/motor_estimates.hpp"
@@ -52,17 +51,6 @@ bool isBatch(const CommandLine& choices) {
     return choices.action != CommandLine::Action::Interactive;
 }
 
-// Closes the input of a run unless it is standard input, which is not the run's to close.
-struct InputCloser {
-    std::FILE* standardInput;
-    void operator()(std::FILE* input) const {
-        if (input != standardInput) {
-            (void)std::fclose(input);  // read only: closing loses nothing
-        }
-    }
-};
-using InputStream = std::unique_ptr<std::FILE, InputCloser>;
-
 // Both files of a run, each worked out once: where they are, how messages name them and what
 // they hold.
 struct Files {
@@ -75,11 +63,6 @@ struct Files {
     platform::OutputTarget outputTarget;
     FileKind outputKind = FileKind::IntelHex;
 };
-
-// How warnings and the --strict line name an input.
-std::string shownName(const std::string& name, bool standardInput) {
-    return standardInput ? "(standard input)" : name;
-}
 
 // Everything one conversion works with, once both files are named.
 struct Conversion {
@@ -130,20 +113,18 @@ bool outputMayBeReplaced(const Conversion& c) {
 // Reads the input into the record and the image; false, once the failure is told and the
 // output given up, when it could not be read whole or holds no configuration.
 bool read(const Conversion& c) {
-    const char* const noConfiguration =
-        readInput(c.files.inputKind, c.source, c.data.record, c.data.image, c.diagnostics);
-    if (c.source.readError() != 0) {
-        c.data.output.discard();
-        c.report.fail(c.source.readError(), "Can't read input file %s", c.files.inputShown.c_str());
-        return false;
+    if (readWholeInput(c.files.inputKind, c.source, c.files.inputShown, c.data.record, c.data.image,
+                       c.diagnostics, c.report)) {
+        return true;
     }
-    if (noConfiguration != nullptr) {
-        c.data.output.discard();
-        c.report.fail(0, "%s holds no configuration: %s", c.files.inputShown.c_str(),
-                      noConfiguration);
-        return false;
-    }
-    return true;
+    c.data.output.discard();
+    return false;
+}
+
+// What the input holds, by --from, its content or its name, and so what is written.
+void chooseKinds(const Conversion& c) {
+    c.files.inputKind = chooseKind(c.source, c.files.inputName, c.choices.from, c.diagnostics);
+    c.files.outputKind = c.choices.to.value_or(defaultOutputKind(c.files.inputKind));
 }
 
 // Reads the input, then writes the output, unless --strict finds warnings in between.
@@ -196,13 +177,7 @@ int convertFiles(RunData& data, const CommandLine& choices, const std::string& i
     files.fromStandardInput = isBatch(choices) && inputName == "-";
     files.inputShown = shownName(inputName, files.fromStandardInput);
     int error = 0;
-    // Standard input is read as it comes, like a named input: a CR or a Ctrl-Z must mean the
-    // same on every system.
-    if (files.fromStandardInput) {
-        platform::setBinaryMode(console.in);
-    }
-    const InputStream input(files.fromStandardInput ? console.in : openInput(inputName, error),
-                            InputCloser{console.in});
+    const InputStream input = openInput(inputName, files.fromStandardInput, console.in, error);
     if (!input) {
         report.fail(error, "Can't open input file %s", inputName.c_str());
         return kExitFailed;
@@ -216,8 +191,7 @@ int convertFiles(RunData& data, const CommandLine& choices, const std::string& i
                                 source, diagnostics, console, report};
     if (choices.besideInput) {
         // A file dropped on the tool, or named alone: its output goes beside it, named after it.
-        files.inputKind = chooseKind(source, inputName, choices.from, diagnostics);
-        files.outputKind = choices.to.value_or(defaultOutputKind(files.inputKind));
+        chooseKinds(conversion);
         files.outputName = nameBeside(inputName, files.outputKind);
         if (!choices.quiet) {
             printText(console.out, "Output file: %s\n", files.outputName.c_str());
@@ -227,8 +201,7 @@ int convertFiles(RunData& data, const CommandLine& choices, const std::string& i
         return kExitFailed;
     }
     if (!choices.besideInput) {
-        files.inputKind = chooseKind(source, inputName, choices.from, diagnostics);
-        files.outputKind = choices.to.value_or(defaultOutputKind(files.inputKind));
+        chooseKinds(conversion);
     }
     if (!outputMayBeReplaced(conversion)) {
         return kExitFailed;
