@@ -7,9 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "config/config_record.hpp"
-#include "driver/conversion.hpp"
-#include "eeprom/eeprom_image.hpp"
+#include "driver/pipeline.hpp"
 #include "generated_files.hpp"
 
 namespace {
@@ -45,15 +43,16 @@ const Inputs& inputs() {
 }
 
 void readFile(benchmark::State& state, const std::string& path, kr570::FileKind kind) {
-    auto image = std::make_unique<kr570::EepromImage>();
-    kr570::ConfigRecord record{};
+    auto configuration = std::make_unique<kr570::Configuration>();
+    const kr570::FileName name{path};
     for (auto _ : state) {
         std::FILE* input = std::fopen(path.c_str(), "rb");
-        kr570::Diagnostics diagnostics(nullptr, path);
+        kr570::Reporter reporter;
         kr570::ByteSource source(input);
-        kr570::readInput(kind, source, record, *image, diagnostics);
+        (void)kr570::loadConfiguration(kr570::Input{source, name, kind}, {}, reporter,
+                                       *configuration);
         std::fclose(input);
-        benchmark::DoNotOptimize(image->data());
+        benchmark::DoNotOptimize(configuration->image.data());
     }
     state.SetBytesProcessed(state.iterations() *
                             static_cast<std::int64_t>(std::filesystem::file_size(path)));

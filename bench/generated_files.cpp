@@ -8,7 +8,7 @@
 #include "config/config_record.hpp"
 #include "eeprom/config_block.hpp"
 #include "eeprom/eeprom_image.hpp"
-#include "hex/hex_writer.hpp"
+#include "formats/intel_hex.hpp"
 
 namespace kr570::bench {
 

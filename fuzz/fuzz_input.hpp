@@ -5,10 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "config/config_record.hpp"
-#include "driver/conversion.hpp"
-#include "eeprom/config_block.hpp"
-#include "eeprom/eeprom_image.hpp"
+#include "driver/pipeline.hpp"
 
 namespace kr570::fuzz {
 
@@ -25,27 +22,19 @@ inline std::FILE* discard() {
     return sink;
 }
 
-// What reading an input left: the record, the image and how many warnings it gave.
-struct Read {
-    ConfigRecord record{};
-    std::unique_ptr<EepromImage> image = std::make_unique<EepromImage>();
-    int warnings = 0;
-};
-
-// Reads `size` bytes at `data` as an input of kind `kind`, as a run does; with `shown`, the
-// warnings are printed (to nowhere) rather than only counted.
-inline Read readAs(FileKind kind, const std::uint8_t* data, std::size_t size, bool shown) {
-    Read read;
-    setDefaults(read.record);
+// Reads `size` bytes at `data` as an input of kind `kind` (or of the kind its content and name
+// say), as a run does; with `shown`, the warnings are printed (to nowhere) rather than only
+// counted.
+inline std::unique_ptr<Configuration> readAs(std::optional<FileKind> kind, const std::uint8_t* data,
+                                             std::size_t size, bool shown) {
+    auto configuration = std::make_unique<Configuration>();
     std::FILE* input = streamOf(data, size);
-    Diagnostics diagnostics(shown ? discard() : nullptr, "fuzz");
+    Reporter reporter(nullptr, shown ? discard() : nullptr, nullptr, {});
     ByteSource source(input);
-    readInput(kind, source, read.record, *read.image, diagnostics);
-    checkSettings(kind, false, read.record, diagnostics);
-    packBlock(*read.image, read.record);
-    read.warnings = diagnostics.count();
+    const FileName name{"fuzz.hex"};
+    (void)loadConfiguration(Input{source, name, kind}, {}, reporter, *configuration);
     std::fclose(input);
-    return read;
+    return configuration;
 }
 
 }  // namespace kr570::fuzz

@@ -1,5 +1,5 @@
-// Any bytes as an image file of every kind, and as the content that decides a file's kind:
-// reading must end and stay inside the image, with its warnings printed.
+// Any bytes as an image file of every kind, and as a file whose kind its content and name
+// decide: reading must end and stay inside the image, with its warnings printed.
 #include "fuzz_input.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -8,10 +8,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          {FileKind::IntelHex, FileKind::SRecord, FileKind::Binary, FileKind::ByteList}) {
         (void)fuzz::readAs(kind, data, size, true);
     }
-    std::FILE* input = fuzz::streamOf(data, size);
-    ByteSource source(input);
-    Diagnostics diagnostics(nullptr, "fuzz");
-    (void)chooseKind(source, "fuzz.hex", std::nullopt, diagnostics);
-    std::fclose(input);
+    (void)fuzz::readAs(std::nullopt, data, size, true);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "config/settings.hpp"
+#include "eeprom/config_block.hpp"
 #include "fuzz_input.hpp"
 
 namespace {
@@ -14,13 +15,13 @@ namespace {
 using namespace kr570;
 
 // The report of a block read back as a text, as a text-to-HEX run reads it.
-fuzz::Read throughText(const fuzz::Read& image) {
+std::unique_ptr<Configuration> throughText(const Configuration& image) {
     char* text = nullptr;
     std::size_t length = 0;
     std::FILE* report = open_memstream(&text, &length);
-    writeOutput(FileKind::Text, report, image.record, *image.image, "fuzz.hex");
+    writeConfiguration(FileKind::Text, report, image, "fuzz.hex");
     std::fclose(report);
-    fuzz::Read back =
+    auto back =
         fuzz::readAs(FileKind::Text, reinterpret_cast<const std::uint8_t*>(text), length, false);
     std::free(text);
     return back;
@@ -43,13 +44,13 @@ bool ordinaryFloats(const EepromImage& image) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const fuzz::Read image = fuzz::readAs(FileKind::IntelHex, data, size, false);
-    const fuzz::Read once = throughText(image);
-    if (!ordinaryFloats(*once.image)) {
+    const auto image = fuzz::readAs(FileKind::IntelHex, data, size, false);
+    const auto once = throughText(*image);
+    if (!ordinaryFloats(once->image)) {
         return 0;
     }
-    const fuzz::Read twice = throughText(once);
-    if (std::memcmp(once.image->data(), twice.image->data(), block::kLength) != 0) {
+    const auto twice = throughText(*once);
+    if (std::memcmp(once->image.data(), twice->image.data(), block::kLength) != 0) {
         std::abort();
     }
     return 0;

@@ -17,9 +17,9 @@ void setDefaults(ConfigRecord& record) {
         if (!setting.hasFactoryValue) {
             continue;
         }
-        if (setting.floatField != nullptr) {
+        if (setting.kind == ValueKind::Float) {
             setting.floatIn(record) = static_cast<float>(setting.factoryValue);
-        } else if (setting.timeField != nullptr) {
+        } else if (setting.kind == ValueKind::Time) {
             setting.timeIn(record) = static_cast<std::int32_t>(setting.factoryValue);
         } else {
             setting.byteIn(record) = static_cast<std::uint8_t>(setting.factoryValue);

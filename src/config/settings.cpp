@@ -1,6 +1,7 @@
 #include "config/settings.hpp"
 
 #include <cstdint>
+#include <cstring>
 
 namespace kr570 {
 
@@ -24,6 +25,34 @@ const Setting* findSetting(const std::string& keyword) {
 
 std::size_t blockWidth(ValueKind kind) {
     return kind == ValueKind::Float ? 4 : kind == ValueKind::Time ? 2 : 1;
+}
+
+void copySetting(const Setting& setting, const ConfigRecord& from, ConfigRecord& to) {
+    switch (setting.kind) {
+        case ValueKind::Float:
+            setting.floatIn(to) = setting.floatIn(from);
+            break;
+        case ValueKind::Time:
+            setting.timeIn(to) = setting.timeIn(from);
+            break;
+        default:
+            setting.byteIn(to) = setting.byteIn(from);
+    }
+}
+
+bool sameStored(const Setting& setting, const ConfigRecord& a, const ConfigRecord& b) {
+    switch (setting.kind) {
+        case ValueKind::Float: {
+            const float x = setting.floatIn(a);
+            const float y = setting.floatIn(b);
+            return std::memcmp(&x, &y, sizeof x) == 0;
+        }
+        case ValueKind::Time:
+            return static_cast<std::uint16_t>(setting.timeIn(a)) ==
+                   static_cast<std::uint16_t>(setting.timeIn(b));
+        default:
+            return setting.byteIn(a) == setting.byteIn(b);
+    }
 }
 
 }  // namespace kr570

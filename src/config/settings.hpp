@@ -43,41 +43,51 @@ struct ValueWords {
 inline constexpr ValueWords kYesNo{{{{"yes", 1}, {"no", 0}}}, 2};
 inline constexpr ValueWords kOnOff{{{{"on", 1}, {"off", 0}}}, 2};
 
+// Where a setting lives in the record: one field, whose type its kind gives (a float for
+// Float, a 32-bit integer for Time, a byte for every other kind).
+union SettingField {
+    constexpr explicit SettingField(float ConfigRecord::*field) : real(field) {}
+    constexpr explicit SettingField(std::uint8_t ConfigRecord::*field) : byte(field) {}
+    constexpr explicit SettingField(std::int32_t ConfigRecord::*field) : time(field) {}
+
+    float ConfigRecord::*real;
+    std::uint8_t ConfigRecord::*byte;  // bytes, the address, switches and codes
+    std::int32_t ConfigRecord::*time;
+};
+
 struct Setting {
     const char* keyword;  // also the name of the record field it sets
     std::size_t offset;   // in the configuration block
     ValueKind kind;
-    float ConfigRecord::*floatField;
-    std::uint8_t ConfigRecord::*byteField;  // bytes, the address, switches and codes
-    std::int32_t ConfigRecord::*timeField;
+    SettingField field;
     ValueWords words;  // switches and codes
     bool hasFactoryValue;
     double factoryValue;
 
-    float& floatIn(ConfigRecord& record) const { return record.*floatField; }
-    float floatIn(const ConfigRecord& record) const { return record.*floatField; }
-    std::uint8_t& byteIn(ConfigRecord& record) const { return record.*byteField; }
-    std::uint8_t byteIn(const ConfigRecord& record) const { return record.*byteField; }
-    std::int32_t& timeIn(ConfigRecord& record) const { return record.*timeField; }
-    std::int32_t timeIn(const ConfigRecord& record) const { return record.*timeField; }
+    float& floatIn(ConfigRecord& record) const { return record.*field.real; }
+    float floatIn(const ConfigRecord& record) const { return record.*field.real; }
+    std::uint8_t& byteIn(ConfigRecord& record) const { return record.*field.byte; }
+    std::uint8_t byteIn(const ConfigRecord& record) const { return record.*field.byte; }
+    std::int32_t& timeIn(ConfigRecord& record) const { return record.*field.time; }
+    std::int32_t timeIn(const ConfigRecord& record) const { return record.*field.time; }
 };
 
 namespace setting_table {
 
 constexpr Setting floatSetting(const char* keyword, std::size_t offset, float ConfigRecord::*field,
                                double factory) {
-    return {keyword, offset, ValueKind::Float, field, nullptr, nullptr, {}, true, factory};
+    return {keyword, offset, ValueKind::Float, SettingField(field), {}, true, factory};
 }
 
 constexpr Setting byteSetting(const char* keyword, std::size_t offset, ValueKind kind,
                               std::uint8_t ConfigRecord::*field, double factory,
                               ValueWords words = {}) {
-    return {keyword, offset, kind, nullptr, field, nullptr, words, true, factory};
+    return {keyword, offset, kind, SettingField(field), words, true, factory};
 }
 
 constexpr Setting timeSetting(const char* keyword, std::size_t offset,
                               std::int32_t ConfigRecord::*field, double factory) {
-    return {keyword, offset, ValueKind::Time, nullptr, nullptr, field, {}, true, factory};
+    return {keyword, offset, ValueKind::Time, SettingField(field), {}, true, factory};
 }
 
 // A setting the factory leaves as it finds it.
@@ -130,5 +140,12 @@ const Setting* findSetting(const std::string& keyword);
 
 // How many bytes of the block a value of that kind takes.
 std::size_t blockWidth(ValueKind kind);
+
+// Copies the setting's value from one record to another.
+void copySetting(const Setting& setting, const ConfigRecord& from, ConfigRecord& to);
+
+// Whether two records give the setting the same bytes in the block: floats by their bit
+// pattern, the times by their low 16 bits.
+bool sameStored(const Setting& setting, const ConfigRecord& a, const ConfigRecord& b);
 
 }  // namespace kr570

@@ -7,7 +7,10 @@
 
 namespace kr570 {
 
-const char kUsageText[] =
+namespace {
+
+// The help, with the kinds read (%s) and written (%s) filled in from the table of kinds.
+constexpr char kUsage[] =
     "Usage: kr570convert\n"
     "       kr570convert [OPTION]... -i INPUT -o OUTPUT\n"
     "       kr570convert [OPTION]... INPUT OUTPUT\n"
@@ -21,8 +24,8 @@ const char kUsageText[] =
     "  -i NAME, -iNAME   the input file; '-' is standard input\n"
     "  -o NAME, -oNAME   the output file; '-' is standard output\n"
     "      --from KIND   read the input as KIND whatever its content and name:\n"
-    "                    text, hex, srec, bin or list\n"
-    "      --to KIND     write KIND: text (the report), hex, srec or bin\n"
+    "                    %s\n"
+    "      --to KIND     write KIND: %s; text is the report\n"
     "      --set KEYWORD=VALUE\n"
     "                    change a setting after the input is read, by the text's rules\n"
     "                    (repeatable, applied in order); an image written as an image\n"
@@ -53,23 +56,36 @@ const char kUsageText[] =
     "avrdude's read-backs in any of its forms (-U eeprom:r:FILE:i, :I, :s, :r, :d, :h, :o,\n"
     ":b, or no form at all, which is raw binary) are read as they are.\n";
 
+}  // namespace
+
+std::string usageText() {
+    return formatted(kUsage, kindWords(false).c_str(), kindWords(true).c_str());
+}
+
 namespace {
 
-// The options that only switch something on.
+// The options that only switch something on. -w is accepted for older scripts: warnings are
+// always shown.
 struct Flag {
     const char* shortName;  // nullptr: none
     const char* longName;
-    bool CommandLine::*field;
+    bool CommandLine::*field;  // nullptr: nothing to switch
 };
 
 constexpr Flag kFlags[] = {
-    {"-w", "--warnings", &CommandLine::warnings},  {"-q", "--quiet", &CommandLine::quiet},
-    {nullptr, "--strict", &CommandLine::strict},   {nullptr, "--force", &CommandLine::force},
-    {nullptr, "--compare", &CommandLine::compare},
+    {"-w", "--warnings", nullptr},
+    {"-q", "--quiet", &CommandLine::quiet},
+    {nullptr, "--strict", &CommandLine::strict},
+    {nullptr, "--force", &CommandLine::force},
 };
 
 bool isOption(const std::string& argument) {
     return argument.size() >= 2 && argument[0] == '-';
+}
+
+// A name given on the command line, where '-' is a standard stream.
+FileName nameOf(const std::string& name) {
+    return FileName{name, name == "-"};
 }
 
 // Reads the arguments one at a time into a CommandLine; the first mistake is kept.
@@ -81,21 +97,11 @@ class Parser {
         for (position_ = 0; position_ < arguments_.size() && !failed(); ++position_) {
             take(arguments_[position_]);
         }
-        if (!failed() && result_.compare && (plain_.size() != 2 || haveInput_ || haveOutput_)) {
-            fail("--compare needs two file names, A and B");
-        }
-        if (!failed() && result_.compare && (!result_.sets.empty() || result_.to)) {
-            fail("--set and --to change a conversion; --compare takes the files as they are");
-        }
-        if (!failed() && !result_.compare && !result_.ignored.empty()) {
-            fail("--ignore goes with --compare");
+        if (!failed()) {
+            compare_ ? checkComparison() : assignNames();
         }
         if (!failed()) {
-            assignPlainNames();
-        }
-        if (!failed()) {
-            result_.action =
-                result_.compare ? CommandLine::Action::Compare : CommandLine::Action::Convert;
+            result_.action = compare_ ? CommandLine::Action::Compare : CommandLine::Action::Convert;
         }
         return result_;
     }
@@ -106,7 +112,7 @@ class Parser {
     void fail(std::string message) {
         result_ = CommandLine();
         result_.action = CommandLine::Action::UsageError;
-        result_.error = std::move(message);
+        result_.mistake = Failure{std::move(message)};
     }
 
     void take(const std::string& argument) {
@@ -114,6 +120,8 @@ class Parser {
             plain_.push_back(argument);
         } else if (argument == "--") {
             optionsEnded_ = true;
+        } else if (argument == "--compare") {
+            compare_ = true;
         } else if (!takeFlag(argument) && !takeValued(argument) && !takeName(argument)) {
             fail("unknown option '" + argument + "'");
         }
@@ -123,7 +131,9 @@ class Parser {
         for (const Flag& flag : kFlags) {
             if ((flag.shortName != nullptr && argument == flag.shortName) ||
                 argument == flag.longName) {
-                result_.*flag.field = true;
+                if (flag.field != nullptr) {
+                    result_.*flag.field = true;
+                }
                 return true;
             }
         }
@@ -148,72 +158,39 @@ class Parser {
         return true;
     }
 
-    // --from KIND, --to KIND.
     bool takeValued(const std::string& argument) {
-        std::string value;
-        if (valueOf(argument, "--from", value)) {
-            result_.from = kindNamed(value);
-            if (!failed() && !result_.from) {
-                fail("--from takes text, hex, srec, bin or list, not '" + value + "'");
+        for (const char* name : {"--from", "--to", "--set", "--ignore"}) {
+            std::string value;
+            if (valueOf(argument, name, value)) {
+                if (!failed()) {
+                    useValue(name, value);
+                }
+                return true;
             }
-            return true;
-        }
-        if (valueOf(argument, "--set", value)) {
-            takeSet(value);
-            return true;
-        }
-        if (valueOf(argument, "--ignore", value)) {
-            if (!failed() && knownKeyword("--ignore " + value, value)) {
-                result_.ignored.push_back(value);
-            }
-            return true;
-        }
-        if (valueOf(argument, "--to", value)) {
-            result_.to = kindNamed(value);
-            if (!failed() && (!result_.to || result_.to == FileKind::ByteList)) {
-                fail("--to takes text, hex, srec or bin, not '" + value + "'");
-            }
-            return true;
         }
         return false;
     }
 
-    // Whether `keyword` is one; the mistake, with the keyword it most likely meant, is kept
-    // when it is not.
-    bool knownKeyword(const std::string& option, const std::string& keyword) {
-        if (findSetting(keyword) != nullptr) {
-            return true;
+    void useValue(const std::string& name, const std::string& value) {
+        if (name == "--from" || name == "--to") {
+            const bool written = name == "--to";
+            std::optional<FileKind>& kind = written ? result_.to : result_.from;
+            kind = kindNamed(value);
+            if (!kind || (written && isImage(*kind) && kindRow(*kind).write == nullptr)) {
+                fail(name + " takes " + kindWords(written) + ", not '" + value + "'");
+            }
+        } else if (name == "--set") {
+            Override override;
+            if (const auto why = readOverride(value, override)) {
+                fail(why->what);
+                return;
+            }
+            result_.sets.push_back(std::move(override));
+        } else if (findSetting(value) == nullptr) {
+            fail("--ignore " + value + ": " + notAKeyword(value));
+        } else {
+            result_.ignored.push_back(value);
         }
-        const char* meant = nearestKeyword(keyword);
-        fail(option + ": '" + keyword + "' is not a keyword" +
-             (meant != nullptr ? std::string("; did you mean '") + meant + "'?" : ""));
-        return false;
-    }
-
-    // KEYWORD=VALUE, whose value is read now as a text's would be, so that a run never starts
-    // with a setting it cannot make.
-    void takeSet(const std::string& assignment) {
-        if (failed()) {
-            return;
-        }
-        const std::size_t equals = assignment.find('=');
-        if (equals == std::string::npos) {
-            fail("--set takes KEYWORD=VALUE, not '" + assignment + "'");
-            return;
-        }
-        const std::string keyword = assignment.substr(0, equals);
-        const std::string value = assignment.substr(equals + 1);
-        if (!knownKeyword("--set " + assignment, keyword)) {
-            return;
-        }
-        ConfigRecord scratch{};
-        Diagnostics uncounted(nullptr, "");
-        const std::string why = setValue(*findSetting(keyword), value, scratch, uncounted);
-        if (!why.empty()) {
-            fail("--set " + assignment + ": " + why);
-            return;
-        }
-        result_.sets.emplace_back(keyword, value);
     }
 
     // -i NAME, -iNAME, -o NAME, -oNAME, and the same with -I and -O.
@@ -229,37 +206,46 @@ class Parser {
             return true;
         }
         std::string name = argument.substr(2);
-        if (name.empty()) {
-            if (position_ + 1 == arguments_.size()) {
-                fail("option '" + argument + "' needs a file name");
-                return true;
-            }
-            name = arguments_[++position_];
+        if (name.empty() && position_ + 1 == arguments_.size()) {
+            fail("option '" + argument + "' needs a file name");
+            return true;
         }
         have = true;
-        (input ? result_.inputName : result_.outputName) = name;
+        (input ? result_.input : result_.output) =
+            nameOf(name.empty() ? arguments_[++position_] : name);
         return true;
     }
 
-    void assignPlainNames() {
-        // One file named alone, as Windows names a file dropped on the executable.
-        if (plain_.size() == 1 && !haveInput_ && !haveOutput_ && plain_[0] != "-" &&
-            !result_.compare) {
-            result_.inputName = plain_[0];
-            result_.besideInput = true;
-            return;
+    void checkComparison() {
+        if (plain_.size() != 2 || haveInput_ || haveOutput_) {
+            fail("--compare needs two file names, A and B");
+        } else if (!result_.sets.empty() || result_.to) {
+            fail("--set and --to change a conversion; --compare takes the files as they are");
+        } else {
+            result_.compared = {nameOf(plain_[0]), nameOf(plain_[1])};
         }
-        if (!plain_.empty()) {
-            if (haveInput_ || haveOutput_ || plain_.size() > 2) {
-                fail("unexpected argument '" + (plain_.size() > 2 ? plain_[2] : plain_[0]) + "'");
-                return;
-            }
-            result_.inputName = plain_[0];
-            haveInput_ = true;
-            if (plain_.size() == 2) {
-                result_.outputName = plain_[1];
-                haveOutput_ = true;
-            }
+    }
+
+    void assignNames() {
+        const bool named = haveInput_ || haveOutput_;
+        if (!result_.ignored.empty()) {
+            fail("--ignore goes with --compare");
+        } else if (plain_.size() == 1 && !named && plain_[0] != "-") {
+            // One file named alone, as Windows names a file dropped on the executable.
+            result_.input = nameOf(plain_[0]);
+            result_.besideInput = true;
+        } else if (!plain_.empty() && (named || plain_.size() > 2)) {
+            fail("unexpected argument '" + (plain_.size() > 2 ? plain_[2] : plain_[0]) + "'");
+        } else {
+            assignPlainNames();
+        }
+    }
+
+    // INPUT [OUTPUT] without options, or the names that -i and -o gave.
+    void assignPlainNames() {
+        for (std::size_t i = 0; i < plain_.size(); ++i) {
+            (i == 0 ? result_.input : result_.output) = nameOf(plain_[i]);
+            (i == 0 ? haveInput_ : haveOutput_) = true;
         }
         if (!haveInput_) {
             fail("missing input file name (-i NAME)");
@@ -275,6 +261,7 @@ class Parser {
     bool haveInput_ = false;
     bool haveOutput_ = false;
     bool optionsEnded_ = false;
+    bool compare_ = false;
 };
 
 // --help and --version win over everything before "--", mistakes included.

@@ -1,15 +1,14 @@
 #include "driver/compare.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "config/settings.hpp"
-#include "driver/conversion.hpp"
-#include "eeprom/config_block.hpp"
+#include "driver/pipeline.hpp"
 #include "io/diagnostics.hpp"
 #include "io/text_output.hpp"
 
@@ -17,67 +16,43 @@ namespace kr570 {
 
 namespace {
 
-using ConfigBlockBytes = std::array<std::uint8_t, block::kLength>;
-
-// One side of a comparison, once loaded.
-struct ComparedBlock {
-    ConfigBlockBytes bytes{};
-    bool fromImage = false;
-};
-
 // A byte in hexadecimal with at least `digits` digits: 0x23 as the report writes an address,
 // 0x02 for a byte that no value word stands for.
 std::string hexByte(unsigned value, int digits = 2) {
-    char text[8];
-    (void)std::snprintf(text, sizeof text, "0x%0*x", digits, value & 0xFFU);
-    return text;
+    return formatted("0x%0*x", digits, value & 0xFFU);
 }
 
 // The fewest significant digits that read back as the same single-precision value, so that
 // two values the block tells apart are never shown alike.
-std::string floatText(const ConfigBlockBytes& bytes, std::size_t offset) {
-    const float value = floatFrom(bytes.data() + offset);
-    char text[32];
+std::string floatText(float value) {
+    std::string text;
     for (int digits = 1; digits <= 9; ++digits) {
-        (void)std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-        if (std::strtof(text, nullptr) == value) {
+        text = formatted("%.*g", digits, static_cast<double>(value));
+        if (std::strtof(text.c_str(), nullptr) == value) {
             break;
         }
     }
     return text;
 }
 
-// A switch or code byte as its value word; a byte that no word stores (possible in a device
-// dump) is shown as a number.
-std::string wordText(const Setting& setting, std::uint8_t stored) {
-    const char* word = setting.words.wordFor(stored);
-    return word != nullptr ? std::string(word) : hexByte(stored);
-}
-
-// A setting's stored value as the configuration text writes it.
-std::string valueText(const Setting& setting, const ConfigBlockBytes& bytes) {
-    const std::uint8_t byte = bytes[setting.offset];
+// A setting's value as the block stores it, in the configuration text's words; a switch or
+// code byte that no word stores (possible in a device dump) is shown as a number.
+std::string valueText(const Setting& setting, const ConfigRecord& record) {
     switch (setting.kind) {
         case ValueKind::Float:
-            return floatText(bytes, setting.offset);
+            return floatText(setting.floatIn(record));
         case ValueKind::Byte:
-            return std::to_string(byte);
+            return std::to_string(setting.byteIn(record));
         case ValueKind::Time:
-            return std::to_string(wordFrom(bytes.data() + setting.offset));
+            return std::to_string(static_cast<std::uint16_t>(setting.timeIn(record)));
         case ValueKind::Address:
-            return hexByte(byte, 1);
+            return hexByte(setting.byteIn(record), 1);
         case ValueKind::Switch:
         case ValueKind::Code:
             break;
     }
-    return wordText(setting, byte);
-}
-
-bool sameBytes(const ConfigBlockBytes& a, const ConfigBlockBytes& b, std::size_t offset,
-               std::size_t width) {
-    return std::equal(a.begin() + static_cast<std::ptrdiff_t>(offset),
-                      a.begin() + static_cast<std::ptrdiff_t>(offset + width),
-                      b.begin() + static_cast<std::ptrdiff_t>(offset));
+    const char* word = setting.words.wordFor(setting.byteIn(record));
+    return word != nullptr ? std::string(word) : hexByte(setting.byteIn(record));
 }
 
 void writeLine(std::FILE* out, const char* name, const std::string& a, const std::string& b) {
@@ -86,46 +61,52 @@ void writeLine(std::FILE* out, const char* name, const std::string& a, const std
 
 // The notice as a quoted text that is printable ASCII throughout: any other byte as \xNN and
 // a backslash as \\, so that a dump's bytes never reach the terminal raw.
-std::string noticeText(const ConfigBlockBytes& bytes) {
+std::string noticeText(const ConfigRecord& record) {
     std::string text = "'";
-    for (std::size_t i = 0; i < kNoticeLength && bytes[block::kNotice + i] != 0; ++i) {
-        const unsigned c = bytes[block::kNotice + i];
-        char shown[8];
-        (void)std::snprintf(shown, sizeof shown, c == '\\' ? "\\\\" : "%c", c);
-        if (c < 0x20 || c >= 0x7F) {
-            (void)std::snprintf(shown, sizeof shown, "\\x%02x", c);
-        }
-        text += shown;
+    for (std::size_t i = 0; i < kNoticeLength && record.notice[i] != 0; ++i) {
+        const auto c = static_cast<unsigned char>(record.notice[i]);
+        text += c == '\\'               ? std::string("\\\\")
+                : c < 0x20 || c >= 0x7F ? formatted("\\x%02x", static_cast<unsigned>(c))
+                                        : std::string(1, static_cast<char>(c));
     }
     return text + "'";
 }
 
-std::string revisionText(const ConfigBlockBytes& bytes) {
-    return std::to_string(bytes[block::kRevisionMajor]) + "." +
-           std::to_string(bytes[block::kRevisionMinor]);
+std::string productIdText(const ConfigRecord& r) {
+    return std::to_string(r.productId);
+}
+
+std::string revisionText(const ConfigRecord& r) {
+    return std::to_string(r.revisionMajor) + "." + std::to_string(r.revisionMinor);
+}
+
+std::string noticeBytes(const ConfigRecord& r) {
+    return std::string(r.notice.begin(), r.notice.end());
+}
+
+std::string reservedText(const ConfigRecord& r) {
+    return hexByte(r.fixedByte57);
 }
 
 // The header fields and the reserved byte, which only a device's block can hold otherwise
 // than the tool builds them; returns how many differ.
-int writeHeaderDifferences(std::FILE* out, const ConfigBlockBytes& a, const ConfigBlockBytes& b) {
+int writeHeaderDifferences(std::FILE* out, const ConfigRecord& a, const ConfigRecord& b) {
+    using Text = std::string (*)(const ConfigRecord&);
     struct Field {
         const char* name;
-        std::size_t offset;
-        std::size_t width;
-        std::string (*text)(const ConfigBlockBytes&);
+        Text stored;  // the field's bytes, or their text
+        Text shown;
     };
     static constexpr Field kFields[] = {
-        {"product id", block::kProductId, 1,
-         [](const ConfigBlockBytes& bytes) { return std::to_string(bytes[block::kProductId]); }},
-        {"software revision", block::kRevisionMajor, 2, revisionText},
-        {"notice", block::kNotice, kNoticeLength, noticeText},
-        {"reserved byte 57", block::kFixedByte57, 1,
-         [](const ConfigBlockBytes& bytes) { return hexByte(bytes[block::kFixedByte57]); }},
+        {"product id", productIdText, productIdText},
+        {"software revision", revisionText, revisionText},
+        {"notice", noticeBytes, noticeText},
+        {"reserved byte 57", reservedText, reservedText},
     };
     int differing = 0;
     for (const Field& field : kFields) {
-        if (!sameBytes(a, b, field.offset, field.width)) {
-            writeLine(out, field.name, field.text(a), field.text(b));
+        if (field.stored(a) != field.stored(b)) {
+            writeLine(out, field.name, field.shown(a), field.shown(b));
             ++differing;
         }
     }
@@ -137,7 +118,7 @@ std::string counted(int count, const char* thing) {
     return std::to_string(count) + " " + thing + (count == 1 ? " differs" : "s differ");
 }
 
-int writeDifferences(std::FILE* out, const ComparedBlock& a, const ComparedBlock& b,
+int writeDifferences(std::FILE* out, const Configuration& a, const Configuration& b,
                      const CommandLine& commandLine) {
     int settings = 0;
     int compared = 0;
@@ -147,17 +128,17 @@ int writeDifferences(std::FILE* out, const ComparedBlock& a, const ComparedBlock
             continue;
         }
         ++compared;
-        if (!sameBytes(a.bytes, b.bytes, setting.offset, blockWidth(setting.kind))) {
-            writeLine(out, setting.keyword, valueText(setting, a.bytes),
-                      valueText(setting, b.bytes));
+        if (!sameStored(setting, a.record, b.record)) {
+            writeLine(out, setting.keyword, valueText(setting, a.record),
+                      valueText(setting, b.record));
             ++settings;
         }
     }
     // A text carries no header: only two images have theirs compared.
     const int header =
-        a.fromImage && b.fromImage ? writeHeaderDifferences(out, a.bytes, b.bytes) : 0;
-    const char* nameA = commandLine.inputName.c_str();
-    const char* nameB = commandLine.outputName.c_str();
+        isImage(a.kind) && isImage(b.kind) ? writeHeaderDifferences(out, a.record, b.record) : 0;
+    const char* nameA = commandLine.compared[0].given.c_str();
+    const char* nameB = commandLine.compared[1].given.c_str();
     if (settings == 0) {
         printText(out, "The %d setting%s equal in A (%s) and B (%s)", compared,
                   compared == 1 ? " is" : "s are", nameA, nameB);
@@ -172,54 +153,44 @@ int writeDifferences(std::FILE* out, const ComparedBlock& a, const ComparedBlock
     return settings + header;
 }
 
-// Makes the block the tool would write for the file ('-' is standard input), through the
-// conversions' own pipeline, and copies it out of the image; false, once the failure is told,
-// when the file cannot be read or holds no configuration. Adds its warnings to `warnings`.
-bool loadBlock(const std::string& name, const CommandLine& commandLine, Console& console,
-               ConfigRecord& record, EepromImage& image, ComparedBlock& side, int& warnings) {
-    FailureReport report(console, false);
-    const bool standard = name == "-";
+// Loads one side through the conversions' own pipeline; false, once the failure is told, when
+// the file cannot be read or holds no configuration.
+bool loadSide(const FileName& name, const CommandLine& commandLine, Console& console,
+              Reporter& reporter, Configuration& side) {
     int error = 0;
-    const InputStream input = openInput(name, standard, console.in, error);
+    const InputStream input = openInput(name, console.in, error);
     if (!input) {
-        report.fail(error, "Can't open input file %s", name.c_str());
+        reporter.fail(Failure{"Can't open input file " + name.given, error});
         return false;
     }
-    const std::string shown = shownName(name, standard);
-    Diagnostics diagnostics(commandLine.quiet ? nullptr : console.err, shown);
     ByteSource source(input.get());
-    const FileKind kind = chooseKind(source, name, commandLine.from, diagnostics);
-    if (!readWholeInput(kind, source, shown, record, image, diagnostics, report)) {
-        return false;
+    const auto failure =
+        loadConfiguration(Input{source, name, commandLine.from}, {}, reporter, side);
+    if (failure) {
+        reporter.fail(*failure);
     }
-    checkSettings(kind, false, record, diagnostics);
-    packBlock(image, record);
-    std::copy(image.data(), image.data() + block::kLength, side.bytes.begin());
-    side.fromImage = isImage(kind);
-    warnings += diagnostics.count();
-    return true;
+    return !failure;
 }
 
 }  // namespace
 
-int compareFiles(const CommandLine& commandLine, Console& console, ConfigRecord& record,
-                 EepromImage& image) {
-    ComparedBlock a;
-    ComparedBlock b;
-    int warnings = 0;
-    if (!loadBlock(commandLine.inputName, commandLine, console, record, image, a, warnings) ||
-        !loadBlock(commandLine.outputName, commandLine, console, record, image, b, warnings)) {
+int compareFiles(const CommandLine& commandLine, Console& console) {
+    Reporter reporter = console.reporter(ReportMode{commandLine.quiet, commandLine.strict, false});
+    const auto a = std::make_unique<Configuration>();
+    const auto b = std::make_unique<Configuration>();
+    if (!loadSide(commandLine.compared[0], commandLine, console, reporter, *a) ||
+        !loadSide(commandLine.compared[1], commandLine, console, reporter, *b)) {
         return kCompareTrouble;
     }
     // A file read with a warning may not be what it seems: no verdict on it.
-    if (commandLine.strict && warnings > 0) {
-        FailureReport(console, false)
-            .fail(0, "%d warning(s) about A (%s) or B (%s); not compared (--strict)", warnings,
-                  commandLine.inputName.c_str(), commandLine.outputName.c_str());
+    if (commandLine.strict && reporter.warnings() > 0) {
+        reporter.fail(Failure{formatted(
+            "%d warning(s) about A (%s) or B (%s); not compared (--strict)", reporter.warnings(),
+            commandLine.compared[0].given.c_str(), commandLine.compared[1].given.c_str())});
         return kCompareTrouble;
     }
-    return writeDifferences(console.out, a, b, commandLine) == 0 ? kCompareEqual
-                                                                 : kCompareDifferent;
+    return writeDifferences(console.out, *a, *b, commandLine) == 0 ? kCompareEqual
+                                                                   : kCompareDifferent;
 }
 
 }  // namespace kr570

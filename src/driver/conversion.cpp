@@ -1,22 +1,11 @@
 #include "driver/conversion.hpp"
 
-#include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "config/motor_estimates.hpp"
-#include "config/settings.hpp"
-#include "eeprom/config_block.hpp"
-#include "eeprom/image_store.hpp"
-#include "hex/hex_reader.hpp"
-#include "hex/hex_writer.hpp"
-#include "hex/srec_reader.hpp"
-#include "hex/srec_writer.hpp"
+#include "io/output_file.hpp"
+#include "io/text_output.hpp"
 #include "platform/platform.hpp"
-#include "raw/binary.hpp"
-#include "raw/byte_list_reader.hpp"
-#include "text/config_parser.hpp"
-#include "text/config_report.hpp"
 
 namespace kr570 {
 
@@ -25,75 +14,8 @@ namespace {
 // The first line of every report, as the report writer begins it.
 constexpr char kReportStart[] = "; KR570 Configuration File created by KR570Convert";
 
-// Reads an image file into the image; why it holds no configuration, or nullptr.
-const char* readImage(FileKind kind, ByteSource& input, EepromImage& image,
-                      Diagnostics& diagnostics) {
-    ImageStore store(image, diagnostics, kind == FileKind::Binary ? nullptr : &input);
-    readImageFile(kind, input, store, diagnostics);
-    const std::size_t given = store.blockBytesGiven();
-    if (given == 0) {
-        return "it gives no data for the configuration block (addresses 0 to 71)";
-    }
-    if (std::all_of(image.data(), image.data() + block::kLength,
-                    [](std::uint8_t byte) { return byte == 0xFF; })) {
-        return "the EEPROM is erased (every byte 0xff)";
-    }
-    if (given < block::kLength) {
-        diagnostics.warn(0,
-                         "only %u of the %u bytes of the configuration block are in the file; "
-                         "the others read as 0",
-                         static_cast<unsigned>(given), static_cast<unsigned>(block::kLength));
-    }
-    return nullptr;
-}
-
-}  // namespace
-
-void InputCloser::operator()(std::FILE* input) const {
-    if (input != standardInput) {
-        (void)std::fclose(input);  // read only: closing loses nothing
-    }
-}
-
-InputStream openInput(const std::string& name, bool standard, std::FILE* standardInput,
-                      int& error) {
-    if (standard) {
-        platform::setBinaryMode(standardInput);
-        return InputStream(standardInput, InputCloser{standardInput});
-    }
-    // A name with a NUL byte cannot name a file; opening its first part instead would convert
-    // the wrong file.
-    if (name.find('\0') != std::string::npos) {
-        error = EINVAL;
-        return InputStream(nullptr, InputCloser{standardInput});
-    }
-    return InputStream(platform::openForReading(name, error), InputCloser{standardInput});
-}
-
-std::string shownName(const std::string& name, bool standard) {
-    return standard ? "(standard input)" : name;
-}
-
-bool readWholeInput(FileKind kind, ByteSource& input, const std::string& shown,
-                    ConfigRecord& record, EepromImage& image, Diagnostics& diagnostics,
-                    FailureReport& report) {
-    const char* const noConfiguration = readInput(kind, input, record, image, diagnostics);
-    if (input.readError() != 0) {
-        report.fail(input.readError(), "Can't read input file %s", shown.c_str());
-        return false;
-    }
-    if (noConfiguration != nullptr) {
-        report.fail(0, "%s holds no configuration: %s", shown.c_str(), noConfiguration);
-        return false;
-    }
-    return true;
-}
-
-bool isSameFile(std::FILE* input, const std::string& outputName) {
-    const auto existing = platform::regularFileIdentity(outputName);
-    return existing && existing == platform::identityOf(input);
-}
-
+// Whether the output holds text of its own that a report would replace: a non-empty regular
+// file that does not begin with the first line of a report.
 bool holdsOtherText(const platform::OutputTarget& target) {
     const bool regular = target.kind == platform::OutputKind::RegularFile ||
                          target.kind == platform::OutputKind::SharedFile;
@@ -112,123 +34,131 @@ bool holdsOtherText(const platform::OutputTarget& target) {
     return got != sizeof start || std::memcmp(start, kReportStart, sizeof start) != 0;
 }
 
-std::string printableName(const std::string& name) {
-    std::string shown = name;
-    for (char& c : shown) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            c = '?';
+// Everything one conversion works with, once the input is open.
+struct Conversion {
+    const CommandLine& choices;
+    const FileName& input;
+    std::FILE* inputStream;
+    ByteSource source;
+    FileName output;
+    platform::OutputTarget target;
+    OutputFile file;
+    FileKind inputKind = FileKind::Text;
+    FileKind outputKind = FileKind::IntelHex;
+    Console& console;
+    Reporter& reporter;
+};
+
+// The kind of the input, by --from, its content or its name, and so what is written.
+void chooseKinds(Conversion& c) {
+    Diagnostics diagnostics(c.reporter, c.input.shown());
+    c.inputKind = chooseKind(Input{c.source, c.input, c.choices.from}, diagnostics);
+    c.outputKind =
+        c.choices.to.value_or(isImage(c.inputKind) ? FileKind::Text : FileKind::IntelHex);
+}
+
+// Gets the output ready without changing it yet: standard output, or a file that is not the
+// input; false once the failure is told. It is ready before the input is read at all, so that
+// a run stopped while it waits for input leaves nothing behind.
+bool prepareOutput(Conversion& c) {
+    const std::string& name = c.output.given;
+    if (c.output.standard) {
+        c.file.useStream(c.console.out);
+        return true;
+    }
+    const auto existing = platform::regularFileIdentity(name);
+    if (!c.input.standard && existing && existing == platform::identityOf(c.inputStream)) {
+        c.reporter.fail(Failure{"Output file " + name + " is the input file"});
+        return false;
+    }
+    c.target = platform::inspectOutput(name);
+    if (!c.file.open(name, c.target)) {
+        c.reporter.fail(Failure{"Can't open output file " + name, c.file.error()});
+        return false;
+    }
+    return true;
+}
+
+// A report never replaces a text of the user's; false once the failure is told.
+bool outputMayBeReplaced(Conversion& c) {
+    if (c.output.standard || c.choices.force || c.outputKind != FileKind::Text ||
+        !holdsOtherText(c.target)) {
+        return true;
+    }
+    c.file.discard();
+    c.reporter.fail(
+        Failure{c.output.given + " exists and was not written by kr570convert; " +
+                (c.reporter.mode().dialogue ? "it is kept" : "use --force to replace it")});
+    return false;
+}
+
+// Loads the input, then writes the output, unless --strict finds warnings in between.
+ConversionOutcome convert(Conversion& c, Configuration& configuration) {
+    ConversionOutcome outcome;
+    const Input input{c.source, c.input, c.inputKind};
+    if (const auto failure = loadConfiguration(input, c.choices.sets, c.reporter, configuration)) {
+        c.file.discard();
+        c.reporter.fail(*failure);
+        return {kExitFailed};
+    }
+    std::FILE* const shown = c.choices.quiet     ? nullptr
+                             : c.output.standard ? c.console.err
+                                                 : c.console.out;
+    if (!isImage(c.inputKind) && shown != nullptr) {
+        writeMotorParameterBlock(shown, configuration.record);
+        outcome.worthReading = !c.reporter.mode().dialogue;
+    }
+    outcome.worthReading = outcome.worthReading || c.reporter.showedWarnings();
+    if (c.choices.strict && c.reporter.warnings() > 0) {
+        c.file.discard();
+        outcome.refusedWarnings = c.reporter.warnings();
+        outcome.status = kExitFailed;
+        return outcome;
+    }
+    writeConfiguration(c.outputKind, c.file.beginWriting(), configuration, c.input.given);
+    if (!c.file.commit()) {
+        c.reporter.fail(Failure{c.output.standard ? "Can't write standard output"
+                                                  : "Can't write output file " + c.output.given,
+                                c.file.error()});
+        outcome.status = kExitFailed;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+ConversionOutcome convertFile(const CommandLine& choices, const FileName& input,
+                              const std::function<FileName()>& outputName, Console& console,
+                              Reporter& reporter, Configuration& configuration) {
+    int error = 0;
+    const InputStream stream = openInput(input, console.in, error);
+    if (!stream) {
+        reporter.fail(Failure{"Can't open input file " + input.given, error});
+        return {kExitFailed};
+    }
+    Conversion c{choices, input, stream.get(),   ByteSource(stream.get()), {},
+                 {},      {},    FileKind::Text, FileKind::IntelHex,       console,
+                 reporter};
+    if (choices.besideInput) {
+        // A file dropped on the tool, or named alone: its output goes beside it, named after it.
+        chooseKinds(c);
+        c.output = FileName{nameBeside(input.given, c.outputKind)};
+        if (!choices.quiet) {
+            printText(console.out, "Output file: %s\n", c.output.given.c_str());
         }
+    } else {
+        c.output = outputName();
     }
-    return shown;
-}
-
-void readImageFile(FileKind kind, ByteSource& input, ImageStore& store, Diagnostics& diagnostics) {
-    switch (kind) {
-        case FileKind::IntelHex:
-            readHex(input, store, diagnostics);
-            break;
-        case FileKind::SRecord:
-            readSRecords(input, store, diagnostics);
-            break;
-        case FileKind::Binary:
-            readBinary(input, store);
-            break;
-        case FileKind::ByteList:
-            readByteList(input, store, diagnostics);
-            break;
-        case FileKind::Text:
-            break;
+    if (!prepareOutput(c)) {
+        return {kExitFailed};
     }
-}
-
-FileKind chooseKind(ByteSource& input, const std::string& name, std::optional<FileKind> from,
-                    Diagnostics& diagnostics) {
-    if (from) {
-        return *from;
+    if (!choices.besideInput) {
+        chooseKinds(c);
     }
-    const std::optional<FileKind> content = kindByContent(input);
-    if (!content) {
-        return kindByName(name);
+    if (!outputMayBeReplaced(c)) {
+        return {kExitFailed};
     }
-    const std::optional<FileKind> claimed = kindClaimedByName(name);
-    if (claimed && claimed != content) {
-        diagnostics.warn(0, "holds %s, not %s; read as %s", kindDescription(*content),
-                         kindDescription(*claimed), kindDescription(*content));
-    }
-    return *content;
-}
-
-const char* readInput(FileKind kind, ByteSource& input, ConfigRecord& record, EepromImage& image,
-                      Diagnostics& diagnostics) {
-    if (kind == FileKind::Text) {
-        // Every text starts from the state of a fresh run: all zero, then the defaults.
-        record = ConfigRecord{};
-        setDefaults(record);
-        parseConfigText(input, record, diagnostics);
-        buildBlock(image, record);
-        return nullptr;
-    }
-    const char* const noConfiguration = readImage(kind, input, image, diagnostics);
-    if (noConfiguration != nullptr) {
-        return noConfiguration;
-    }
-    if (!hasBlockSignature(image)) {
-        diagnostics.warn(0,
-                         "no configuration block signature (85 c2 1e 4f 11) at address 0; the "
-                         "first 72 bytes are read as a block all the same");
-    }
-    unpackBlock(image, record);
-    return nullptr;
-}
-
-int applySettings(const std::vector<std::pair<std::string, std::string>>& sets,
-                  ConfigRecord& record, std::FILE* warnings) {
-    int count = 0;
-    for (const auto& [keyword, value] : sets) {
-        std::string option = "--set ";
-        option += keyword;
-        option += '=';
-        option += value;
-        Diagnostics diagnostics(warnings, option);
-        const Setting* setting = findSetting(keyword);
-        if (setting != nullptr) {
-            (void)setValue(*setting, value, record, diagnostics);  // read whole: checked before
-        }
-        count += diagnostics.count();
-    }
-    return count;
-}
-
-void checkSettings(FileKind inputKind, bool changed, const ConfigRecord& record,
-                   Diagnostics& diagnostics) {
-    if (inputKind == FileKind::Text || changed) {
-        warnAboutMotorSettings(record, diagnostics);
-    }
-}
-
-FileKind defaultOutputKind(FileKind inputKind) {
-    return inputKind == FileKind::Text ? FileKind::IntelHex : FileKind::Text;
-}
-
-void writeOutput(FileKind kind, std::FILE* output, const ConfigRecord& record,
-                 const EepromImage& image, const std::string& sourceName) {
-    switch (kind) {
-        case FileKind::Text:
-            writeConfigReport(output, record, printableName(sourceName), reportCreationTime());
-            break;
-        case FileKind::IntelHex:
-            writeHex(output, image, static_cast<int>(block::kLength));
-            break;
-        case FileKind::SRecord:
-            writeSRecords(output, image, static_cast<int>(block::kLength));
-            break;
-        case FileKind::Binary:
-            writeBinary(output, image, static_cast<int>(block::kLength));
-            break;
-        case FileKind::ByteList:
-            break;  // not written: avrdude writes its lists, the tool reads them
-    }
+    return convert(c, configuration);
 }
 
 }  // namespace kr570

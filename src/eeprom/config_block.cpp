@@ -21,9 +21,9 @@ void buildBlock(EepromImage& image, const ConfigRecord& record) {
 
 int packBlock(EepromImage& image, const ConfigRecord& record) {
     for (const Setting& setting : kSettings) {
-        if (setting.floatField != nullptr) {
+        if (setting.kind == ValueKind::Float) {
             image.putFloat(setting.offset, setting.floatIn(record));
-        } else if (setting.timeField != nullptr) {
+        } else if (setting.kind == ValueKind::Time) {
             // The controller keeps both times as 16-bit words; larger values lose their high
             // bits.
             image.putWord(setting.offset, static_cast<std::uint32_t>(setting.timeIn(record)));
@@ -43,9 +43,9 @@ void unpackBlock(const EepromImage& image, ConfigRecord& record) {
         record.notice[i] = static_cast<char>(image.getByte(kNotice + i));
     }
     for (const Setting& setting : kSettings) {
-        if (setting.floatField != nullptr) {
+        if (setting.kind == ValueKind::Float) {
             setting.floatIn(record) = image.getFloat(setting.offset);
-        } else if (setting.timeField != nullptr) {
+        } else if (setting.kind == ValueKind::Time) {
             setting.timeIn(record) = image.getWord(setting.offset);
         } else {
             setting.byteIn(record) = image.getByte(setting.offset);

@@ -3,27 +3,79 @@
 #include <cstdarg>
 #include <utility>
 
+#include "io/console_input.hpp"
+#include "io/text_output.hpp"
+#include "platform/output.hpp"
+
 namespace kr570 {
 
-Diagnostics::Diagnostics(std::FILE* sink, std::string fileName)
-    : sink_(sink), fileName_(std::move(fileName)) {}
+namespace {
+
+std::string formattedList(const char* format, va_list arguments) KR570_PRINTF(1, 0);
+
+std::string formattedList(const char* format, va_list arguments) {
+    va_list again;
+    va_copy(again, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, arguments);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    (void)std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
+
+}  // namespace
+
+std::string formatted(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::string text = formattedList(format, arguments);
+    va_end(arguments);
+    return text;
+}
+
+Reporter::Reporter(std::FILE* out, std::FILE* err, ConsoleInput* keys, ReportMode mode)
+    : out_(out), err_(err), keys_(keys), mode_(mode) {}
+
+void Reporter::warn(Warning warning) {
+    // Warnings go to the console: a failed write there has nowhere left to be told.
+    if (err_ != nullptr && !mode_.quiet) {
+        if (warning.line > 0) {
+            printText(err_, "%s:%ld: warning: %s\n", warning.source.c_str(), warning.line,
+                      warning.message.c_str());
+        } else {
+            printText(err_, "%s: warning: %s\n", warning.source.c_str(), warning.message.c_str());
+        }
+    }
+    warnings_.push_back(std::move(warning));
+}
+
+void Reporter::fail(const Failure& failure) {
+    if (mode_.dialogue && out_ != nullptr) {
+        printText(out_, "%s\nHit any key to exit\n", failure.what.c_str());
+        (void)std::fflush(out_);
+        if (keys_ != nullptr) {
+            keys_->waitForKey();
+        }
+    } else if (err_ != nullptr && failure.error != 0) {
+        printText(err_, "kr570convert: %s: %s\n", failure.what.c_str(),
+                  platform::describeError(failure.error).c_str());
+    } else if (err_ != nullptr) {
+        printText(err_, "kr570convert: %s\n", failure.what.c_str());
+    }
+}
+
+void Reporter::usage(const std::string& mistake) {
+    if (err_ != nullptr) {
+        printText(err_, "kr570convert: %s\nTry 'kr570convert --help'\n", mistake.c_str());
+    }
+}
 
 void Diagnostics::warn(long line, const char* format, ...) {
     ++count_;
-    if (sink_ == nullptr) {
-        return;
-    }
-    // Warnings go to the console: a failed write there has nowhere left to be told.
-    if (line > 0) {
-        (void)std::fprintf(sink_, "%s:%ld: warning: ", fileName_.c_str(), line);
-    } else {
-        (void)std::fprintf(sink_, "%s: warning: ", fileName_.c_str());
-    }
     va_list arguments;
     va_start(arguments, format);
-    (void)std::vfprintf(sink_, format, arguments);
+    reporter_.warn(Warning{source_, line, formattedList(format, arguments)});
     va_end(arguments);
-    (void)std::fputc('\n', sink_);
 }
 
 std::string quoted(const std::string& text) {
@@ -31,9 +83,7 @@ std::string quoted(const std::string& text) {
     for (std::size_t i = 0; i < text.size() && i < kQuotedLongest; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 || c == 0x7F) {
-            char escape[8];
-            (void)std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(c));
-            out += escape;
+            out += formatted("\\x%02x", static_cast<unsigned>(c));
         } else {
             out += static_cast<char>(c);
         }

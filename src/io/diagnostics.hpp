@@ -1,8 +1,11 @@
-// Warnings about input files, in the form compilers use: "NAME:LINE: warning: MESSAGE".
+// What a run has to tell its user: warnings about its inputs, in the form compilers use
+// ("NAME:LINE: warning: MESSAGE"), failures and mistakes on the command line. One reporter
+// decides, for every message, whether and where it is shown.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Lets the compiler check a printf-style format against its arguments.
 #define KR570_PRINTF(formatIndex, firstArgument) \
@@ -10,23 +13,76 @@
 
 namespace kr570 {
 
-// The one place that decides whether a warning is shown: the readers report everything they
-// find, and a Diagnostics without a sink only counts. Shown or not, every warning counts the
-// same, so that --strict decides alike with and without --quiet.
+class ConsoleInput;
+
+// Why something could not be done: what failed, in the tool's words, and the system's reason
+// as an errno value (0 when the tool's words say it all).
+struct Failure {
+    std::string what;
+    int error = 0;
+};
+
+// One warning about one source of a run (a file, or a --set option).
+struct Warning {
+    std::string source;
+    long line;  // 0 names the source alone
+    std::string message;
+};
+
+// How a run wants its messages: --quiet shows no warning, --strict refuses any, and the
+// dialogue shows a failure on its console and waits for a key before the window can close.
+struct ReportMode {
+    bool quiet = false;
+    bool strict = false;
+    bool dialogue = false;
+};
+
+// The one place that decides what a run shows. Everything a reader finds is reported here;
+// shown or not, every warning counts alike, so that --strict decides the same with and without
+// --quiet.
+class Reporter {
+  public:
+    // Warnings and a batch run's failures go to `err`; the dialogue's failures to `out`, after
+    // which it waits for a key on `keys`. A Reporter with no streams counts and collects only.
+    Reporter(std::FILE* out, std::FILE* err, ConsoleInput* keys, ReportMode mode);
+    Reporter() : Reporter(nullptr, nullptr, nullptr, ReportMode{}) {}
+
+    void warn(Warning warning);
+    // "kr570convert: WHAT: REASON" on standard error, or WHAT on the dialogue's console and a
+    // key wait.
+    void fail(const Failure& failure);
+    // A mistake on the command line.
+    void usage(const std::string& mistake);
+
+    const ReportMode& mode() const { return mode_; }
+    int warnings() const { return static_cast<int>(warnings_.size()); }
+    // Whether any warning was shown to the user.
+    bool showedWarnings() const { return err_ != nullptr && !mode_.quiet && !warnings_.empty(); }
+    const std::vector<Warning>& collected() const { return warnings_; }
+
+  private:
+    std::FILE* out_;
+    std::FILE* err_;
+    ConsoleInput* keys_;
+    ReportMode mode_;
+    std::vector<Warning> warnings_;
+};
+
+// The warnings about one source, named once: what the readers and checks report to.
 class Diagnostics {
   public:
-    // `sink` nullptr: warnings are counted but never printed. `fileName` names the input in
-    // every warning.
-    Diagnostics(std::FILE* sink, std::string fileName);
+    Diagnostics(Reporter& reporter, std::string source)
+        : reporter_(reporter), source_(std::move(source)) {}
 
-    // A warning about line `line` of the file; a line of 0 names the file alone.
+    // A warning about line `line` of the source; a line of 0 names the source alone.
     void warn(long line, const char* format, ...) KR570_PRINTF(3, 4);
 
     int count() const { return count_; }
+    const std::string& source() const { return source_; }
 
   private:
-    std::FILE* sink_;
-    std::string fileName_;
+    Reporter& reporter_;
+    std::string source_;
     int count_ = 0;
 };
 
@@ -36,5 +92,8 @@ class Diagnostics {
 std::string quoted(const std::string& text);
 
 inline constexpr std::size_t kQuotedLongest = 40;
+
+// The text of a printf-style format and its arguments.
+std::string formatted(const char* format, ...) KR570_PRINTF(1, 2);
 
 }  // namespace kr570

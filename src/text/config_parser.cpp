@@ -411,17 +411,13 @@ const char* nearestKeyword(const std::string& word) {
     return nearestKeyword(typed);
 }
 
-namespace {
-
-// Reads `value` as the value of `setting` into the record; whether it was read whole.
-bool readValue(const Setting& setting, const std::string& value, ConfigRecord& record,
-               Diagnostics& diagnostics) {
-    ByteSource input(value);
-    ValueReader reader(input, record, diagnostics);
-    reader.read(setting, 0);
-    skipSpace(input);
-    return !reader.refused() && input.peek() == -1;
+std::string notAKeyword(const std::string& word) {
+    const char* meant = nearestKeyword(word);
+    return "'" + word + "' is not a keyword" +
+           (meant != nullptr ? std::string("; did you mean '") + meant + "'?" : "");
 }
+
+namespace {
 
 // What a value of the setting is written as, for a message.
 std::string valueForm(const Setting& setting) {
@@ -443,16 +439,17 @@ std::string valueForm(const Setting& setting) {
 
 }  // namespace
 
-std::string setValue(const Setting& setting, const std::string& value, ConfigRecord& record,
-                     Diagnostics& diagnostics) {
-    ConfigRecord scratch = record;
-    Diagnostics uncounted(nullptr, "");
-    if (!readValue(setting, value, scratch, uncounted)) {
-        return quoted(value) + " cannot be read as " + valueForm(setting) + " for '" +
-               setting.keyword + "'";
+std::optional<Failure> readSettingValue(const Setting& setting, const std::string& value,
+                                        ConfigRecord& record, Diagnostics& diagnostics) {
+    ByteSource input(value);
+    ValueReader reader(input, record, diagnostics);
+    reader.read(setting, 0);
+    skipSpace(input);
+    if (reader.refused() || input.peek() != -1) {
+        return Failure{quoted(value) + " cannot be read as " + valueForm(setting) + " for '" +
+                       setting.keyword + "'"};
     }
-    readValue(setting, value, record, diagnostics);
-    return "";
+    return std::nullopt;
 }
 
 void skipRestOfLine(ByteSource& input) {

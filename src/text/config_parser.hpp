@@ -1,6 +1,7 @@
 // Reads configuration text (keywords with values, comments after ';') into the ConfigRecord.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "config/config_record.hpp"
@@ -16,16 +17,18 @@ namespace kr570 {
 // or adjusted is reported to `diagnostics` as warnings.
 void parseConfigText(ByteSource& input, ConfigRecord& record, Diagnostics& diagnostics);
 
-// Reads `value`, one value as `--set KEYWORD=VALUE` gives it, by the text's own rules and stores
-// it in the record, with the warnings the same value would give in a text. Returns why the
-// value cannot be read (no value, no number, a number out of range or run into other
-// characters, a word that is none of the setting's, more than one value), and then nothing
-// is stored; an empty string once it is stored.
-std::string setValue(const Setting& setting, const std::string& value, ConfigRecord& record,
-                     Diagnostics& diagnostics);
+// Reads `value`, one value as `--set KEYWORD=VALUE` gives it, by the text's own rules into
+// `record`, with the warnings the same value would give in a text. Returns why it cannot be
+// read (no value, no number, a number out of range or run into other characters, a word that
+// is none of the setting's, more than one value), and the record may then hold part of it.
+std::optional<Failure> readSettingValue(const Setting& setting, const std::string& value,
+                                        ConfigRecord& record, Diagnostics& diagnostics);
 
 // The keyword a mistyped word most likely meant, or nullptr when none is close.
 const char* nearestKeyword(const std::string& word);
+
+// "'WORD' is not a keyword", with the keyword it most likely meant.
+std::string notAKeyword(const std::string& word);
 
 // Discards characters up to and including the next line feed or carriage return.
 void skipRestOfLine(ByteSource& input);

@@ -80,7 +80,9 @@ void writeSettings(std::FILE* out, const ConfigRecord& r) {
     printText(out, "current %.2f\n", static_cast<double>(r.current));
     printText(out, "drive_voltage %.2f\n\n", static_cast<double>(r.drive_voltage));
     writeMotorParameterBlock(out, r);
+}
 
+void writeDriveSettings(std::FILE* out, const ConfigRecord& r) {
     putText("; Potentiometer set PWM parameters\n", out);
     putText(exactlyOne(r.followpots, "followpots yes\n", "followpots no\n"), out);
     printText(out, "ontime  %d\n", r.ontime);
@@ -124,6 +126,7 @@ void writeConfigReport(std::FILE* output, const ConfigRecord& record, const std:
                        const std::tm& created) {
     writeHeader(output, record, sourceName, created);
     writeSettings(output, record);
+    writeDriveSettings(output, record);
 }
 
 std::tm reportCreationTime(const char* sourceDateEpoch, std::time_t now) {

@@ -51,7 +51,8 @@ TEST_P(MotorEstimates, FollowTheRiseTimeFormula) {
     record.drive_voltage = c.drive_voltage;
     record.current = c.current;
     test::OutputCapture warnings;
-    Diagnostics diagnostics(warnings.stream(), "m.txt");
+    Reporter reporter(nullptr, warnings.stream(), nullptr, {});
+    Diagnostics diagnostics(reporter, "m.txt");
     warnAboutMotorSettings(record, diagnostics);
     EXPECT_EQ(c.warning, warnings.text());
 }

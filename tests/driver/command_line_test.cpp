@@ -17,14 +17,13 @@ struct CommandLineCase : test::NamedCase {
     Action action;
     std::string input;
     std::string output;
-    // w q s(trict) f(orce), the kind of --from, > and that of --to, @ for an output beside
+    // q s(trict) f(orce), the kind of --from, > and that of --to, @ for an output beside
     std::string flags;
     std::string error;
 };
 
 std::string flagsOf(const CommandLine& parsed) {
     std::string flags;
-    flags += parsed.warnings ? "w" : "";
     flags += parsed.quiet ? "q" : "";
     flags += parsed.strict ? "s" : "";
     flags += parsed.force ? "f" : "";
@@ -44,10 +43,12 @@ TEST_P(CommandLineParsing, ReadsNamesOptionsAndMistakes) {
     const CommandLineCase& c = GetParam();
     const CommandLine parsed = parseCommandLine(c.arguments);
     EXPECT_EQ(c.action, parsed.action);
-    EXPECT_EQ(c.input, parsed.inputName);
-    EXPECT_EQ(c.output, parsed.outputName);
+    EXPECT_EQ(c.input,
+              parsed.action == Action::Compare ? parsed.compared[0].given : parsed.input.given);
+    EXPECT_EQ(c.output,
+              parsed.action == Action::Compare ? parsed.compared[1].given : parsed.output.given);
     EXPECT_EQ(c.flags, flagsOf(parsed));
-    EXPECT_EQ(c.error, parsed.error);
+    EXPECT_EQ(c.error, parsed.mistake.what);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -64,13 +65,13 @@ INSTANTIATE_TEST_SUITE_P(
                         "",
                         ""},
         CommandLineCase{
-            "plain_pair", {"-w", "a.hex", "b.txt"}, Action::Convert, "a.hex", "b.txt", "w", ""},
+            "plain_pair", {"-w", "a.hex", "b.txt"}, Action::Convert, "a.hex", "b.txt", "", ""},
         CommandLineCase{"long_warnings",
                         {"--warnings", "-i", "a", "-o", "b"},
                         Action::Convert,
                         "a",
                         "b",
-                        "w",
+                        "",
                         ""},
         CommandLineCase{"name_after_double_dash",
                         {"--", "-a.txt", "-b.hex"},
@@ -195,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                         Action::Compare,
                         "a.txt",
                         "b.hex",
-                        "w",
+                        "",
                         ""},
         CommandLineCase{"compare_from",
                         {"--compare", "--from=hex", "a.txt", "b.txt"},

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "eeprom/config_block.hpp"
-#include "hex/hex_writer.hpp"
+#include "formats/intel_hex.hpp"
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <ostream>
 
-#include "driver/conversion.hpp"
 #include "eeprom/config_block.hpp"
+#include "formats/kinds.hpp"
 #include "support/test_support.hpp"
 
 namespace kr570 {
@@ -34,13 +34,14 @@ std::string intelhex(const std::string& script) {
 std::unique_ptr<EepromImage> readImageFile(const std::string& path, FileKind kind,
                                            int* warnings = nullptr) {
     auto image = std::make_unique<EepromImage>();
-    Diagnostics diagnostics(nullptr, path);
+    Reporter reporter;
+    Diagnostics diagnostics(reporter, path);
     std::FILE* stream = std::fopen(path.c_str(), "rb");
     EXPECT_NE(nullptr, stream) << path;
     if (stream != nullptr) {
         ByteSource source(stream);
         ImageStore store(*image, diagnostics, &source);
-        readImageFile(kind, source, store, diagnostics);
+        kindRow(kind).read(source, store, diagnostics);
         std::fclose(stream);
     }
     if (warnings != nullptr) {
@@ -80,7 +81,7 @@ TEST_P(HexToPeers, AcceptOurFile) {
     std::FILE* out =
         std::fopen(dir.file(std::string("block") + extension(c.written)).c_str(), "wb");
     ASSERT_NE(nullptr, out);
-    writeOutput(c.written, out, test::defaultRecord(), *image, "block");
+    kindRow(c.written).write(out, *image, 72);
     std::fclose(out);
     const std::string command = "cd " + dir.path() + " && " + GetParam().command + " 2>err";
     ASSERT_EQ(0, std::system(command.c_str())) << test::readFile(dir.file("err"));

@@ -4,9 +4,9 @@
 #include <memory>
 #include <ostream>
 
-#include "driver/conversion.hpp"
 #include "eeprom/config_block.hpp"
-#include "hex/hex_writer.hpp"
+#include "formats/intel_hex.hpp"
+#include "formats/kinds.hpp"
 #include "support/test_support.hpp"
 
 namespace kr570 {
@@ -16,12 +16,13 @@ std::unique_ptr<EepromImage> imageFrom(const std::string& text, Diagnostics* dia
                                        FileKind kind = FileKind::IntelHex) {
     auto image = std::make_unique<EepromImage>();
     image->fillImage(0xEE);  // reading must clear what was there
-    Diagnostics silent(nullptr, "in.hex");
+    Reporter reporter;
+    Diagnostics silent(reporter, "in.hex");
     Diagnostics& used = diagnostics != nullptr ? *diagnostics : silent;
     std::FILE* stream = test::streamWith(text);
     ByteSource source(stream);
     ImageStore store(*image, used, kind == FileKind::Binary ? nullptr : &source);
-    readImageFile(kind, source, store, used);
+    kindRow(kind).read(source, store, used);
     std::fclose(stream);
     return image;
 }
@@ -137,7 +138,8 @@ class AvrdudeDump : public ::testing::TestWithParam<DumpCase> {};
 
 TEST_P(AvrdudeDump, ReadsTheBlockWithoutWarnings) {
     test::OutputCapture sink;
-    Diagnostics diagnostics(sink.stream(), "dump.hex");
+    Reporter reporter(nullptr, sink.stream(), nullptr, {});
+    Diagnostics diagnostics(reporter, "dump.hex");
     const auto image = imageFrom(
         test::readFile(test::sourcePath(std::string("tests/data/avrdude/") + GetParam().file)),
         &diagnostics);
@@ -174,7 +176,8 @@ class HexReaderWarnings : public ::testing::TestWithParam<WarningCase> {};
 
 TEST_P(HexReaderWarnings, ReportWhatAStrictReaderRefuses) {
     test::OutputCapture sink;
-    Diagnostics diagnostics(sink.stream(), "in.hex");
+    Reporter reporter(nullptr, sink.stream(), nullptr, {});
+    Diagnostics diagnostics(reporter, "in.hex");
     imageFrom(GetParam().text, &diagnostics, GetParam().kind);
     EXPECT_EQ(GetParam().warnings, sink.text());
 }

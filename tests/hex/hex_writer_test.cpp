@@ -1,5 +1,3 @@
-#include "hex/hex_writer.hpp"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "eeprom/config_block.hpp"
+#include "formats/intel_hex.hpp"
 #include "support/test_support.hpp"
 
 namespace kr570 {

@@ -24,7 +24,8 @@ Parsed parse(const std::string& text) {
         ConfigRecord record = test::defaultRecord();
         std::FILE* input = test::streamWith(text);
         ByteSource source(input);
-        Diagnostics diagnostics(shown ? warnings.stream() : nullptr, "in.txt");
+        Reporter reporter(nullptr, shown ? warnings.stream() : nullptr, nullptr, {});
+        Diagnostics diagnostics(reporter, "in.txt");
         parseConfigText(source, record, diagnostics);
         std::fclose(input);
         (shown ? parsed.record : record) = record;

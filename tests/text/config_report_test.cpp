@@ -169,7 +169,8 @@ TEST(ConfigReport, ReadsBackIntoTheSameSettings) {
     std::FILE* report = test::streamWith(reportOf(record));
     ConfigRecord back = test::defaultRecord();
     ByteSource source(report);
-    Diagnostics silent(nullptr, "report.txt");
+    Reporter reporter;
+    Diagnostics silent(reporter, "report.txt");
     parseConfigText(source, back, silent);
     std::fclose(report);
     // The switches compared with 1 come back off, those tested for non-zero on; a stepmode the

@@ -1,7 +1,6 @@
-#include "hex/srec_writer.hpp"
-
 #include <algorithm>
 
+#include "formats/srecord.hpp"
 #include "io/text_output.hpp"
 
 namespace kr570 {

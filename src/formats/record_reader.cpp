@@ -1,4 +1,4 @@
-#include "hex/record_reader.hpp"
+#include "formats/record_reader.hpp"
 
 #include <string>
 
@@ -22,6 +22,26 @@ bool isBlank(int c) {
 }
 
 }  // namespace
+
+bool isWholeRecord(const StartLine& line, std::size_t start, std::size_t fixed,
+                   std::size_t perCount) {
+    if (!line.whole || static_cast<std::size_t>(line.end - line.begin) < start + 2) {
+        return false;
+    }
+    const unsigned char* const digits = line.begin + start;
+    std::size_t count = 0;
+    while (digits + count < line.end && hexDigitValue(digits[count]) != kNotHexDigit) {
+        ++count;
+    }
+    const std::size_t counted = hexDigitValue(digits[0]) * 16U + hexDigitValue(digits[1]);
+    const unsigned char* tail = digits + count;
+    while (tail < line.end && isBlank(*tail)) {
+        ++tail;
+    }
+    const bool cleanTail =
+        tail == line.end || (line.end - tail >= 2 && tail[0] == '/' && tail[1] == '/');
+    return count % 2 == 0 && count >= fixed && count == fixed + perCount * counted && cleanTail;
+}
 
 void RecordReader::run() {
     while (skipToRecord()) {
@@ -59,6 +79,20 @@ void RecordReader::recordCutShort(int stop) {
         diagnostics_.warn(line(), "record cut short by the non-hexadecimal character %s",
                           quoted(character).c_str());
     }
+}
+
+bool RecordReader::checkRecord(FieldCursor& fields, bool complete, std::uint32_t expected,
+                               const char* consequence) {
+    std::uint32_t checksum = 0;
+    if (!complete || !fields.take(1, checksum)) {
+        recordCutShort(fields.stopCharacter());
+        return false;
+    }
+    if (checksum != expected) {
+        diagnostics_.warn(line(), "checksum is 0x%02x, expected 0x%02x; %s", checksum, expected,
+                          consequence);
+    }
+    return true;
 }
 
 void RecordReader::afterEnd() {

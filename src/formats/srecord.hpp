@@ -1,7 +1,11 @@
-// Reads a Motorola S-record file into the EEPROM image.
+// Motorola S-records: the EEPROM image as S1, S2 or S3 data records, as avrdude's :s form and
+// S-record tools write it.
 #pragma once
 
+#include <cstdio>
+
 #include "eeprom/image_store.hpp"
+#include "formats/kinds.hpp"
 #include "io/byte_source.hpp"
 #include "io/diagnostics.hpp"
 
@@ -14,5 +18,12 @@ namespace kr570 {
 // at a character that is no hexadecimal digit. What a stricter reader would refuse is reported
 // to `diagnostics`.
 void readSRecords(ByteSource& source, ImageStore& store, Diagnostics& diagnostics);
+
+// Writes image bytes 0 to count - 1 as S1 records of 16 bytes (the last one shorter), in
+// upper-case digits as S-record tools write them, followed by an S9 termination record.
+void writeSRecords(std::FILE* output, const EepromImage& image, int count);
+
+// Whether the first line that is not blank is a whole, well-formed S-record (S0 to S9).
+bool looksLikeSRecords(const FileStart& start);
 
 }  // namespace kr570

@@ -6,11 +6,18 @@
 #include <cstdint>
 
 #include "eeprom/image_store.hpp"
+#include "formats/kinds.hpp"
 #include "io/byte_source.hpp"
 #include "io/characters.hpp"
 #include "io/diagnostics.hpp"
 
 namespace kr570 {
+
+// Whether `line` is one whole record: after its `start` characters, hexadecimal digits, `fixed`
+// of them plus `perCount` for each byte that the first byte counts, then nothing but blanks or
+// a "//" comment.
+bool isWholeRecord(const StartLine& line, std::size_t start, std::size_t fixed,
+                   std::size_t perCount);
 
 // Takes a record's fixed-width fields from the characters after its start, adding every byte
 // it takes to the record's sum. A field ends the record at its first character that is not a
@@ -103,6 +110,10 @@ class RecordReader {
 
     long line() { return source_.line(); }
     void recordCutShort(int stop);
+    // Takes the checksum after the fields of a `complete` record and warns when it is not
+    // `expected`, saying the `consequence`; false, once told, when the record was cut short.
+    bool checkRecord(FieldCursor& fields, bool complete, std::uint32_t expected,
+                     const char* consequence);
     // A record after the end record: reported once, then applied like the others.
     void afterEnd();
 

@@ -1,7 +1,6 @@
-#include "hex/hex_writer.hpp"
-
 #include <algorithm>
 
+#include "formats/intel_hex.hpp"
 #include "io/text_output.hpp"
 
 namespace kr570 {

@@ -4,17 +4,22 @@
 
 #include <cstdio>
 
-#include "eeprom/eeprom_image.hpp"
 #include "eeprom/image_store.hpp"
+#include "formats/kinds.hpp"
 #include "io/byte_source.hpp"
+#include "io/diagnostics.hpp"
 
 namespace kr570 {
 
 // Puts every byte of the source into the store, the first at address 0. Bytes beyond the
 // image are dropped with one warning.
-void readBinary(ByteSource& source, ImageStore& store);
+void readBinary(ByteSource& source, ImageStore& store, Diagnostics& diagnostics);
 
 // Writes image bytes 0 to count - 1 as they stand. The stream must pass bytes unchanged.
 void writeBinary(std::FILE* output, const EepromImage& image, int count);
+
+// Whether the file begins with the configuration block's signature, or every byte of the
+// block's length is 0xff (an erased EEPROM).
+bool looksLikeBinary(const FileStart& start);
 
 }  // namespace kr570

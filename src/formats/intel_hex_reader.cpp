@@ -1,8 +1,7 @@
-#include "hex/hex_reader.hpp"
-
 #include <cstdint>
 
-#include "hex/record_reader.hpp"
+#include "formats/intel_hex.hpp"
+#include "formats/record_reader.hpp"
 
 namespace kr570 {
 
@@ -11,9 +10,8 @@ namespace {
 constexpr unsigned kRecordData = 0x00;
 constexpr unsigned kRecordEndOfFile = 0x01;
 constexpr unsigned kRecordExtendedSegment = 0x02;
-constexpr unsigned kRecordStartSegment = 0x03;
 constexpr unsigned kRecordExtendedLinear = 0x04;
-constexpr unsigned kRecordStartLinear = 0x05;
+constexpr unsigned kRecordStartLinear = 0x05;  // the last type; 0x03 and 0x05 give start addresses
 
 // The fields every record begins with.
 struct RecordHead {
@@ -37,51 +35,40 @@ class HexReader : public RecordReader {
         RecordHead head;
         bool complete =
             fields.take(1, head.count) && fields.take(2, head.address) && fields.take(1, head.type);
-        if (complete) {
-            afterEnd();
-        }
         const char* consequence = "the record is applied";
         if (complete) {
-            switch (head.type) {
-                case kRecordData:
-                    complete = scanData(fields, head);
-                    break;
-                case kRecordEndOfFile:
-                    sawEnd_ = true;
-                    break;
-                case kRecordExtendedSegment:
-                case kRecordExtendedLinear: {
-                    std::uint32_t value = 0;
-                    complete = fields.take(2, value);
-                    const int shift = head.type == kRecordExtendedSegment ? 4 : 16;
-                    addressBase_ = complete ? value << shift : addressBase_;
-                    break;
-                }
-                case kRecordStartSegment:
-                case kRecordStartLinear: {
-                    // Means nothing to an EEPROM image, but is still checked.
-                    std::uint32_t value = 0;
-                    complete = fields.take(4, value);
-                    consequence = "start addresses are ignored anyway";
-                    break;
-                }
-                default:
-                    diagnostics_.warn(line(), "record type 0x%02x is unknown; skipped", head.type);
-                    return false;
+            afterEnd();
+            if (head.type > kRecordStartLinear) {
+                diagnostics_.warn(line(), "record type 0x%02x is unknown; skipped", head.type);
+                return false;
             }
+            complete = scanFields(fields, head, consequence);
         }
         // The checksum makes the sum of every byte of the record 0 modulo 256.
-        const std::uint32_t expected = (0x100U - fields.sum()) & 0xFFU;
-        std::uint32_t checksum = 0;
-        if (!complete || !fields.take(1, checksum)) {
-            recordCutShort(fields.stopCharacter());
-            return false;
+        return checkRecord(fields, complete, (0x100U - fields.sum()) & 0xFFU, consequence);
+    }
+
+    // Reads and applies the fields of a record of a known type; false if it ended early.
+    bool scanFields(FieldCursor& fields, const RecordHead& head, const char*& consequence) {
+        std::uint32_t value = 0;
+        switch (head.type) {
+            case kRecordData:
+                return scanData(fields, head);
+            case kRecordEndOfFile:
+                sawEnd_ = true;
+                return true;
+            case kRecordExtendedSegment:
+            case kRecordExtendedLinear:
+                if (!fields.take(2, value)) {
+                    return false;
+                }
+                addressBase_ = value << (head.type == kRecordExtendedSegment ? 4 : 16);
+                return true;
+            default:
+                // A start address means nothing to an EEPROM image, but is still checked.
+                consequence = "start addresses are ignored anyway";
+                return fields.take(4, value);
         }
-        if (checksum != expected) {
-            diagnostics_.warn(line(), "checksum is 0x%02x, expected 0x%02x; %s", checksum, expected,
-                              consequence);
-        }
-        return true;
     }
 
     // Reads one data record's bytes and stores those it could read; false if it ended early.
@@ -104,6 +91,12 @@ class HexReader : public RecordReader {
 
 void readHex(ByteSource& source, ImageStore& store, Diagnostics& diagnostics) {
     HexReader(source, store, diagnostics).run();
+}
+
+bool looksLikeIntelHex(const FileStart& start) {
+    // Count, address, type and checksum: 10 digits, and two for each data byte.
+    const StartLine line = firstLine(start);
+    return line.begin < line.end && line.begin[0] == ':' && isWholeRecord(line, 1, 10, 2);
 }
 
 }  // namespace kr570

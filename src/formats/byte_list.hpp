@@ -1,11 +1,12 @@
-// Reads a byte list: the EEPROM's bytes from address 0 on as comma-separated values, which is
-// how avrdude writes a read-back in its decimal, hexadecimal, octal and binary forms
+// Byte lists: the EEPROM's bytes from address 0 on as comma-separated values, which is how
+// avrdude writes a read-back in its decimal, hexadecimal, octal and binary forms
 // (:d 133,194  :h 0x85,0xc2  :o 0205,0302  :b 0b10000101,0b11000010).
 #pragma once
 
 #include <string>
 
 #include "eeprom/image_store.hpp"
+#include "formats/kinds.hpp"
 #include "io/byte_source.hpp"
 #include "io/diagnostics.hpp"
 
@@ -21,5 +22,9 @@ void readByteList(ByteSource& source, ImageStore& store, Diagnostics& diagnostic
 // The value of one byte of a list, written as C writes an integer; -1 when the text is no
 // such value or lies beyond 255.
 int byteListValue(const std::string& text);
+
+// Whether the first line that is not blank holds at least two values, and every value that
+// the window holds whole is a byte.
+bool looksLikeByteList(const FileStart& start);
 
 }  // namespace kr570

@@ -1,9 +1,8 @@
-#include "raw/byte_list_reader.hpp"
-
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
+#include "formats/byte_list.hpp"
 #include "io/characters.hpp"
 
 namespace kr570 {
@@ -108,6 +107,27 @@ int byteListValue(const std::string& text) {
 
 void readByteList(ByteSource& source, ImageStore& store, Diagnostics& diagnostics) {
     ByteListReader(source, store, diagnostics).run();
+}
+
+bool looksLikeByteList(const FileStart& start) {
+    const StartLine line = firstLine(start);
+    int values = 0;
+    for (const unsigned char* p = line.begin; p < line.end;) {
+        const unsigned char* end = std::find(p, line.end, ',');
+        if (end == line.end && !line.whole) {
+            break;  // cut by the end of what was looked at
+        }
+        std::string value(p, end);
+        value.erase(std::remove_if(value.begin(), value.end(),
+                                   [](char c) { return c == ' ' || c == '\t'; }),
+                    value.end());
+        if (byteListValue(value) < 0) {
+            return false;
+        }
+        ++values;
+        p = end == line.end ? end : end + 1;
+    }
+    return values >= 2;
 }
 
 }  // namespace kr570

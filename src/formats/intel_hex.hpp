@@ -1,7 +1,11 @@
-// Reads an Intel HEX file into the EEPROM image.
+// Intel HEX: the EEPROM image as data records of hexadecimal digits, the form the controller's
+// configuration travels in.
 #pragma once
 
+#include <cstdio>
+
 #include "eeprom/image_store.hpp"
+#include "formats/kinds.hpp"
 #include "io/byte_source.hpp"
 #include "io/diagnostics.hpp"
 
@@ -15,5 +19,13 @@ namespace kr570 {
 // runs to the line end (avrdude's :I format); anywhere else a ':' starts a record. What a
 // stricter reader would refuse is reported to `diagnostics`.
 void readHex(ByteSource& source, ImageStore& store, Diagnostics& diagnostics);
+
+// Writes image bytes 0 to count - 1 as data records of 16 bytes (the last one shorter), in
+// lower-case hexadecimal, then the end-of-file record. `count` lies within 0 and the image
+// size, so every address fits the record's 16-bit address field.
+void writeHex(std::FILE* output, const EepromImage& image, int count);
+
+// Whether the first line that is not blank is a whole, well-formed record.
+bool looksLikeIntelHex(const FileStart& start);
 
 }  // namespace kr570

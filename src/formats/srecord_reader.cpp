@@ -1,8 +1,7 @@
-#include "hex/srec_reader.hpp"
-
 #include <cstdint>
 
-#include "hex/record_reader.hpp"
+#include "formats/record_reader.hpp"
+#include "formats/srecord.hpp"
 
 namespace kr570 {
 
@@ -55,30 +54,32 @@ class SRecordReader : public RecordReader {
                               type_, count);
             return false;
         }
+        const bool data = type_ >= 1 && type_ <= 3;
+        const bool complete = scanData(fields, data ? address : 0, count - fixed, data);
+        // The checksum is the ones' complement of the sum of the other bytes.
+        if (!checkRecord(fields, complete, 0xFFU - fields.sum(),
+                         data ? "the record is applied" : "it is read")) {
+            return false;
+        }
+        finishRecord(address);
+        return true;
+    }
+
+    // Reads the `length` bytes after the address, and stores those it could read when they are
+    // data; false if the record ended early.
+    bool scanData(FieldCursor& fields, std::uint32_t address, std::uint32_t length, bool data) {
         std::uint8_t bytes[255];
         std::size_t read = 0;
         std::uint32_t value = 0;
-        while (read < count - fixed && fields.takeByte(value)) {
+        while (read < length && fields.takeByte(value)) {
             bytes[read++] = static_cast<std::uint8_t>(value);
         }
-        if (type_ >= 1 && type_ <= 3) {
+        if (data) {
             sawData_ = true;
             ++dataRecords_;
             store_.store(address, bytes, read);
         }
-        // The checksum is the ones' complement of the sum of the other bytes.
-        const std::uint32_t expected = 0xFFU - fields.sum();
-        std::uint32_t checksum = 0;
-        if (read < count - fixed || !fields.take(1, checksum)) {
-            recordCutShort(fields.stopCharacter());
-            return false;
-        }
-        if (checksum != expected) {
-            diagnostics_.warn(line(), "checksum is 0x%02x, expected 0x%02x; %s", checksum, expected,
-                              type_ >= 1 && type_ <= 3 ? "the record is applied" : "it is read");
-        }
-        finishRecord(address);
-        return true;
+        return read == length;
     }
 
     // What a complete record of a type without data means.
@@ -100,6 +101,13 @@ class SRecordReader : public RecordReader {
 
 void readSRecords(ByteSource& source, ImageStore& store, Diagnostics& diagnostics) {
     SRecordReader(source, store, diagnostics).run();
+}
+
+bool looksLikeSRecords(const FileStart& start) {
+    // The count's two digits, and two for each byte it counts.
+    const StartLine line = firstLine(start);
+    return line.end - line.begin >= 2 && line.begin[0] == 'S' && line.begin[1] >= '0' &&
+           line.begin[1] <= '9' && isWholeRecord(line, 2, 2, 2);
 }
 
 }  // namespace kr570

@@ -1,4 +1,4 @@
-#include "driver/console_input.hpp"
+#include "io/console_input.hpp"
 
 #include "io/characters.hpp"
 #include "platform/platform.hpp"

@@ -1,0 +1,98 @@
+// The one pipeline every caller goes through (the batch and interactive runs, the compare mode,
+// the fuzz harnesses, the benchmark and the page in the browser): read an input of any kind
+// into a configuration, change what the run asks for, check it, pack its block once; write it
+// as any kind.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/config_record.hpp"
+#include "config/settings.hpp"
+#include "eeprom/eeprom_image.hpp"
+#include "formats/kinds.hpp"
+#include "io/byte_source.hpp"
+#include "io/diagnostics.hpp"
+
+namespace kr570 {
+
+// A file as the run names it, resolved once: the name as given, which the report's header
+// shows, and whether it stands for a standard stream ('-' in a batch run).
+struct FileName {
+    std::string given;
+    bool standard = false;
+
+    // How messages and warnings name an input.
+    std::string shown() const { return standard ? "(standard input)" : given; }
+};
+
+// A --set KEYWORD=VALUE, read once, when the command line is: the setting, its value as the
+// record holds it, and the warnings the value gives.
+struct Override {
+    const Setting* setting = nullptr;
+    std::string option;    // "--set KEYWORD=VALUE", which names its warnings
+    ConfigRecord value{};  // the setting's field holds the value
+    std::vector<std::string> warnings;
+};
+
+// Reads `assignment` (KEYWORD=VALUE) as --set gives it; why it cannot be made, when it cannot.
+std::optional<Failure> readOverride(const std::string& assignment, Override& override);
+
+// What a run reads an input into: the record, the image (its first 72 bytes are the block) and
+// the kind the input was read as. Owned by the caller: the run's one configuration, or one for
+// each side of a comparison.
+struct Configuration {
+    ConfigRecord record{};
+    EepromImage image{};
+    FileKind kind = FileKind::Text;
+};
+
+// An input as the pipeline takes it: its bytes, its name, and its kind when the run names one.
+struct Input {
+    ByteSource& bytes;
+    const FileName& name;
+    std::optional<FileKind> kind;
+};
+
+// What an input holds: the kind the input names (as --from does); else what the content says
+// unmistakably, with a warning when the name says another kind; else what the name says.
+FileKind chooseKind(const Input& input, Diagnostics& diagnostics);
+
+// Reads the input into `into` and leaves its settings and its block ready to write:
+// - its kind is chosen as chooseKind does;
+// - a configuration text starts from the controller's defaults, an image from what it gives;
+// - the overrides are made in order, each with the warnings its value gives in a text;
+// - the settings of a text, or any changed by the run, are checked for what they mean for the
+//   motor;
+// - the block is packed once: built whole for a text, its settings rewritten in an image.
+// Returns why the input could not be read whole or holds no configuration. Warnings go to
+// `reporter`, named after the input or the override; nothing else is printed.
+std::optional<Failure> loadConfiguration(const Input& input, const std::vector<Override>& overrides,
+                                         Reporter& reporter, Configuration& into);
+
+// Writes the configuration as `kind`: the report of its settings (naming `sourceName` as the
+// file it came from), or its block as an image file. Any kind the table writes.
+void writeConfiguration(FileKind kind, std::FILE* output, const Configuration& configuration,
+                        const std::string& sourceName);
+
+// A name as the report's header shows it: a control character becomes '?', so that a name can
+// never add a line, and with it a setting, to the report.
+std::string printableName(const std::string& name);
+
+// Closes an input unless it is standard input, which is not the run's to close.
+struct InputCloser {
+    std::FILE* standardInput;
+    void operator()(std::FILE* input) const;
+};
+using InputStream = std::unique_ptr<std::FILE, InputCloser>;
+
+// Opens an input for reading its bytes: standard input for a standard name, passing bytes
+// unchanged as a named input does, so that a CR or a Ctrl-Z means the same on every system;
+// otherwise the named file. Empty, with `error` set to the reason, when it cannot be read as a
+// file (missing, unreadable, a folder, a name with a NUL byte).
+InputStream openInput(const FileName& name, std::FILE* standardInput, int& error);
+
+}  // namespace kr570

@@ -1,0 +1,41 @@
+#include "formats/binary.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "eeprom/config_block.hpp"
+#include "io/text_output.hpp"
+
+namespace kr570 {
+
+void readBinary(ByteSource& source, ImageStore& store, Diagnostics& /*diagnostics*/) {
+    std::uint64_t address = 0;
+    while (source.ensure(ByteSource::kMaxWindow) > 0) {
+        const auto count = static_cast<std::size_t>(source.limit() - source.cursor());
+        // The part that reaches past the image is reported once; whatever follows is skipped.
+        if (address <= EepromImage::kSize) {
+            store.store(static_cast<std::uint32_t>(address), source.cursor(), count);
+        }
+        address += count;
+        source.advance(count);
+    }
+    store.finish();
+}
+
+void writeBinary(std::FILE* output, const EepromImage& image, int count) {
+    putBytes(image.data(), static_cast<std::size_t>(count), output);
+}
+
+bool looksLikeBinary(const FileStart& start) {
+    const auto size = static_cast<std::size_t>(start.limit - start.begin);
+    const std::size_t signature = sizeof block::kSignatureBytes;
+    if (size >= signature && std::memcmp(start.begin, block::kSignatureBytes, signature) == 0) {
+        return true;
+    }
+    const std::size_t blockBytes = std::min(size, block::kLength);
+    return blockBytes > 0 && std::all_of(start.begin, start.begin + blockBytes,
+                                         [](unsigned char c) { return c == 0xFF; });
+}
+
+}  // namespace kr570
