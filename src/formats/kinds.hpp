@@ -57,7 +57,7 @@ struct KindRow {
 
 const KindRow& kindRow(FileKind kind);
 
-// The kind an option names ("text", "hex", ...); empty for a word that names none.
+// The kind an option word names (text, hex, ...); empty for a word that names none.
 std::optional<FileKind> kindNamed(const std::string& word);
 
 // The option words of the kinds, "text, hex, srec, bin or list", or of those written only.
