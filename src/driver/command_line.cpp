@@ -100,6 +100,13 @@ class Parser {
         if (!failed()) {
             compare_ ? checkComparison() : assignNames();
         }
+        if (!failed() && !compare_ && !result_.besideInput) {
+            std::string mistake;
+            result_.to = kindWritten(result_.output.given, result_.to, mistake);
+            if (!mistake.empty()) {
+                fail(mistake);
+            }
+        }
         if (!failed()) {
             result_.action = compare_ ? CommandLine::Action::Compare : CommandLine::Action::Convert;
         }
@@ -221,6 +228,8 @@ class Parser {
             fail("--compare needs two file names, A and B");
         } else if (!result_.sets.empty() || result_.to) {
             fail("--set and --to change a conversion; --compare takes the files as they are");
+        } else if (plain_[0] == "-" && plain_[1] == "-") {
+            fail("--compare takes standard input for one file only");
         } else {
             result_.compared = {nameOf(plain_[0]), nameOf(plain_[1])};
         }

@@ -22,7 +22,7 @@ struct CommandLine {
     std::array<FileName, 2> compared;  // --compare A B; '-' is standard input
     bool besideInput = false;      // one file named alone (or dropped): the output goes beside it
     std::optional<FileKind> from;  // what the input holds, whatever its content or name says
-    std::optional<FileKind> to;    // what the output is to hold
+    std::optional<FileKind> to;    // what the output is to hold, by --to or by its name
     std::vector<Override> sets;    // --set KEYWORD=VALUE, read once, in the order given
     std::vector<std::string> ignored;  // --ignore KEYWORD: settings left out of a comparison
     bool quiet = false;                // no warnings, no motor parameters, no closing message

@@ -1,8 +1,7 @@
 #include "driver/conversion.hpp"
 
-#include <cstring>
-
 #include "config/motor_estimates.hpp"
+#include "driver/existing_output.hpp"
 #include "io/output_file.hpp"
 #include "io/text_output.hpp"
 #include "platform/platform.hpp"
@@ -11,50 +10,27 @@ namespace kr570 {
 
 namespace {
 
-// The first line of every report, as the report writer begins it.
-constexpr char kReportStart[] = "; KR570 Configuration File created by KR570Convert";
-
-// Whether the output holds text of its own that a report would replace: a non-empty regular
-// file that does not begin with the first line of a report.
-bool holdsOtherText(const platform::OutputTarget& target) {
-    const bool regular = target.kind == platform::OutputKind::RegularFile ||
-                         target.kind == platform::OutputKind::SharedFile;
-    if (!regular || target.empty) {
-        return false;
-    }
-    // A file that cannot be read cannot be told to be a report: it is kept.
-    int error = 0;
-    std::FILE* existing = platform::openForReading(target.path, error);
-    if (existing == nullptr) {
-        return true;
-    }
-    char start[sizeof kReportStart - 1];
-    const std::size_t got = std::fread(start, 1, sizeof start, existing);
-    (void)std::fclose(existing);  // read only: closing loses nothing
-    return got != sizeof start || std::memcmp(start, kReportStart, sizeof start) != 0;
-}
-
 // Everything one conversion works with, once the input is open.
 struct Conversion {
     const CommandLine& choices;
     const FileName& input;
     std::FILE* inputStream;
     ByteSource source;
-    FileName output;
-    platform::OutputTarget target;
-    OutputFile file;
-    FileKind inputKind = FileKind::Text;
-    FileKind outputKind = FileKind::IntelHex;
     Console& console;
     Reporter& reporter;
+    FileName output{};
+    std::optional<FileKind> requested{};  // what --to or the output's name asks to write
+    platform::OutputTarget target{};
+    OutputFile file{};
+    FileKind inputKind = FileKind::Text;
+    FileKind outputKind = FileKind::IntelHex;
 };
 
 // The kind of the input, by --from, its content or its name, and so what is written.
 void chooseKinds(Conversion& c) {
     Diagnostics diagnostics(c.reporter, c.input.shown());
     c.inputKind = chooseKind(Input{c.source, c.input, c.choices.from}, diagnostics);
-    c.outputKind =
-        c.choices.to.value_or(isImage(c.inputKind) ? FileKind::Text : FileKind::IntelHex);
+    c.outputKind = c.requested.value_or(isImage(c.inputKind) ? FileKind::Text : FileKind::IntelHex);
 }
 
 // Gets the output ready without changing it yet: standard output, or a file that is not the
@@ -79,50 +55,78 @@ bool prepareOutput(Conversion& c) {
     return true;
 }
 
-// A report never replaces a text of the user's; false once the failure is told.
-bool outputMayBeReplaced(Conversion& c) {
-    if (c.output.standard || c.choices.force || c.outputKind != FileKind::Text ||
-        !holdsOtherText(c.target)) {
-        return true;
+// An existing output is replaced only when nothing of it is lost, or with --force; false once
+// the failure is told.
+bool outputMayBeReplaced(Conversion& c, const Configuration& configuration) {
+    const auto loss = c.output.standard || c.choices.force
+                          ? std::nullopt
+                          : lossOnReplacing(c.target, c.outputKind, configuration.given);
+    if (loss) {
+        c.file.discard();
+        c.reporter.fail(
+            Failure{c.output.given + " exists and " + *loss + "; " +
+                    (c.reporter.mode().dialogue ? "it is kept" : "use --force to replace it")});
     }
-    c.file.discard();
-    c.reporter.fail(
-        Failure{c.output.given + " exists and was not written by kr570convert; " +
-                (c.reporter.mode().dialogue ? "it is kept" : "use --force to replace it")});
-    return false;
+    return !loss;
 }
 
 // Loads the input, then writes the output, unless --strict finds warnings in between.
 ConversionOutcome convert(Conversion& c, Configuration& configuration) {
-    ConversionOutcome outcome;
-    const Input input{c.source, c.input, c.inputKind};
+    ConversionOutcome outcome{kExitFailed};
+    const Input input{c.source, c.input, c.inputKind, c.choices.force};
     if (const auto failure = loadConfiguration(input, c.choices.sets, c.reporter, configuration)) {
         c.file.discard();
         c.reporter.fail(*failure);
-        return {kExitFailed};
+        return outcome;
+    }
+    outcome.worthReading = c.reporter.showedWarnings();
+    if (!outputMayBeReplaced(c, configuration)) {
+        return outcome;
+    }
+    if (c.choices.strict && c.reporter.warnings() > 0) {
+        c.file.discard();
+        outcome.refusedWarnings = c.reporter.warnings();
+        return outcome;
     }
     std::FILE* const shown = c.choices.quiet     ? nullptr
                              : c.output.standard ? c.console.err
                                                  : c.console.out;
     if (!isImage(c.inputKind) && shown != nullptr) {
         writeMotorParameterBlock(shown, configuration.record);
-        outcome.worthReading = !c.reporter.mode().dialogue;
-    }
-    outcome.worthReading = outcome.worthReading || c.reporter.showedWarnings();
-    if (c.choices.strict && c.reporter.warnings() > 0) {
-        c.file.discard();
-        outcome.refusedWarnings = c.reporter.warnings();
-        outcome.status = kExitFailed;
-        return outcome;
+        outcome.worthReading = outcome.worthReading || !c.reporter.mode().dialogue;
     }
     writeConfiguration(c.outputKind, c.file.beginWriting(), configuration, c.input.given);
     if (!c.file.commit()) {
         c.reporter.fail(Failure{c.output.standard ? "Can't write standard output"
                                                   : "Can't write output file " + c.output.given,
                                 c.file.error()});
-        outcome.status = kExitFailed;
+        return outcome;
     }
+    outcome.status = kExitSuccess;
     return outcome;
+}
+
+// Names the output: beside the input for a file named alone (or dropped on the tool), else as
+// given; false once a mistake in the name is told.
+bool nameOutput(Conversion& c, const std::function<FileName()>& outputName) {
+    if (c.choices.besideInput) {
+        chooseKinds(c);
+        c.output = FileName{nameBeside(c.input.given, c.outputKind)};
+        if (!c.choices.quiet) {
+            printText(c.console.out, "Output file: %s\n", c.output.given.c_str());
+        }
+        return true;
+    }
+    c.output = outputName();
+    if (!c.reporter.mode().dialogue) {
+        return true;  // the command line has heard the name already
+    }
+    std::string mistake;
+    c.requested = kindWritten(c.output.given, c.requested, mistake);
+    if (!mistake.empty()) {
+        c.reporter.fail(Failure{mistake});
+    }
+    return mistake.empty();
 }
 
 }  // namespace
@@ -136,27 +140,16 @@ ConversionOutcome convertFile(const CommandLine& choices, const FileName& input,
         reporter.fail(Failure{"Can't open input file " + input.given, error});
         return {kExitFailed};
     }
-    Conversion c{choices, input, stream.get(),   ByteSource(stream.get()), {},
-                 {},      {},    FileKind::Text, FileKind::IntelHex,       console,
-                 reporter};
-    if (choices.besideInput) {
-        // A file dropped on the tool, or named alone: its output goes beside it, named after it.
-        chooseKinds(c);
-        c.output = FileName{nameBeside(input.given, c.outputKind)};
-        if (!choices.quiet) {
-            printText(console.out, "Output file: %s\n", c.output.given.c_str());
-        }
-    } else {
-        c.output = outputName();
+    Conversion c{choices, input, stream.get(), ByteSource(stream.get()), console, reporter};
+    c.requested = choices.to;
+    if (!nameOutput(c, outputName)) {
+        return {kExitUsage};
     }
     if (!prepareOutput(c)) {
         return {kExitFailed};
     }
     if (!choices.besideInput) {
         chooseKinds(c);
-    }
-    if (!outputMayBeReplaced(c)) {
-        return {kExitFailed};
     }
     return convert(c, configuration);
 }

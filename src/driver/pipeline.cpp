@@ -14,25 +14,57 @@ namespace kr570 {
 
 namespace {
 
-// Reads an image file into the image; why it holds no configuration, or nothing.
-std::optional<std::string> readImage(const KindRow& kind, ByteSource& input, EepromImage& image,
-                                     Diagnostics& diagnostics) {
-    // A raw image has no lines to name.
-    ImageStore store(image, diagnostics, kind.binary ? nullptr : &input);
-    kind.read(input, store, diagnostics);
-    const std::size_t given = store.blockBytesGiven();
-    if (given == 0) {
-        return "it gives no data for the configuration block (addresses 0 to 71)";
+// Why an image that gave the store no usable block holds no configuration, as far as the file
+// tells.
+std::optional<std::string> whyNoBlock(const ImageStore& store, const KindRow& kind) {
+    const ImageStore::Extent given = store.given();
+    if (given.count == 0) {
+        return formatted("read as %s, it gives no data at all", kind.description);
     }
-    if (std::all_of(image.data(), image.data() + block::kLength,
-                    [](std::uint8_t byte) { return byte == 0xFF; })) {
-        return "the EEPROM is erased (every byte 0xff)";
+    if (store.blockBytesGiven() == 0) {
+        return formatted(
+            "its %zu bytes of data lie at addresses 0x%04zx to 0x%04zx, none in the "
+            "configuration block (addresses 0 to 71)",
+            given.count, given.lowest, given.highest);
+    }
+    if (store.blockErased()) {
+        return store.blockBytesGiven() == block::kLength
+                   ? std::string("the EEPROM is erased (every byte 0xff)")
+                   : formatted(
+                         "the EEPROM is erased (its %zu bytes of the configuration block "
+                         "are all 0xff)",
+                         store.blockBytesGiven());
+    }
+    return std::nullopt;
+}
+
+// Reads an image file into the image; why it holds no configuration, or nothing.
+std::optional<Failure> readImage(const Input& input, const KindRow& kind, Configuration& into,
+                                 Diagnostics& diagnostics) {
+    const bool empty = input.bytes.peek() == -1;
+    EepromImage& image = into.image;
+    // A raw image has no lines to name.
+    ImageStore store(image, diagnostics, kind.binary ? nullptr : &input.bytes);
+    kind.read(input.bytes, store, diagnostics);
+    into.given = store.givenAddresses();
+    const std::string name = input.name.shown();
+    if (const auto why =
+            empty ? std::optional<std::string>("it is empty") : whyNoBlock(store, kind)) {
+        return Failure{name + " holds no configuration: " + *why};
+    }
+    const std::size_t given = store.blockBytesGiven();
+    if (given < block::kLength && !input.partialBlockTaken) {
+        // A cut read-back: zeros for the missing bytes would pass for settings.
+        return Failure{
+            formatted("%s holds only %zu of the %zu bytes of the configuration block; "
+                      "--force converts it with the others read as 0",
+                      name.c_str(), given, block::kLength)};
     }
     if (given < block::kLength) {
         diagnostics.warn(0,
-                         "only %u of the %u bytes of the configuration block are in the file; "
+                         "only %zu of the %zu bytes of the configuration block are in the file; "
                          "the others read as 0",
-                         static_cast<unsigned>(given), static_cast<unsigned>(block::kLength));
+                         given, block::kLength);
     }
     if (!hasBlockSignature(image)) {
         diagnostics.warn(0,
@@ -42,19 +74,36 @@ std::optional<std::string> readImage(const KindRow& kind, ByteSource& input, Eep
     return std::nullopt;
 }
 
+// Reads a configuration text into the record, from the controller's defaults; why it holds no
+// configuration, or nothing.
+std::optional<Failure> readText(const Input& input, ConfigRecord& record,
+                                Diagnostics& diagnostics) {
+    // Every text starts from the state of a fresh run: all zero, then the defaults.
+    record = ConfigRecord{};
+    setDefaults(record);
+    const TextSummary summary = parseConfigText(input.bytes, record, diagnostics);
+    // Words and not one setting among them: another kind of file, not a configuration that
+    // leaves everything at its default.
+    if (summary.words > 0 && summary.settings == 0) {
+        return Failure{formatted(
+            "%s holds no configuration: %s", input.name.shown().c_str(),
+            summary.words == 1
+                ? "its one word is not a setting"
+                : formatted("none of its %ld words is a setting", summary.words).c_str())};
+    }
+    return std::nullopt;
+}
+
 // Reads the input into the configuration; why it holds none, or nothing.
-std::optional<std::string> readInput(const Input& input, Configuration& into,
-                                     Diagnostics& diagnostics) {
+std::optional<Failure> readInput(const Input& input, Configuration& into,
+                                 Diagnostics& diagnostics) {
     into.kind = chooseKind(input, diagnostics);
     if (!isImage(into.kind)) {
-        // Every text starts from the state of a fresh run: all zero, then the defaults.
-        into.record = ConfigRecord{};
-        setDefaults(into.record);
-        parseConfigText(input.bytes, into.record, diagnostics);
-        return std::nullopt;
+        std::fill(into.given.begin(), into.given.end(), 0);
+        std::fill(into.given.begin(), into.given.begin() + block::kLength, 1);
+        return readText(input, into.record, diagnostics);
     }
-    std::optional<std::string> none =
-        readImage(kindRow(into.kind), input.bytes, into.image, diagnostics);
+    auto none = readImage(input, kindRow(into.kind), into, diagnostics);
     if (!none) {
         unpackBlock(into.image, into.record);
     }
@@ -64,6 +113,10 @@ std::optional<std::string> readInput(const Input& input, Configuration& into,
 }  // namespace
 
 FileKind chooseKind(const Input& input, Diagnostics& diagnostics) {
+    // A raw image is bytes as they stand; anything else may be a text as an editor saved it.
+    if (input.kind != FileKind::Binary) {
+        input.bytes.readTextEncoding();
+    }
     if (input.kind) {
         return *input.kind;
     }
@@ -84,40 +137,38 @@ std::optional<Failure> readOverride(const std::string& assignment, Override& ove
     if (equals == std::string::npos) {
         return Failure{"--set takes KEYWORD=VALUE, not '" + assignment + "'"};
     }
-    override.option = "--set " + assignment;
+    const std::string option = "--set " + assignment;
     override.setting = findSetting(assignment.substr(0, equals));
     if (override.setting == nullptr) {
-        return Failure{override.option + ": " + notAKeyword(assignment.substr(0, equals))};
+        return Failure{option + ": " + notAKeyword(assignment.substr(0, equals))};
     }
-    Reporter collected;
-    Diagnostics diagnostics(collected, override.option);
+    Reporter unheard;
+    Diagnostics diagnostics(unheard, option);
     if (auto why = readSettingValue(*override.setting, assignment.substr(equals + 1),
                                     override.value, diagnostics)) {
-        return Failure{override.option + ": " + why->what};
-    }
-    for (const Warning& warning : collected.collected()) {
-        override.warnings.push_back(warning.message);
+        return Failure{option + ": " + why->what};
     }
     return std::nullopt;
 }
 
 std::optional<Failure> loadConfiguration(const Input& input, const std::vector<Override>& overrides,
                                          Reporter& reporter, Configuration& into) {
-    Diagnostics diagnostics(reporter, input.name.shown());
-    const std::optional<std::string> none = readInput(input, into, diagnostics);
+    // What the reading finds is told once it is known to have read the whole input: a failed
+    // read is the one thing to say then.
+    Reporter held;
+    Diagnostics reading(held, input.name.shown());
+    const std::optional<Failure> none = readInput(input, into, reading);
     if (input.bytes.readError() != 0) {
         return Failure{"Can't read input file " + input.name.shown(), input.bytes.readError()};
     }
+    reporter.tell(held);
     if (none) {
-        return Failure{input.name.shown() + " holds no configuration: " + *none};
+        return none;
     }
     for (const Override& override : overrides) {
-        Diagnostics said(reporter, override.option);
-        for (const std::string& warning : override.warnings) {
-            said.warn(0, "%s", warning.c_str());
-        }
         copySetting(*override.setting, override.value, into.record);
     }
+    Diagnostics diagnostics(reporter, input.name.shown());
     if (!isImage(into.kind) || !overrides.empty()) {
         warnAboutMotorSettings(into.record, diagnostics);
     }

@@ -48,13 +48,17 @@ struct Configuration {
     ConfigRecord record{};
     EepromImage image{};
     FileKind kind = FileKind::Text;
+    // One flag per EEPROM address: whether the input gave that byte (a text gives the block).
+    std::vector<std::uint8_t> given = std::vector<std::uint8_t>(EepromImage::kSize);
 };
 
-// An input as the pipeline takes it: its bytes, its name, and its kind when the run names one.
+// An input as the pipeline takes it: its bytes, its name, its kind when the run names one, and
+// whether an image that gives only part of the configuration block is taken (--force).
 struct Input {
     ByteSource& bytes;
     const FileName& name;
     std::optional<FileKind> kind;
+    bool partialBlockTaken = false;
 };
 
 // What an input holds: the kind the input names (as --from does); else what the content says

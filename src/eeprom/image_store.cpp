@@ -68,6 +68,26 @@ std::size_t ImageStore::blockBytesGiven() const {
     return static_cast<std::size_t>(std::count(given_.begin(), given_.begin() + block::kLength, 1));
 }
 
+bool ImageStore::blockErased() const {
+    for (std::size_t address = 0; address < block::kLength; ++address) {
+        if (given_[address] != 0 && image_.getByte(address) != 0xFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ImageStore::Extent ImageStore::given() const {
+    Extent extent;
+    for (std::size_t address = 0; address < given_.size(); ++address) {
+        if (given_[address] != 0) {
+            extent.lowest = extent.count++ == 0 ? address : extent.lowest;
+            extent.highest = address;
+        }
+    }
+    return extent;
+}
+
 void ImageStore::finish() {
     if (outsideRecords_ > 1) {
         diagnostics_.warn(0, "%ld more records put data outside the EEPROM image",

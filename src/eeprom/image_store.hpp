@@ -23,8 +23,23 @@ class ImageStore {
     // HEX standard puts it: at start + i modulo 2^32, kept when that lies inside the image.
     void store(std::uint32_t start, const std::uint8_t* bytes, std::size_t count);
 
+    // Whether the file gave the byte at `address`.
+    bool gives(std::size_t address) const { return given_[address] != 0; }
+    const std::vector<std::uint8_t>& givenAddresses() const { return given_; }
+
     // How many bytes of the configuration block the file gave.
     std::size_t blockBytesGiven() const;
+
+    // Whether each byte of the block that the file gave is 0xff, as an erased EEPROM reads.
+    bool blockErased() const;
+
+    // How many bytes of the image the file gave, and the lowest and highest of their addresses.
+    struct Extent {
+        std::size_t count = 0;
+        std::size_t lowest = 0;
+        std::size_t highest = 0;
+    };
+    Extent given() const;
 
     // Reports how many more records than the first put data outside the image or over earlier
     // data; the first of each was reported where it stood.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "eeprom/config_block.hpp"
+#include "io/characters.hpp"
 #include "io/text_output.hpp"
 
 namespace kr570 {
@@ -34,8 +35,15 @@ bool looksLikeBinary(const FileStart& start) {
         return true;
     }
     const std::size_t blockBytes = std::min(size, block::kLength);
-    return blockBytes > 0 && std::all_of(start.begin, start.begin + blockBytes,
-                                         [](unsigned char c) { return c == 0xFF; });
+    if (blockBytes > 0 && std::all_of(start.begin, start.begin + blockBytes,
+                                      [](unsigned char c) { return c == 0xFF; })) {
+        return true;  // an erased EEPROM
+    }
+    // Bytes that no text holds: NUL and the control characters that are no whitespace (a
+    // Ctrl-Z may end a text from DOS).
+    return std::any_of(start.begin, start.limit, [](unsigned char c) {
+        return (c < 0x20 && !isWhitespace(c) && c != 0x1A) || c == 0x7F;
+    });
 }
 
 }  // namespace kr570

@@ -18,8 +18,8 @@ void readBinary(ByteSource& source, ImageStore& store, Diagnostics& diagnostics)
 // Writes image bytes 0 to count - 1 as they stand. The stream must pass bytes unchanged.
 void writeBinary(std::FILE* output, const EepromImage& image, int count);
 
-// Whether the file begins with the configuration block's signature, or every byte of the
-// block's length is 0xff (an erased EEPROM).
+// Whether the file begins with the configuration block's signature, every byte of the block's
+// length is 0xff (an erased EEPROM), or its start holds bytes that no text holds.
 bool looksLikeBinary(const FileStart& start);
 
 }  // namespace kr570

@@ -23,8 +23,8 @@ void readByteList(ByteSource& source, ImageStore& store, Diagnostics& diagnostic
 // such value or lies beyond 255.
 int byteListValue(const std::string& text);
 
-// Whether the first line that is not blank holds at least two values, and every value that
-// the window holds whole is a byte.
+// Whether the first line that is neither blank nor a comment holds at least two values, most of
+// them bytes.
 bool looksLikeByteList(const FileStart& start);
 
 }  // namespace kr570

@@ -4,6 +4,7 @@
 
 #include "formats/byte_list.hpp"
 #include "io/characters.hpp"
+#include "text/config_parser.hpp"
 
 namespace kr570 {
 
@@ -41,29 +42,44 @@ class ByteListReader {
             ++address_;
         }
         store_.finish();
-        if (notBytes_ > 1) {
-            diagnostics_.warn(0, "%ld more values are not bytes", notBytes_ - 1);
+        if (notBytes_ > kTold) {
+            diagnostics_.warn(0, "%ld more values are not bytes", notBytes_ - kTold);
         }
     }
 
   private:
     // Moves to the start of the next value; false at the end of the list. Two commas with
     // nothing but blanks between them stand around an empty value, which is no byte either.
+    // A line that begins with ';', '#' or "//" is a comment, as people write them above a list.
     bool nextValue() {
         bool comma = false;
-        for (int c = source_.peek(); isSeparator(c); c = source_.peek()) {
+        for (int c = source_.peek(); isSeparator(c) || startsComment(c); c = source_.peek()) {
+            if (startsComment(c)) {
+                skipRestOfLine(source_);
+                lineStart_ = true;
+                continue;
+            }
             if (c == ',' && comma) {
                 notAByte(source_.line(), "");
                 ++address_;
             }
             comma = comma || c == ',';
+            lineStart_ = c == '\n' || c == '\r' || (lineStart_ && c != ',');
             source_.advance(1);
         }
+        lineStart_ = false;
         return source_.peek() != -1;
     }
 
+    bool startsComment(int c) {
+        return lineStart_ && (c == ';' || c == '#' || (c == '/' && source_.peek(1) == '/'));
+    }
+
+    // Each value that is no byte is told, up to kTold of them; the rest are counted.
+    static constexpr long kTold = 10;
+
     void notAByte(long line, const std::string& text) {
-        if (notBytes_++ == 0) {
+        if (notBytes_++ < kTold) {
             diagnostics_.warn(line, "%s at address 0x%04x is not a byte value; it is left out",
                               quoted(text).c_str(), static_cast<unsigned>(address_));
         }
@@ -73,6 +89,7 @@ class ByteListReader {
     ImageStore& store_;
     Diagnostics& diagnostics_;
     std::uint64_t address_ = 0;
+    bool lineStart_ = true;
     long notBytes_ = 0;
 };
 
@@ -112,6 +129,7 @@ void readByteList(ByteSource& source, ImageStore& store, Diagnostics& diagnostic
 bool looksLikeByteList(const FileStart& start) {
     const StartLine line = firstLine(start);
     int values = 0;
+    int bytes = 0;
     for (const unsigned char* p = line.begin; p < line.end;) {
         const unsigned char* end = std::find(p, line.end, ',');
         if (end == line.end && !line.whole) {
@@ -121,13 +139,12 @@ bool looksLikeByteList(const FileStart& start) {
         value.erase(std::remove_if(value.begin(), value.end(),
                                    [](char c) { return c == ' ' || c == '\t'; }),
                     value.end());
-        if (byteListValue(value) < 0) {
-            return false;
-        }
+        bytes += byteListValue(value) >= 0 ? 1 : 0;
         ++values;
         p = end == line.end ? end : end + 1;
     }
-    return values >= 2;
+    // A value that is no byte is a slip in a list, as long as most of them are bytes.
+    return values >= 2 && 2 * bytes > values;
 }
 
 }  // namespace kr570

@@ -9,6 +9,7 @@
 #include "formats/intel_hex.hpp"
 #include "formats/srecord.hpp"
 #include "io/characters.hpp"
+#include "text/config_parser.hpp"
 
 namespace kr570 {
 
@@ -75,16 +76,25 @@ bool endsWith(const std::string& name, const char* ending) {
 
 }  // namespace
 
+bool isCommentLine(const unsigned char* p, const unsigned char* end) {
+    return p < end && (*p == ';' || *p == '#' || (end - p >= 2 && p[0] == '/' && p[1] == '/'));
+}
+
 StartLine firstLine(const FileStart& start) {
     const unsigned char* p = start.begin;
-    while (p < start.limit && isWhitespace(*p)) {
-        ++p;
+    for (;;) {
+        while (p < start.limit && isWhitespace(*p)) {
+            ++p;
+        }
+        const unsigned char* end = p;
+        while (end < start.limit && *end != '\n' && *end != '\r') {
+            ++end;
+        }
+        if (!isCommentLine(p, end) || end == start.limit) {
+            return {p, end, end < start.limit || start.whole};
+        }
+        p = end;
     }
-    const unsigned char* end = p;
-    while (end < start.limit && *end != '\n' && *end != '\r') {
-        ++end;
-    }
-    return {p, end, end < start.limit};
 }
 
 const KindRow& kindRow(FileKind kind) {
@@ -116,19 +126,14 @@ std::string kindWords(bool writtenOnly) {
 }
 
 std::optional<FileKind> kindByContent(ByteSource& source) {
-    source.ensure(ByteSource::kMaxWindow);
-    const FileStart start{source.cursor(), source.limit()};
+    const bool whole = source.ensure(ByteSource::kMaxWindow) < ByteSource::kMaxWindow;
+    const FileStart start{source.cursor(), source.limit(), whole};
     for (const KindRow& row : kKinds) {
         if (row.looksLike != nullptr && row.looksLike(start)) {
             return row.kind;
         }
     }
     return std::nullopt;
-}
-
-FileKind kindByName(const std::string& name) {
-    const char last = name.empty() ? '\0' : name.back();
-    return (last == 't' || last == 'T') ? FileKind::Text : FileKind::IntelHex;
 }
 
 std::optional<FileKind> kindClaimedByName(const std::string& name) {
@@ -139,10 +144,28 @@ std::optional<FileKind> kindClaimedByName(const std::string& name) {
             }
         }
     }
-    if (kindByName(name) == FileKind::Text) {
+    const char last = name.empty() ? '\0' : name.back();
+    if (last == 't' || last == 'T') {
         return FileKind::Text;
     }
     return std::nullopt;
+}
+
+FileKind kindByName(const std::string& name) {
+    return kindClaimedByName(name).value_or(FileKind::IntelHex);
+}
+
+std::optional<FileKind> kindWritten(const std::string& name, std::optional<FileKind> to,
+                                    std::string& mistake) {
+    const std::optional<FileKind> named = name == "-" ? std::nullopt : kindClaimedByName(name);
+    if (named && isImage(*named) && kindRow(*named).write == nullptr) {
+        mistake = name + " names " + kindDescription(*named) +
+                  ", which kr570convert does not write; it writes " + kindWords(true);
+    } else if (named && to && named != to) {
+        mistake = std::string("--to ") + kindRow(*to).word + " contradicts the output's name " +
+                  name + " (" + kindDescription(*named) + ")";
+    }
+    return to ? to : named;
 }
 
 std::string nameBeside(const std::string& input, FileKind outputKind) {

@@ -27,6 +27,7 @@ enum class FileKind {
 struct FileStart {
     const unsigned char* begin;
     const unsigned char* limit;
+    bool whole;  // the file ends at `limit`
 };
 
 // A line of the start of a file: [begin, end), and whether its line end was seen.
@@ -36,8 +37,13 @@ struct StartLine {
     bool whole;
 };
 
-// The first line of the start that is not blank.
+// The first line of the start that is neither blank nor a comment (a line that begins with
+// ';', '#' or "//", as people and avrdude write them before the data). Its line end need not
+// be there when the file ends with it.
 StartLine firstLine(const FileStart& start);
+
+// Whether a line that begins at `p` is a comment line.
+bool isCommentLine(const unsigned char* p, const unsigned char* end);
 
 using ContentTest = bool (*)(const FileStart& start);
 using ImageReader = void (*)(ByteSource& source, ImageStore& store, Diagnostics& diagnostics);
@@ -77,13 +83,19 @@ inline bool isImage(FileKind kind) {
 // can tell. Looks at the start of the source without consuming it.
 std::optional<FileKind> kindByContent(ByteSource& source);
 
-// What a name says when the content cannot tell: a last character of 't' or 'T' (.txt, .TXT,
-// .lst) is configuration text, every other name an Intel HEX file.
+// The kind a name's ending says when it says one: an extension of the table (.mot is
+// S-records), else a last character of 't' or 'T' (.txt, .TXT, .lst) for configuration text;
+// empty for a name that says none.
+std::optional<FileKind> kindClaimedByName(const std::string& name);
+
+// What a name says when the content cannot tell: what it claims, else Intel HEX.
 FileKind kindByName(const std::string& name);
 
-// The kind a name's ending says when it says one (an extension of the table, or a last letter
-// 't' for configuration text); empty for a name that says none.
-std::optional<FileKind> kindClaimedByName(const std::string& name);
+// The kind an output name and --to ask to write; empty when neither says one (the input's kind
+// decides then). Sets `mistake` when the name says a kind that is not written, or --to another
+// kind than the name.
+std::optional<FileKind> kindWritten(const std::string& name, std::optional<FileKind> to,
+                                    std::string& mistake);
 
 // The output written beside `input` when it is converted alone: the name with the kind's
 // ending in place of its extension (x-axis.txt gives x-axis.hex, x-axis.hex gives

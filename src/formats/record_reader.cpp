@@ -104,12 +104,14 @@ void RecordReader::afterEnd() {
 }
 
 // Skips what follows a complete record on its line: blanks, and a comment that begins with
-// "//" and runs to the line end, which may hold anything, a record's start included.
+// "//" and runs to the line end, which may hold anything, a record's start included. A line that
+// begins with ';', '#' or "//" is a comment as a whole.
 void RecordReader::skipRecordTail() {
     while (isBlank(source_.peek())) {
         source_.advance(1);
     }
-    if (source_.peek() == '/' && source_.peek(1) == '/') {
+    const int c = source_.peek();
+    if ((c == '/' && source_.peek(1) == '/') || (!recordOnLine_ && (c == ';' || c == '#'))) {
         while (source_.peek() != -1 && !isLineEnd(source_.peek())) {
             source_.advance(1);
         }
@@ -154,6 +156,11 @@ bool RecordReader::skipToRecord() {
         if (start > 0) {
             source_.advance(start);
             return true;
+        }
+        if (!recordOnLine_ && !textOnLine_ && (c == ';' || c == '#' || c == '/') &&
+            (c != '/' || source_.peek(1) == '/')) {
+            skipRecordTail();  // a comment line, as people and avrdude write them
+            continue;
         }
         if (!isWhitespace(c)) {
             skipText();

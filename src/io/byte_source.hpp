@@ -48,8 +48,15 @@ class ByteSource {
     // failed read ends the stream for the readers.
     int readError() const { return readError_; }
 
+    // Reads a text as the characters it holds, the way editors save them: a UTF-8 byte-order
+    // mark at the current position is skipped, and after a UTF-16 mark (either byte order) the
+    // rest is read as UTF-8, provided its start holds text characters only. Anything else is
+    // left as it stands. Only the first call looks.
+    void readTextEncoding();
+
   private:
     std::size_t refill(std::size_t n);
+    std::size_t readMore(unsigned char* into, std::size_t room);
     void countLinesUpTo(std::size_t position);
 
     std::FILE* stream_;
@@ -61,6 +68,11 @@ class ByteSource {
     long lineEnds_ = 0;         // line ends in the bytes before `counted_`
     std::size_t counted_ = 0;   // buffer position up to which line ends are counted
     bool afterReturn_ = false;  // the last counted byte was a carriage return
+    bool encodingRead_ = false;
+    // UTF-16 text: its bytes are read into `raw_` and handed on as UTF-8.
+    bool utf16_ = false;
+    bool bigEndian_ = false;
+    std::string raw_;
 };
 
 }  // namespace kr570

@@ -1,5 +1,6 @@
 #include "io/diagnostics.hpp"
 
+#include <algorithm>
 #include <cstdarg>
 #include <utility>
 
@@ -47,6 +48,31 @@ void Reporter::warn(Warning warning) {
         }
     }
     warnings_.push_back(std::move(warning));
+}
+
+void Reporter::tell(const Reporter& held) {
+    for (const Warning& warning : held.warnings_) {
+        warn(warning);
+    }
+}
+
+std::string Reporter::warningCounts() const {
+    std::vector<std::pair<std::string, int>> sources;
+    for (const Warning& warning : warnings_) {
+        auto known = std::find_if(sources.begin(), sources.end(), [&](const auto& source) {
+            return source.first == warning.source;
+        });
+        if (known == sources.end()) {
+            known = sources.insert(sources.end(), {warning.source, 0});
+        }
+        ++known->second;
+    }
+    std::string counts;
+    for (const auto& [source, count] : sources) {
+        counts += (counts.empty() ? "" : ", ") + source + ": " + std::to_string(count) +
+                  (count == 1 ? " warning" : " warnings");
+    }
+    return counts;
 }
 
 void Reporter::fail(const Failure& failure) {

@@ -48,6 +48,8 @@ class Reporter {
     Reporter() : Reporter(nullptr, nullptr, nullptr, ReportMode{}) {}
 
     void warn(Warning warning);
+    // Tells the warnings that `held` collected, as if they had been told here.
+    void tell(const Reporter& held);
     // "kr570convert: WHAT: REASON" on standard error, or WHAT on the dialogue's console and a
     // key wait.
     void fail(const Failure& failure);
@@ -59,6 +61,8 @@ class Reporter {
     // Whether any warning was shown to the user.
     bool showedWarnings() const { return err_ != nullptr && !mode_.quiet && !warnings_.empty(); }
     const std::vector<Warning>& collected() const { return warnings_; }
+    // How many warnings each source gave, in the order of their first: "x.txt: 2 warnings".
+    std::string warningCounts() const;
 
   private:
     std::FILE* out_;

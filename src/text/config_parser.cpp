@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/characters.hpp"
 #include "text/number_reader.hpp"
@@ -156,6 +157,9 @@ class ValueReader {
     // what it held (a switch is turned off) and the warning has said so.
     bool refused() const { return refused_; }
 
+    // Why the values read so far were stored other than written, or warned about.
+    const std::vector<std::string>& reasons() const { return reasons_; }
+
     // Whether the word now in keyword position is what is left of a value that was not read
     // whole; the value's own warning has told about it. Asking clears it.
     bool takeValueRest() {
@@ -165,6 +169,12 @@ class ValueReader {
     }
 
   private:
+    // A value stored otherwise than written: the warning says why and what is stored.
+    void adjusted(long line, const std::string& reason, const std::string& consequence) {
+        diagnostics_.warn(line, "%s; %s", reason.c_str(), consequence.c_str());
+        reasons_.push_back(reason);
+    }
+
     // The word ahead, left unread; long enough that quoting it shows whether it goes on.
     std::string peekWord() {
         std::string shown;
@@ -255,10 +265,10 @@ class ValueReader {
         char stored[32];
         (void)std::snprintf(stored, sizeof stored, "%g", static_cast<double>(number.value));
         if (!runsOn(keyword, line, number, stored) && !number.inRange) {
-            diagnostics_.warn(line,
-                              "%s is too large for a single-precision '%s'; it is stored as "
-                              "infinity",
-                              quoted(number.text()).c_str(), keyword.keyword);
+            adjusted(line,
+                     quoted(number.text()) + " is too large for a single-precision '" +
+                         keyword.keyword + "'",
+                     "it is stored as infinity");
         }
     }
 
@@ -272,9 +282,9 @@ class ValueReader {
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
         if (!runsOn(keyword, line, number, std::to_string(stored)) && number.value != stored) {
-            diagnostics_.warn(line, "%s does not fit '%s' (0 to 255); %u is stored",
-                              quoted(number.text()).c_str(), keyword.keyword,
-                              static_cast<unsigned>(stored));
+            adjusted(line,
+                     quoted(number.text()) + " does not fit '" + keyword.keyword + "' (0 to 255)",
+                     std::to_string(stored) + " is stored");
         }
     }
 
@@ -287,9 +297,9 @@ class ValueReader {
         keyword.timeIn(record_) = number.value;
         if (!runsOn(keyword, line, number, std::to_string(number.value)) &&
             (number.value < 0 || number.value > 0xFFFF)) {
-            diagnostics_.warn(line, "%s is outside 0 to 65535; '%s' reaches the controller as %u",
-                              quoted(number.text()).c_str(), keyword.keyword,
-                              static_cast<unsigned>(static_cast<std::uint16_t>(number.value)));
+            adjusted(line, quoted(number.text()) + " is outside 0 to 65535",
+                     formatted("'%s' reaches the controller as %u", keyword.keyword,
+                               static_cast<unsigned>(static_cast<std::uint16_t>(number.value))));
         }
     }
 
@@ -309,14 +319,20 @@ class ValueReader {
         // The address is hexadecimal even without 0x: digits that read as a decimal number
         // most likely meant one.
         const std::string text = number.text();
-        if (text.find_first_not_of("0123456789") == std::string::npos) {
+        const std::string digits = text.substr(text[0] == '+' || text[0] == '-' ? 1 : 0);
+        if (digits.find_first_not_of("0123456789") == std::string::npos) {
             diagnostics_.warn(line, "%s %s: read as hexadecimal 0x%x (%u); write 0x%s to say so",
                               keyword.keyword, text.c_str(), number.value, number.value,
-                              text.c_str());
+                              digits.c_str());
+            reasons_.push_back(formatted("%s is hexadecimal 0x%x (%u); write 0x%s to mean 0x%s",
+                                         text.c_str(), number.value, number.value, digits.c_str(),
+                                         digits.c_str()));
         }
         if (number.value != stored) {
-            diagnostics_.warn(line, "%s does not fit '%s' (0x0 to 0xff); %s is stored",
-                              quoted(number.text()).c_str(), keyword.keyword, shown);
+            adjusted(
+                line,
+                quoted(number.text()) + " does not fit '" + keyword.keyword + "' (0x0 to 0xff)",
+                std::string(shown) + " is stored");
         }
     }
 
@@ -354,6 +370,7 @@ class ValueReader {
     long keywordLine_ = 0;
     bool valueRest_ = false;
     bool refused_ = false;
+    std::vector<std::string> reasons_;
 };
 
 // Words in keyword position that are no keywords. A run of them on one line is one slip (a
@@ -449,6 +466,13 @@ std::optional<Failure> readSettingValue(const Setting& setting, const std::strin
         return Failure{quoted(value) + " cannot be read as " + valueForm(setting) + " for '" +
                        setting.keyword + "'"};
     }
+    // What a text would be warned about, the command line does not take at all.
+    if (!reader.reasons().empty()) {
+        return Failure{reader.reasons().front()};
+    }
+    if (setting.kind == ValueKind::Float && setting.floatIn(record) < 0.0F) {
+        return Failure{quoted(value) + " is negative; the motor estimates assume positive values"};
+    }
     return std::nullopt;
 }
 
@@ -457,9 +481,10 @@ void skipRestOfLine(ByteSource& input) {
     }
 }
 
-void parseConfigText(ByteSource& input, ConfigRecord& record, Diagnostics& diagnostics) {
+TextSummary parseConfigText(ByteSource& input, ConfigRecord& record, Diagnostics& diagnostics) {
     ValueReader values(input, record, diagnostics);
     Slip slip(diagnostics);
+    TextSummary summary;
     Word word;
     while (readWord(input, word)) {
         const bool valueRest = values.takeValueRest();
@@ -468,8 +493,10 @@ void parseConfigText(ByteSource& input, ConfigRecord& record, Diagnostics& diagn
             skipRestOfLine(input);
             continue;
         }
+        ++summary.words;
         const Setting* keyword = findKeyword(word);
         if (keyword != nullptr) {
+            ++summary.settings;
             slip.report();
             values.read(*keyword, word.line);
         } else if (!valueRest) {
@@ -477,6 +504,28 @@ void parseConfigText(ByteSource& input, ConfigRecord& record, Diagnostics& diagn
         }
     }
     slip.report();
+    return summary;
+}
+
+bool looksLikeConfigurationText(const FileStart& start) {
+    const unsigned char* p = start.begin;
+    for (;;) {
+        while (p < start.limit && isWhitespace(*p)) {
+            ++p;
+        }
+        if (p == start.limit || *p != ';') {
+            break;
+        }
+        while (p < start.limit && *p != '\n' && *p != '\r') {
+            ++p;
+        }
+    }
+    const unsigned char* const word = p;
+    while (p < start.limit && !isWhitespace(*p)) {
+        ++p;
+    }
+    // A word that the window cuts may go on into something else.
+    return (p < start.limit || start.whole) && findSetting(std::string(word, p)) != nullptr;
 }
 
 }  // namespace kr570
