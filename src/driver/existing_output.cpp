@@ -22,7 +22,8 @@ bool isReport(ByteSource& existing) {
 }
 
 // The first address that the existing image gives and `written` does not, or -1.
-long firstLost(ByteSource& existing, const KindRow& kind, const std::vector<std::uint8_t>& written) {
+long firstLost(ByteSource& existing, const KindRow& kind,
+               const std::vector<std::uint8_t>& written) {
     Reporter unheard;
     Diagnostics diagnostics(unheard, "");
     const auto image = std::make_unique<EepromImage>();
@@ -58,9 +59,8 @@ std::optional<std::string> lossOnReplacing(const platform::OutputTarget& target,
     } else {
         existing.readTextEncoding();
         const FileKind held = kindByContent(existing).value_or(kindByName(target.path));
-        const long lost = isImage(held) && isImage(kind)
-                              ? firstLost(existing, kindRow(held), written)
-                              : 0;
+        const long lost =
+            isImage(held) && isImage(kind) ? firstLost(existing, kindRow(held), written) : 0;
         if (!isImage(held)) {
             loss = "was not written by kr570convert";
         } else if (!isImage(kind)) {

@@ -100,7 +100,6 @@ std::optional<Failure> readInput(const Input& input, Configuration& into,
     into.kind = chooseKind(input, diagnostics);
     if (!isImage(into.kind)) {
         std::fill(into.given.begin(), into.given.end(), 0);
-        std::fill(into.given.begin(), into.given.begin() + block::kLength, 1);
         return readText(input, into.record, diagnostics);
     }
     auto none = readImage(input, kindRow(into.kind), into, diagnostics);
@@ -177,6 +176,8 @@ std::optional<Failure> loadConfiguration(const Input& input, const std::vector<O
     } else {
         buildBlock(into.image, into.record);
     }
+    // The block is written whole, whatever else of the image the input gave.
+    std::fill(into.given.begin(), into.given.begin() + block::kLength, 1);
     return std::nullopt;
 }
 
@@ -187,7 +188,7 @@ void writeConfiguration(FileKind kind, std::FILE* output, const Configuration& c
         platform::setBinaryMode(output);  // the bytes as they stand, on every system
     }
     if (row.write != nullptr) {
-        row.write(output, configuration.image, static_cast<int>(block::kLength));
+        row.write(output, configuration.image, configuration.given);
     } else {
         writeConfigReport(output, configuration.record, printableName(sourceName),
                           reportCreationTime());

@@ -60,13 +60,12 @@ int runBatch(const CommandLine& commandLine, Console& console) {
     const ConversionOutcome outcome = convertFile(
         commandLine, commandLine.input, [&commandLine] { return commandLine.output; }, console,
         reporter, *configuration);
-    if (!commandLine.quiet) {
+    // A run that failed has said so; it ends there.
+    if (!commandLine.quiet && outcome.status == kExitSuccess) {
         putText(kFinished, commandLine.output.standard ? console.err : console.out);
     }
     if (outcome.refusedWarnings > 0) {
-        reporter.fail(
-            Failure{formatted("%s: %d warning(s); nothing written (--strict)",
-                              commandLine.input.shown().c_str(), outcome.refusedWarnings)});
+        reporter.fail(Failure{reporter.warningCounts() + "; nothing written (--strict)"});
     }
     if (outcome.status != kExitSuccess || outcome.worthReading) {
         keepWindowOpen(console);

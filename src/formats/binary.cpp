@@ -24,8 +24,17 @@ void readBinary(ByteSource& source, ImageStore& store, Diagnostics& /*diagnostic
     store.finish();
 }
 
-void writeBinary(std::FILE* output, const EepromImage& image, int count) {
-    putBytes(image.data(), static_cast<std::size_t>(count), output);
+void writeBinary(std::FILE* output, const EepromImage& image,
+                 const std::vector<std::uint8_t>& given) {
+    std::size_t end = given.size();
+    while (end > 0 && given[end - 1] == 0) {
+        --end;
+    }
+    for (std::size_t address = 0; address < end; ++address) {
+        // A gap reads as an erased EEPROM does.
+        const std::uint8_t byte = given[address] != 0 ? image.getByte(address) : 0xFF;
+        putBytes(&byte, 1, output);
+    }
 }
 
 bool looksLikeBinary(const FileStart& start) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 #include "eeprom/image_store.hpp"
 #include "formats/kinds.hpp"
@@ -15,8 +16,10 @@ namespace kr570 {
 // image are dropped with one warning.
 void readBinary(ByteSource& source, ImageStore& store, Diagnostics& diagnostics);
 
-// Writes image bytes 0 to count - 1 as they stand. The stream must pass bytes unchanged.
-void writeBinary(std::FILE* output, const EepromImage& image, int count);
+// Writes the image from address 0 to the last address that `given` flags, as the bytes stand;
+// a gap is filled with 0xff, as an erased EEPROM reads. The stream must pass bytes unchanged.
+void writeBinary(std::FILE* output, const EepromImage& image,
+                 const std::vector<std::uint8_t>& given);
 
 // Whether the file begins with the configuration block's signature, every byte of the block's
 // length is 0xff (an erased EEPROM), or its start holds bytes that no text holds.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 #include "eeprom/image_store.hpp"
 #include "formats/kinds.hpp"
@@ -20,10 +21,10 @@ namespace kr570 {
 // stricter reader would refuse is reported to `diagnostics`.
 void readHex(ByteSource& source, ImageStore& store, Diagnostics& diagnostics);
 
-// Writes image bytes 0 to count - 1 as data records of 16 bytes (the last one shorter), in
-// lower-case hexadecimal, then the end-of-file record. `count` lies within 0 and the image
-// size, so every address fits the record's 16-bit address field.
-void writeHex(std::FILE* output, const EepromImage& image, int count);
+// Writes the image bytes at the addresses that `given` flags (one flag per address) as data
+// records of up to 16 bytes in lower-case hexadecimal, then the end-of-file record; a gap stays
+// a gap. Every address of the image fits the record's 16-bit address field.
+void writeHex(std::FILE* output, const EepromImage& image, const std::vector<std::uint8_t>& given);
 
 // Whether the first line that is not blank is a whole, well-formed record.
 bool looksLikeIntelHex(const FileStart& start);

@@ -15,56 +15,24 @@ namespace kr570 {
 
 namespace {
 
-// In the order the kinds are listed to the user. The content tests exclude each other: a
-// record starts with ':' or 'S', a byte list with a digit, a raw image with bytes no text has.
+// In the order the kinds are listed to the user. The content tests exclude each other: a text
+// starts with a keyword, a record with ':' or 'S', a byte list with a number, and a raw image
+// with the block's signature, 0xff or bytes that no text holds.
+// clang-format off
 constexpr KindRow kKinds[] = {
-    {FileKind::Text,
-     "text",
-     "configuration text",
-     {},
-     "-report.txt",
-     nullptr,
-     nullptr,
-     nullptr,
-     false},
-    {FileKind::IntelHex,
-     "hex",
-     "Intel HEX",
-     {".hex", ".ihx", ".ihex", ".eep"},
-     ".hex",
-     looksLikeIntelHex,
-     readHex,
-     writeHex,
-     false},
-    {FileKind::SRecord,
-     "srec",
-     "Motorola S-records",
-     {".srec", ".s19", ".s28", ".s37", ".mot"},
-     ".srec",
-     looksLikeSRecords,
-     readSRecords,
-     writeSRecords,
-     false},
-    {FileKind::Binary,
-     "bin",
-     "raw binary",
-     {".bin", ".raw"},
-     ".bin",
-     looksLikeBinary,
-     readBinary,
-     writeBinary,
-     true},
+    {FileKind::Text, "text", "configuration text", {}, "-report.txt",
+     looksLikeConfigurationText, nullptr, nullptr, false},
+    {FileKind::IntelHex, "hex", "Intel HEX", {".hex", ".ihx", ".ihex", ".eep"}, ".hex",
+     looksLikeIntelHex, readHex, writeHex, false},
+    {FileKind::SRecord, "srec", "Motorola S-records", {".srec", ".s19", ".s28", ".s37", ".mot"},
+     ".srec", looksLikeSRecords, readSRecords, writeSRecords, false},
+    {FileKind::Binary, "bin", "raw binary", {".bin", ".raw"}, ".bin",
+     looksLikeBinary, readBinary, writeBinary, true},
     // avrdude writes its lists; the tool only reads them.
-    {FileKind::ByteList,
-     "list",
-     "a byte list",
-     {".csv"},
-     nullptr,
-     looksLikeByteList,
-     readByteList,
-     nullptr,
-     false},
+    {FileKind::ByteList, "list", "a byte list", {".csv"}, nullptr,
+     looksLikeByteList, readByteList, nullptr, false},
 };
+// clang-format on
 
 bool endsWith(const std::string& name, const char* ending) {
     const std::size_t length = std::strlen(ending);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "eeprom/eeprom_image.hpp"
 #include "eeprom/image_store.hpp"
@@ -47,7 +48,9 @@ bool isCommentLine(const unsigned char* p, const unsigned char* end);
 
 using ContentTest = bool (*)(const FileStart& start);
 using ImageReader = void (*)(ByteSource& source, ImageStore& store, Diagnostics& diagnostics);
-using ImageWriter = void (*)(std::FILE* output, const EepromImage& image, int count);
+// Writes the image bytes at the addresses that `given` flags (one flag per address).
+using ImageWriter = void (*)(std::FILE* output, const EepromImage& image,
+                             const std::vector<std::uint8_t>& given);
 
 struct KindRow {
     FileKind kind;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "eeprom/image_store.hpp"
 #include "formats/kinds.hpp"
@@ -12,6 +13,27 @@
 #include "io/diagnostics.hpp"
 
 namespace kr570 {
+
+// Calls `record(address, length)` for each data record that writes the addresses `given` flags,
+// in ascending order: 16 bytes at most, and never across a gap or a 16-byte boundary, as
+// S-record and Intel HEX tools lay them out.
+template <typename Record>
+void forEachRecord(const std::vector<std::uint8_t>& given, Record record) {
+    constexpr std::size_t kRecordBytes = 16;
+    for (std::size_t address = 0; address < given.size();) {
+        if (given[address] == 0) {
+            ++address;
+            continue;
+        }
+        std::size_t length = 1;
+        while ((address + length) % kRecordBytes != 0 && address + length < given.size() &&
+               given[address + length] != 0) {
+            ++length;
+        }
+        record(static_cast<unsigned>(address), static_cast<unsigned>(length));
+        address += length;
+    }
+}
 
 // Whether `line` is one whole record: after its `start` characters, hexadecimal digits, `fixed`
 // of them plus `perCount` for each byte that the first byte counts, then nothing but blanks or

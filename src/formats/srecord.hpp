@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 #include "eeprom/image_store.hpp"
 #include "formats/kinds.hpp"
@@ -19,9 +20,11 @@ namespace kr570 {
 // to `diagnostics`.
 void readSRecords(ByteSource& source, ImageStore& store, Diagnostics& diagnostics);
 
-// Writes image bytes 0 to count - 1 as S1 records of 16 bytes (the last one shorter), in
-// upper-case digits as S-record tools write them, followed by an S9 termination record.
-void writeSRecords(std::FILE* output, const EepromImage& image, int count);
+// Writes the image bytes at the addresses that `given` flags as S1 records of up to 16 bytes, in
+// upper-case digits as S-record tools write them, followed by an S9 termination record; a gap
+// stays a gap.
+void writeSRecords(std::FILE* output, const EepromImage& image,
+                   const std::vector<std::uint8_t>& given);
 
 // Whether the first line that is not blank is a whole, well-formed S-record (S0 to S9).
 bool looksLikeSRecords(const FileStart& start);
