@@ -226,8 +226,12 @@ class Parser {
     void checkComparison() {
         if (plain_.size() != 2 || haveInput_ || haveOutput_) {
             fail("--compare needs two file names, A and B");
-        } else if (!result_.sets.empty() || result_.to) {
-            fail("--set and --to change a conversion; --compare takes the files as they are");
+        } else if (result_.to) {
+            fail("--to goes with a conversion; --compare writes no file");
+        } else if (!result_.sets.empty() && plain_[0] == "-") {
+            fail(
+                "--set applies to A, the configuration text a unit is checked against, which "
+                "must be named, not '-'");
         } else if (plain_[0] == "-" && plain_[1] == "-") {
             fail("--compare takes standard input for one file only");
         } else {

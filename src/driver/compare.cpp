@@ -1,14 +1,19 @@
 #include "driver/compare.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "config/settings.hpp"
 #include "driver/pipeline.hpp"
+#include "eeprom/config_block.hpp"
 #include "io/diagnostics.hpp"
 #include "io/text_output.hpp"
 
@@ -22,25 +27,34 @@ std::string hexByte(unsigned value, int digits = 2) {
     return formatted("0x%0*x", digits, value & 0xFFU);
 }
 
-// The fewest significant digits that read back as the same single-precision value, so that
-// two values the block tells apart are never shown alike.
-std::string floatText(float value) {
-    std::string text;
-    for (int digits = 1; digits <= 9; ++digits) {
-        text = formatted("%.*g", digits, static_cast<double>(value));
-        if (std::strtof(text.c_str(), nullptr) == value) {
-            break;
+// Two floats as the report writes them, with two decimals, or with as many more as it takes to
+// tell them apart; a NaN as "nan", with its bit pattern when the two patterns differ.
+std::pair<std::string, std::string> floatTexts(float a, float b) {
+    const auto text = [](float value, float other, int decimals) {
+        if (!std::isnan(value)) {
+            return formatted("%.*f", decimals, static_cast<double>(value));
         }
+        std::uint32_t bits = 0;
+        std::uint32_t otherBits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        std::memcpy(&otherBits, &other, sizeof otherBits);
+        return std::isnan(other) && bits != otherBits ? formatted("nan (0x%08x)", bits)
+                                                      : std::string("nan");
+    };
+    int decimals = 2;
+    while (decimals < 45 && text(a, b, decimals) == text(b, a, decimals)) {
+        ++decimals;
     }
-    return text;
+    return {text(a, b, decimals), text(b, a, decimals)};
 }
 
 // A setting's value as the block stores it, in the configuration text's words; a switch or
-// code byte that no word stores (possible in a device dump) is shown as a number.
+// code byte that no word stores (possible in a device dump) is shown as a number. Floats are
+// shown in pairs, by floatTexts.
 std::string valueText(const Setting& setting, const ConfigRecord& record) {
     switch (setting.kind) {
         case ValueKind::Float:
-            return floatText(setting.floatIn(record));
+            break;
         case ValueKind::Byte:
             return std::to_string(setting.byteIn(record));
         case ValueKind::Time:
@@ -55,8 +69,16 @@ std::string valueText(const Setting& setting, const ConfigRecord& record) {
     return word != nullptr ? std::string(word) : hexByte(setting.byteIn(record));
 }
 
-void writeLine(std::FILE* out, const char* name, const std::string& a, const std::string& b) {
-    printText(out, "%s: %s (A) != %s (B)\n", name, a.c_str(), b.c_str());
+Difference differing(const char* name, const std::string& a, const std::string& b) {
+    return {name, formatted("%s: %s (A) != %s (B)", name, a.c_str(), b.c_str())};
+}
+
+Difference settingDifference(const Setting& setting, const ConfigRecord& a, const ConfigRecord& b) {
+    if (setting.kind == ValueKind::Float) {
+        const auto [textA, textB] = floatTexts(setting.floatIn(a), setting.floatIn(b));
+        return differing(setting.keyword, textA, textB);
+    }
+    return differing(setting.keyword, valueText(setting, a), valueText(setting, b));
 }
 
 // The notice as a quoted text that is printable ASCII throughout: any other byte as \xNN and
@@ -80,92 +102,115 @@ std::string revisionText(const ConfigRecord& r) {
     return std::to_string(r.revisionMajor) + "." + std::to_string(r.revisionMinor);
 }
 
-std::string noticeBytes(const ConfigRecord& r) {
-    return std::string(r.notice.begin(), r.notice.end());
-}
-
 std::string reservedText(const ConfigRecord& r) {
     return hexByte(r.fixedByte57);
 }
 
+// The notice is its text up to the NUL; bytes after the NUL are only a dump's leftovers, told
+// apart as such.
+std::optional<Difference> noticeDifference(const ConfigRecord& a, const ConfigRecord& b) {
+    if (a.notice == b.notice) {
+        return std::nullopt;
+    }
+    const std::string textA = noticeText(a);
+    if (textA != noticeText(b)) {
+        return differing("notice", textA, noticeText(b));
+    }
+    return Difference{"notice",
+                      "notice: " + textA + " in both, but the bytes after its NUL differ"};
+}
+
 // The header fields and the reserved byte, which only a device's block can hold otherwise
-// than the tool builds them; returns how many differ.
-int writeHeaderDifferences(std::FILE* out, const ConfigRecord& a, const ConfigRecord& b) {
+// than the tool builds them.
+std::vector<Difference> headerDifferences(const ConfigRecord& a, const ConfigRecord& b) {
     using Text = std::string (*)(const ConfigRecord&);
-    struct Field {
-        const char* name;
-        Text stored;  // the field's bytes, or their text
-        Text shown;
+    static constexpr std::pair<const char*, Text> kFields[] = {
+        {"product id", productIdText},
+        {"software revision", revisionText},
+        {"reserved byte 57", reservedText},
     };
-    static constexpr Field kFields[] = {
-        {"product id", productIdText, productIdText},
-        {"software revision", revisionText, revisionText},
-        {"notice", noticeBytes, noticeText},
-        {"reserved byte 57", reservedText, reservedText},
-    };
-    int differing = 0;
-    for (const Field& field : kFields) {
-        if (field.stored(a) != field.stored(b)) {
-            writeLine(out, field.name, field.shown(a), field.shown(b));
-            ++differing;
+    std::vector<Difference> differences;
+    for (const auto& [name, text] : kFields) {
+        if (text(a) != text(b)) {
+            differences.push_back(differing(name, text(a), text(b)));
         }
     }
-    return differing;
+    if (auto notice = noticeDifference(a, b)) {
+        differences.insert(differences.begin() + 2, std::move(*notice));
+    }
+    return differences;
+}
+
+// The bytes of two images after the block: how many differ (one image gives a byte the other
+// does not, or both give it other values), and the first of them.
+void compareBeyondBlock(const Configuration& a, const Configuration& b, Comparison& comparison) {
+    for (std::size_t address = block::kLength; address < EepromImage::kSize; ++address) {
+        const bool given = a.given[address] != 0;
+        if (given != (b.given[address] != 0) ||
+            (given && a.image.getByte(address) != b.image.getByte(address))) {
+            comparison.firstBytesBeyond =
+                comparison.bytesBeyond++ == 0 ? address : comparison.firstBytesBeyond;
+        }
+    }
 }
 
 // "1 setting differs", "2 settings differ".
-std::string counted(int count, const char* thing) {
+std::string counted(std::size_t count, const char* thing) {
     return std::to_string(count) + " " + thing + (count == 1 ? " differs" : "s differ");
 }
 
-int writeDifferences(std::FILE* out, const Configuration& a, const Configuration& b,
-                     const CommandLine& commandLine) {
-    int settings = 0;
-    int compared = 0;
-    for (const Setting& setting : kSettings) {
-        const auto& ignored = commandLine.ignored;
-        if (std::find(ignored.begin(), ignored.end(), setting.keyword) != ignored.end()) {
-            continue;
-        }
-        ++compared;
-        if (!sameStored(setting, a.record, b.record)) {
-            writeLine(out, setting.keyword, valueText(setting, a.record),
-                      valueText(setting, b.record));
-            ++settings;
-        }
+// "ontime, stepmode".
+std::string names(const std::vector<Difference>& differences) {
+    std::string list;
+    for (const Difference& difference : differences) {
+        list += (list.empty() ? "" : ", ") + difference.name;
     }
-    // A text carries no header: only two images have theirs compared.
-    const int header =
-        isImage(a.kind) && isImage(b.kind) ? writeHeaderDifferences(out, a.record, b.record) : 0;
-    const char* nameA = commandLine.compared[0].given.c_str();
-    const char* nameB = commandLine.compared[1].given.c_str();
-    if (settings == 0) {
-        printText(out, "The %d setting%s equal in A (%s) and B (%s)", compared,
-                  compared == 1 ? " is" : "s are", nameA, nameB);
-    } else {
-        printText(out, "%d of the %d settings %s between A (%s) and B (%s)", settings, compared,
-                  settings == 1 ? "differs" : "differ", nameA, nameB);
-    }
-    if (header > 0) {
-        printText(out, "; %s", counted(header, "header field").c_str());
-    }
-    putText("\n", out);
-    return settings + header;
+    return list;
 }
 
-// Loads one side through the conversions' own pipeline; false, once the failure is told, when
-// the file cannot be read or holds no configuration.
-bool loadSide(const FileName& name, const CommandLine& commandLine, Console& console,
-              Reporter& reporter, Configuration& side) {
+// The verdict, in one line a log can keep.
+std::string verdict(const Comparison& c, const std::string& nameA, const std::string& nameB) {
+    std::string line =
+        c.settings.empty()
+            ? formatted("The %d setting%s equal in A (%s) and B (%s)", c.compared,
+                        c.compared == 1 ? " is" : "s are", nameA.c_str(), nameB.c_str())
+            : formatted("%zu of the %d settings %s between A (%s) and B (%s): %s",
+                        c.settings.size(), c.compared,
+                        c.settings.size() == 1 ? "differs" : "differ", nameA.c_str(), nameB.c_str(),
+                        names(c.settings).c_str());
+    if (!c.header.empty()) {
+        line += "; " + counted(c.header.size(), "header field") + ": " + names(c.header);
+    }
+    if (c.bytesBeyond > 0) {
+        line += formatted("; %s after the block, the first at 0x%04zx",
+                          counted(c.bytesBeyond, "byte").c_str(), c.firstBytesBeyond);
+    }
+    return line;
+}
+
+// Opens and loads one side; its kind by --from when `from` says one.
+bool loadFile(const FileName& name, std::optional<FileKind> from, const CommandLine& commandLine,
+              bool expected, Console& console, Reporter& reporter, Configuration& side) {
     int error = 0;
-    const InputStream input = openInput(name, console.in, error);
-    if (!input) {
+    const InputStream stream = openInput(name, console.in, error);
+    if (!stream) {
         reporter.fail(Failure{"Can't open input file " + name.given, error});
         return false;
     }
-    ByteSource source(input.get());
-    const auto failure =
-        loadConfiguration(Input{source, name, commandLine.from}, {}, reporter, side);
+    ByteSource source(stream.get());
+    const Input input{source, name, from, commandLine.force};
+    if (expected && !commandLine.sets.empty()) {
+        // An override says what A is expected to hold: it patches a text, never a read-back.
+        Diagnostics diagnostics(reporter, name.shown());
+        const FileKind kind = chooseKind(input, diagnostics);
+        if (isImage(kind)) {
+            reporter.usage("--set applies to A, which must be a configuration text; " + name.given +
+                           " holds " + kindDescription(kind));
+            return false;
+        }
+    }
+    const auto failure = loadConfiguration(
+        input, expected ? commandLine.sets : std::vector<Override>{}, reporter, side);
     if (failure) {
         reporter.fail(*failure);
     }
@@ -174,23 +219,58 @@ bool loadSide(const FileName& name, const CommandLine& commandLine, Console& con
 
 }  // namespace
 
+Comparison compareConfigurations(const Configuration& a, const Configuration& b,
+                                 const std::vector<std::string>& ignored) {
+    Comparison comparison;
+    for (const Setting& setting : kSettings) {
+        if (std::find(ignored.begin(), ignored.end(), setting.keyword) != ignored.end()) {
+            continue;
+        }
+        ++comparison.compared;
+        if (!sameStored(setting, a.record, b.record)) {
+            comparison.settings.push_back(settingDifference(setting, a.record, b.record));
+        }
+    }
+    // A text carries no header and nothing beyond its block: only two images have theirs
+    // compared.
+    if (isImage(a.kind) && isImage(b.kind)) {
+        comparison.header = headerDifferences(a.record, b.record);
+        compareBeyondBlock(a, b, comparison);
+    }
+    return comparison;
+}
+
 int compareFiles(const CommandLine& commandLine, Console& console) {
     Reporter reporter = console.reporter(ReportMode{commandLine.quiet, commandLine.strict, false});
     const auto a = std::make_unique<Configuration>();
     const auto b = std::make_unique<Configuration>();
-    if (!loadSide(commandLine.compared[0], commandLine, console, reporter, *a) ||
-        !loadSide(commandLine.compared[1], commandLine, console, reporter, *b)) {
+    const auto& [nameA, nameB] = commandLine.compared;
+    // With one file from standard input, --from says what that one holds; the other is known
+    // by its own content and name.
+    const auto fromFor = [&](const FileName& name) {
+        return nameA.standard == nameB.standard || name.standard ? commandLine.from : std::nullopt;
+    };
+    if (!loadFile(nameA, fromFor(nameA), commandLine, true, console, reporter, *a) ||
+        !loadFile(nameB, fromFor(nameB), commandLine, false, console, reporter, *b)) {
         return kCompareTrouble;
     }
     // A file read with a warning may not be what it seems: no verdict on it.
     if (commandLine.strict && reporter.warnings() > 0) {
-        reporter.fail(Failure{formatted(
-            "%d warning(s) about A (%s) or B (%s); not compared (--strict)", reporter.warnings(),
-            commandLine.compared[0].given.c_str(), commandLine.compared[1].given.c_str())});
+        reporter.fail(Failure{reporter.warningCounts() + "; not compared (--strict)"});
         return kCompareTrouble;
     }
-    return writeDifferences(console.out, *a, *b, commandLine) == 0 ? kCompareEqual
-                                                                   : kCompareDifferent;
+    const Comparison comparison = compareConfigurations(*a, *b, commandLine.ignored);
+    for (const auto* differences : {&comparison.settings, &comparison.header}) {
+        for (const Difference& difference : *differences) {
+            printText(console.out, "%s\n", difference.line.c_str());
+        }
+    }
+    std::string labelA = nameA.given;
+    for (const Override& override : commandLine.sets) {
+        labelA += " " + override.option;
+    }
+    printText(console.out, "%s\n", verdict(comparison, labelA, nameB.given).c_str());
+    return comparison.equal() ? kCompareEqual : kCompareDifferent;
 }
 
 }  // namespace kr570

@@ -3,8 +3,12 @@
 // configuration block the tool would write for them, and the blocks' settings are compared.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "driver/command_line.hpp"
 #include "driver/console.hpp"
+#include "driver/pipeline.hpp"
 
 namespace kr570 {
 
@@ -13,10 +17,32 @@ inline constexpr int kCompareEqual = 0;
 inline constexpr int kCompareDifferent = 1;
 inline constexpr int kCompareTrouble = 2;
 
-// Loads both files of the command line, each into a configuration of its own, and prints one
-// line per setting whose stored value differs, in the text's keywords and value words
-// ("ontime: 128 (A) != 7 (B)"); when both sides are images, also the header fields and the
-// reserved byte; then a summary naming both files.
+// One difference, named by the setting's keyword or the header field, and its line in the
+// text's keywords and value words ("ontime: 128 (A) != 7 (B)").
+struct Difference {
+    std::string name;
+    std::string line;
+};
+
+struct Comparison {
+    int compared = 0;  // the settings compared
+    std::vector<Difference> settings;
+    std::vector<Difference> header;  // the header fields and reserved byte of two images
+    // The bytes after the block of two images that differ, and the first of them.
+    std::size_t bytesBeyond = 0;
+    std::size_t firstBytesBeyond = 0;
+
+    bool equal() const { return settings.empty() && header.empty() && bytesBeyond == 0; }
+};
+
+// Compares two configurations as their blocks store them, leaving out the `ignored` keywords;
+// two images also by their headers and the bytes after their blocks.
+Comparison compareConfigurations(const Configuration& a, const Configuration& b,
+                                 const std::vector<std::string>& ignored);
+
+// Loads both files of the command line, each into a configuration of its own (the overrides
+// apply to A, the expected side, which must be a configuration text), prints one line for each
+// difference and ends with the verdict, which names what differs.
 int compareFiles(const CommandLine& commandLine, Console& console);
 
 }  // namespace kr570

@@ -136,7 +136,7 @@ std::optional<Failure> readOverride(const std::string& assignment, Override& ove
     if (equals == std::string::npos) {
         return Failure{"--set takes KEYWORD=VALUE, not '" + assignment + "'"};
     }
-    const std::string option = "--set " + assignment;
+    const std::string& option = override.option = "--set " + assignment;
     override.setting = findSetting(assignment.substr(0, equals));
     if (override.setting == nullptr) {
         return Failure{option + ": " + notAKeyword(assignment.substr(0, equals))};

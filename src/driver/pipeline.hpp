@@ -29,16 +29,16 @@ struct FileName {
     std::string shown() const { return standard ? "(standard input)" : given; }
 };
 
-// A --set KEYWORD=VALUE, read once, when the command line is: the setting, its value as the
-// record holds it, and the warnings the value gives.
+// A --set KEYWORD=VALUE, read once, when the command line is: the setting and its value as the
+// record holds it.
 struct Override {
     const Setting* setting = nullptr;
-    std::string option;    // "--set KEYWORD=VALUE", which names its warnings
+    std::string option;    // "--set KEYWORD=VALUE", as messages name it
     ConfigRecord value{};  // the setting's field holds the value
-    std::vector<std::string> warnings;
 };
 
-// Reads `assignment` (KEYWORD=VALUE) as --set gives it; why it cannot be made, when it cannot.
+// Reads `assignment` (KEYWORD=VALUE) as --set gives it; why it cannot be made, when it cannot:
+// a value that a text would be warned about is not taken either.
 std::optional<Failure> readOverride(const std::string& assignment, Override& override);
 
 // What a run reads an input into: the record, the image (its first 72 bytes are the block) and
@@ -68,7 +68,7 @@ FileKind chooseKind(const Input& input, Diagnostics& diagnostics);
 // Reads the input into `into` and leaves its settings and its block ready to write:
 // - its kind is chosen as chooseKind does;
 // - a configuration text starts from the controller's defaults, an image from what it gives;
-// - the overrides are made in order, each with the warnings its value gives in a text;
+// - the overrides are made in order;
 // - the settings of a text, or any changed by the run, are checked for what they mean for the
 //   motor;
 // - the block is packed once: built whole for a text, its settings rewritten in an image.
