@@ -98,9 +98,12 @@ class Parser {
             take(arguments_[position_]);
         }
         if (!failed()) {
-            compare_ ? checkComparison() : assignNames();
+            checkUnits();
         }
-        if (!failed() && !compare_ && !result_.besideInput) {
+        if (!failed()) {
+            compare_ ? checkComparison() : units() ? assignBase() : assignNames();
+        }
+        if (!failed() && !compare_ && !result_.besideInput && !units()) {
             std::string mistake;
             result_.to = kindWritten(result_.output.given, result_.to, mistake);
             if (!mistake.empty()) {
@@ -108,7 +111,9 @@ class Parser {
             }
         }
         if (!failed()) {
-            result_.action = compare_ ? CommandLine::Action::Compare : CommandLine::Action::Convert;
+            result_.action = compare_  ? CommandLine::Action::Compare
+                             : units() ? CommandLine::Action::Units
+                                       : CommandLine::Action::Convert;
         }
         return result_;
     }
@@ -166,7 +171,8 @@ class Parser {
     }
 
     bool takeValued(const std::string& argument) {
-        for (const char* name : {"--from", "--to", "--set", "--ignore"}) {
+        for (const char* name :
+             {"--from", "--to", "--set", "--ignore", "--units", "--unit", "--output-dir"}) {
             std::string value;
             if (valueOf(argument, name, value)) {
                 if (!failed()) {
@@ -193,6 +199,12 @@ class Parser {
                 return;
             }
             result_.sets.push_back(std::move(override));
+        } else if (name == "--units") {
+            result_.unitsTable = value;
+        } else if (name == "--unit") {
+            result_.unit = value;
+        } else if (name == "--output-dir") {
+            result_.outputFolder = value;
         } else if (findSetting(value) == nullptr) {
             fail("--ignore " + value + ": " + notAKeyword(value));
         } else {
@@ -223,12 +235,37 @@ class Parser {
         return true;
     }
 
+    // Whether the run writes one file for each unit of a table.
+    bool units() const { return !result_.unitsTable.empty() && !result_.unit && !compare_; }
+
+    void checkUnits() {
+        const bool table = !result_.unitsTable.empty();
+        if (result_.unit && !table) {
+            fail("--unit goes with --units FILE, the table that names the unit");
+        } else if (table && compare_ && !result_.unit) {
+            fail("--compare checks one unit: --units FILE --unit NAME");
+        } else if (!result_.outputFolder.empty() && !units()) {
+            fail("--output-dir goes with --units FILE and no --unit: it holds each unit's file");
+        }
+    }
+
+    // The base configuration of a --units run, which writes each unit's file by its name.
+    void assignBase() {
+        if (haveOutput_ || plain_.size() + (haveInput_ ? 1 : 0) != 1) {
+            fail(
+                "--units without --unit takes the base configuration alone and writes one file "
+                "for each unit (into --output-dir)");
+        } else if (!plain_.empty()) {
+            result_.input = nameOf(plain_[0]);
+        }
+    }
+
     void checkComparison() {
         if (plain_.size() != 2 || haveInput_ || haveOutput_) {
             fail("--compare needs two file names, A and B");
         } else if (result_.to) {
             fail("--to goes with a conversion; --compare writes no file");
-        } else if (!result_.sets.empty() && plain_[0] == "-") {
+        } else if ((!result_.sets.empty() || result_.unit) && plain_[0] == "-") {
             fail(
                 "--set applies to A, the configuration text a unit is checked against, which "
                 "must be named, not '-'");

@@ -14,7 +14,7 @@
 namespace kr570 {
 
 struct CommandLine {
-    enum class Action { Interactive, Convert, Compare, Help, Version, UsageError };
+    enum class Action { Interactive, Convert, Units, Compare, Help, Version, UsageError };
 
     Action action = Action::Interactive;
     FileName input;                    // '-': standard input
@@ -25,6 +25,9 @@ struct CommandLine {
     std::optional<FileKind> to;    // what the output is to hold, by --to or by its name
     std::vector<Override> sets;    // --set KEYWORD=VALUE, read once, in the order given
     std::vector<std::string> ignored;  // --ignore KEYWORD: settings left out of a comparison
+    std::string unitsTable;            // --units FILE: the table of a machine's units
+    std::optional<std::string> unit;   // --unit NAME: the row applied as --sets
+    std::string outputFolder;          // --output-dir DIR: where --units writes each unit
     bool quiet = false;                // no warnings, no motor parameters, no closing message
     bool strict = false;               // any warning fails the run and nothing is written
     bool force = false;                // a report may replace a text that is no report

@@ -13,6 +13,7 @@
 
 #include "config/settings.hpp"
 #include "driver/pipeline.hpp"
+#include "driver/units.hpp"
 #include "eeprom/config_block.hpp"
 #include "io/diagnostics.hpp"
 #include "io/text_output.hpp"
@@ -188,9 +189,11 @@ std::string verdict(const Comparison& c, const std::string& nameA, const std::st
     return line;
 }
 
-// Opens and loads one side; its kind by --from when `from` says one.
+// Opens and loads one side; its kind by --from when `from` says one. The expected side A takes
+// the overrides, which patch a configuration text, never a read-back; with a units table, no
+// two of its units may share an address in it.
 bool loadFile(const FileName& name, std::optional<FileKind> from, const CommandLine& commandLine,
-              bool expected, Console& console, Reporter& reporter, Configuration& side) {
+              const Units* expected, Console& console, Reporter& reporter, Configuration& side) {
     int error = 0;
     const InputStream stream = openInput(name, console.in, error);
     if (!stream) {
@@ -199,22 +202,23 @@ bool loadFile(const FileName& name, std::optional<FileKind> from, const CommandL
     }
     ByteSource source(stream.get());
     const Input input{source, name, from, commandLine.force};
-    if (expected && !commandLine.sets.empty()) {
-        // An override says what A is expected to hold: it patches a text, never a read-back.
-        Diagnostics diagnostics(reporter, name.shown());
-        const FileKind kind = chooseKind(input, diagnostics);
-        if (isImage(kind)) {
-            reporter.usage("--set applies to A, which must be a configuration text; " + name.given +
-                           " holds " + kindDescription(kind));
-            return false;
-        }
+    auto failure = readConfiguration(input, reporter, side);
+    if (!failure && expected != nullptr && !commandLine.sets.empty() && isImage(side.kind)) {
+        failure = Failure{"--set and --unit apply to A, which must be a configuration text; " +
+                          name.given + " holds " + kindDescription(side.kind)};
     }
-    const auto failure = loadConfiguration(
-        input, expected ? commandLine.sets : std::vector<Override>{}, reporter, side);
+    if (!failure && expected != nullptr && commandLine.unit) {
+        const auto problems = sharedAddresses(*expected, side.record);
+        failure = problems.empty() ? std::nullopt : std::optional<Failure>(Failure{problems[0]});
+    }
     if (failure) {
         reporter.fail(*failure);
+        return false;
     }
-    return !failure;
+    Diagnostics diagnostics(reporter, name.shown());
+    finishConfiguration(expected != nullptr ? commandLine.sets : std::vector<Override>{},
+                        diagnostics, side);
+    return true;
 }
 
 }  // namespace
@@ -240,8 +244,13 @@ Comparison compareConfigurations(const Configuration& a, const Configuration& b,
     return comparison;
 }
 
-int compareFiles(const CommandLine& commandLine, Console& console) {
-    Reporter reporter = console.reporter(ReportMode{commandLine.quiet, commandLine.strict, false});
+int compareFiles(const CommandLine& given, Console& console) {
+    Reporter reporter = console.reporter(ReportMode{given.quiet, given.strict, false});
+    Units units;
+    CommandLine commandLine;
+    if (!withUnit(given, reporter, units, commandLine)) {
+        return kCompareTrouble;
+    }
     const auto a = std::make_unique<Configuration>();
     const auto b = std::make_unique<Configuration>();
     const auto& [nameA, nameB] = commandLine.compared;
@@ -250,8 +259,8 @@ int compareFiles(const CommandLine& commandLine, Console& console) {
     const auto fromFor = [&](const FileName& name) {
         return nameA.standard == nameB.standard || name.standard ? commandLine.from : std::nullopt;
     };
-    if (!loadFile(nameA, fromFor(nameA), commandLine, true, console, reporter, *a) ||
-        !loadFile(nameB, fromFor(nameB), commandLine, false, console, reporter, *b)) {
+    if (!loadFile(nameA, fromFor(nameA), commandLine, &units, console, reporter, *a) ||
+        !loadFile(nameB, fromFor(nameB), commandLine, nullptr, console, reporter, *b)) {
         return kCompareTrouble;
     }
     // A file read with a warning may not be what it seems: no verdict on it.
@@ -266,7 +275,10 @@ int compareFiles(const CommandLine& commandLine, Console& console) {
         }
     }
     std::string labelA = nameA.given;
-    for (const Override& override : commandLine.sets) {
+    if (commandLine.unit) {
+        labelA += " with unit " + *commandLine.unit + " of " + commandLine.unitsTable;
+    }
+    for (const Override& override : given.sets) {
         labelA += " " + override.option;
     }
     printText(console.out, "%s\n", verdict(comparison, labelA, nameB.given).c_str());

@@ -2,6 +2,7 @@
 
 #include "config/motor_estimates.hpp"
 #include "driver/existing_output.hpp"
+#include "driver/units.hpp"
 #include "io/output_file.hpp"
 #include "io/text_output.hpp"
 #include "platform/platform.hpp"
@@ -18,6 +19,7 @@ struct Conversion {
     ByteSource source;
     Console& console;
     Reporter& reporter;
+    const Units* units;  // the table whose unit the run makes, or nullptr
     FileName output{};
     std::optional<FileKind> requested{};  // what --to or the output's name asks to write
     platform::OutputTarget target{};
@@ -74,11 +76,24 @@ bool outputMayBeReplaced(Conversion& c, const Configuration& configuration) {
 ConversionOutcome convert(Conversion& c, Configuration& configuration) {
     ConversionOutcome outcome{kExitFailed};
     const Input input{c.source, c.input, c.inputKind, c.choices.force};
-    if (const auto failure = loadConfiguration(input, c.choices.sets, c.reporter, configuration)) {
+    if (const auto failure = readConfiguration(input, c.reporter, configuration)) {
         c.file.discard();
         c.reporter.fail(*failure);
         return outcome;
     }
+    // A unit must not take an address another unit of its table has.
+    if (c.units != nullptr) {
+        const auto problems = sharedAddresses(*c.units, configuration.record);
+        for (const std::string& problem : problems) {
+            c.reporter.fail(Failure{problem});
+        }
+        if (!problems.empty()) {
+            c.file.discard();
+            return {kExitUsage};
+        }
+    }
+    Diagnostics diagnostics(c.reporter, c.input.shown());
+    finishConfiguration(c.choices.sets, diagnostics, configuration);
     outcome.worthReading = c.reporter.showedWarnings();
     if (!outputMayBeReplaced(c, configuration)) {
         return outcome;
@@ -133,14 +148,15 @@ bool nameOutput(Conversion& c, const std::function<FileName()>& outputName) {
 
 ConversionOutcome convertFile(const CommandLine& choices, const FileName& input,
                               const std::function<FileName()>& outputName, Console& console,
-                              Reporter& reporter, Configuration& configuration) {
+                              Reporter& reporter, Configuration& configuration,
+                              const Units* units) {
     int error = 0;
     const InputStream stream = openInput(input, console.in, error);
     if (!stream) {
         reporter.fail(Failure{"Can't open input file " + input.given, error});
         return {kExitFailed};
     }
-    Conversion c{choices, input, stream.get(), ByteSource(stream.get()), console, reporter};
+    Conversion c{choices, input, stream.get(), ByteSource(stream.get()), console, reporter, units};
     c.requested = choices.to;
     if (!nameOutput(c, outputName)) {
         return {kExitUsage};

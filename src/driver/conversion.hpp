@@ -8,6 +8,7 @@
 #include "driver/command_line.hpp"
 #include "driver/console.hpp"
 #include "driver/pipeline.hpp"
+#include "driver/units.hpp"
 
 namespace kr570 {
 
@@ -22,8 +23,11 @@ struct ConversionOutcome {
 // Converts `input` as `choices` say into the output that `outputName` names, which is asked
 // for only once the input is open (the dialogue asks then); with `choices.besideInput` the
 // output goes beside the input instead. Failures are told through `reporter`.
+// With `units`, the run makes one unit of that table (its row is among `choices.sets`), and the
+// input is the base that no two units may share an address in.
 ConversionOutcome convertFile(const CommandLine& choices, const FileName& input,
                               const std::function<FileName()>& outputName, Console& console,
-                              Reporter& reporter, Configuration& configuration);
+                              Reporter& reporter, Configuration& configuration,
+                              const Units* units = nullptr);
 
 }  // namespace kr570

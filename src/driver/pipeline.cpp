@@ -150,35 +150,45 @@ std::optional<Failure> readOverride(const std::string& assignment, Override& ove
     return std::nullopt;
 }
 
-std::optional<Failure> loadConfiguration(const Input& input, const std::vector<Override>& overrides,
-                                         Reporter& reporter, Configuration& into) {
+std::optional<Failure> readConfiguration(const Input& input, Reporter& reporter,
+                                         Configuration& into) {
     // What the reading finds is told once it is known to have read the whole input: a failed
     // read is the one thing to say then.
     Reporter held;
     Diagnostics reading(held, input.name.shown());
-    const std::optional<Failure> none = readInput(input, into, reading);
+    std::optional<Failure> none = readInput(input, into, reading);
     if (input.bytes.readError() != 0) {
         return Failure{"Can't read input file " + input.name.shown(), input.bytes.readError()};
     }
     reporter.tell(held);
-    if (none) {
-        return none;
-    }
+    return none;
+}
+
+void finishConfiguration(const std::vector<Override>& overrides, Diagnostics& diagnostics,
+                         Configuration& configuration) {
     for (const Override& override : overrides) {
-        copySetting(*override.setting, override.value, into.record);
+        copySetting(*override.setting, override.value, configuration.record);
     }
-    Diagnostics diagnostics(reporter, input.name.shown());
-    if (!isImage(into.kind) || !overrides.empty()) {
-        warnAboutMotorSettings(into.record, diagnostics);
+    if (!isImage(configuration.kind) || !overrides.empty()) {
+        warnAboutMotorSettings(configuration.record, diagnostics);
     }
-    if (isImage(into.kind)) {
-        packBlock(into.image, into.record);
+    if (isImage(configuration.kind)) {
+        packBlock(configuration.image, configuration.record);
     } else {
-        buildBlock(into.image, into.record);
+        buildBlock(configuration.image, configuration.record);
     }
     // The block is written whole, whatever else of the image the input gave.
-    std::fill(into.given.begin(), into.given.begin() + block::kLength, 1);
-    return std::nullopt;
+    std::fill(configuration.given.begin(), configuration.given.begin() + block::kLength, 1);
+}
+
+std::optional<Failure> loadConfiguration(const Input& input, const std::vector<Override>& overrides,
+                                         Reporter& reporter, Configuration& into) {
+    auto none = readConfiguration(input, reporter, into);
+    if (!none) {
+        Diagnostics diagnostics(reporter, input.name.shown());
+        finishConfiguration(overrides, diagnostics, into);
+    }
+    return none;
 }
 
 void writeConfiguration(FileKind kind, std::FILE* output, const Configuration& configuration,

@@ -77,6 +77,14 @@ FileKind chooseKind(const Input& input, Diagnostics& diagnostics);
 std::optional<Failure> loadConfiguration(const Input& input, const std::vector<Override>& overrides,
                                          Reporter& reporter, Configuration& into);
 
+// The two halves of loadConfiguration, for a caller that looks at the input as it stands
+// before it is changed (a units table checks its addresses against the base): the reading, and
+// the changes, the checks and the packing, with the warnings told to `diagnostics`.
+std::optional<Failure> readConfiguration(const Input& input, Reporter& reporter,
+                                         Configuration& into);
+void finishConfiguration(const std::vector<Override>& overrides, Diagnostics& diagnostics,
+                         Configuration& configuration);
+
 // Writes the configuration as `kind`: the report of its settings (naming `sourceName` as the
 // file it came from), or its block as an image file. Any kind the table writes.
 void writeConfiguration(FileKind kind, std::FILE* output, const Configuration& configuration,

@@ -5,6 +5,7 @@
 #include "driver/command_line.hpp"
 #include "driver/compare.hpp"
 #include "driver/conversion.hpp"
+#include "driver/units.hpp"
 #include "io/text_output.hpp"
 #include "platform/platform.hpp"
 
@@ -54,12 +55,17 @@ int runInteractive(Console& console) {
     return outcome.status;
 }
 
-int runBatch(const CommandLine& commandLine, Console& console) {
+int runBatch(const CommandLine& given, Console& console) {
     const auto configuration = std::make_unique<Configuration>();
-    Reporter reporter = console.reporter(ReportMode{commandLine.quiet, commandLine.strict, false});
+    Reporter reporter = console.reporter(ReportMode{given.quiet, given.strict, false});
+    Units units;
+    CommandLine commandLine;
+    if (!withUnit(given, reporter, units, commandLine)) {
+        return kExitUsage;
+    }
     const ConversionOutcome outcome = convertFile(
         commandLine, commandLine.input, [&commandLine] { return commandLine.output; }, console,
-        reporter, *configuration);
+        reporter, *configuration, commandLine.unit ? &units : nullptr);
     // A run that failed has said so; it ends there.
     if (!commandLine.quiet && outcome.status == kExitSuccess) {
         putText(kFinished, commandLine.output.standard ? console.err : console.out);
@@ -92,6 +98,8 @@ int runProgram(const std::vector<std::string>& arguments, Console& console) {
             return runInteractive(console);
         case CommandLine::Action::Convert:
             return checkStandardOutput(console, runBatch(commandLine, console), kExitFailed);
+        case CommandLine::Action::Units:
+            return checkStandardOutput(console, writeUnits(commandLine, console), kExitFailed);
         case CommandLine::Action::Compare:
             return checkStandardOutput(console, compareFiles(commandLine, console),
                                        kCompareTrouble);

@@ -20,7 +20,7 @@ namespace {
 // with the block's signature, 0xff or bytes that no text holds.
 // clang-format off
 constexpr KindRow kKinds[] = {
-    {FileKind::Text, "text", "configuration text", {}, "-report.txt",
+    {FileKind::Text, "text", "configuration text", {".txt"}, "-report.txt",
      looksLikeConfigurationText, nullptr, nullptr, false},
     {FileKind::IntelHex, "hex", "Intel HEX", {".hex", ".ihx", ".ihex", ".eep"}, ".hex",
      looksLikeIntelHex, readHex, writeHex, false},

@@ -54,14 +54,15 @@ using ImageWriter = void (*)(std::FILE* output, const EepromImage& image,
 
 struct KindRow {
     FileKind kind;
-    const char* word;           // its name on the command line (--from, --to)
-    const char* description;    // its name in messages
-    const char* extensions[5];  // name endings that say the kind, in any case
-    const char* beside;         // what replaces the extension of an input converted beside itself
-    ContentTest looksLike;      // whether the start of a file says this kind unmistakably
-    ImageReader read;           // nullptr for configuration text, which the text parser reads
-    ImageWriter write;          // nullptr for configuration text (the report) and unwritten kinds
-    bool binary;                // the stream passes bytes unchanged, on every system
+    const char* word;         // its name on the command line (--from, --to)
+    const char* description;  // its name in messages
+    // Name endings that say the kind, in any case; the first is the one its files get.
+    const char* extensions[5];
+    const char* beside;     // what replaces the extension of an input converted beside itself
+    ContentTest looksLike;  // whether the start of a file says this kind unmistakably
+    ImageReader read;       // nullptr for configuration text, which the text parser reads
+    ImageWriter write;      // nullptr for configuration text (the report) and unwritten kinds
+    bool binary;            // the stream passes bytes unchanged, on every system
 };
 
 const KindRow& kindRow(FileKind kind);

@@ -334,6 +334,16 @@ class ValueReader {
                 quoted(number.text()) + " does not fit '" + keyword.keyword + "' (0x0 to 0xff)",
                 std::string(shown) + " is stored");
         }
+        // Seven bits address a device on the bus, and the I2C specification keeps the lowest
+        // and highest eight for itself.
+        if (stored < 0x08 || stored > 0x77) {
+            adjusted(line,
+                     std::string(shown) + (stored > 0x7F
+                                               ? " is above 0x7f, more than 7 bits of I2C address"
+                                               : " is an address that I2C reserves (0x00 to 0x07, "
+                                                 "0x78 to 0x7f)"),
+                     "it is stored");
+        }
     }
 
     void readWordValue(const Setting& keyword) {

@@ -1,0 +1,274 @@
+#include "driver/units.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "driver/existing_output.hpp"
+#include "io/output_file.hpp"
+#include "io/text_output.hpp"
+#include "platform/platform.hpp"
+#include "text/config_parser.hpp"
+#include "text/units_table.hpp"
+
+namespace kr570 {
+
+namespace {
+
+// Why a unit's name makes no file name on every system, or nothing.
+std::optional<std::string> unportable(const std::string& name) {
+    if (name.empty()) {
+        return std::string("no unit name");
+    }
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("/\\:*?\"<>|", c) != nullptr) {
+            return "the unit name " + quoted(name) + " holds " + quoted(std::string(1, c)) +
+                   ", which a file name cannot hold on every system";
+        }
+    }
+    if (name.back() == '.' || name.back() == ' ') {
+        return "the unit name " + quoted(name) + " ends in a dot or a blank, which Windows drops";
+    }
+    std::string stem = name.substr(0, name.find('.'));
+    std::transform(stem.begin(), stem.end(), stem.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+    const bool numbered = stem.size() == 4 &&
+                          (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
+                          stem[3] >= '1' && stem[3] <= '9';
+    if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") {
+        return "the unit name " + quoted(name) + " is a device name that Windows reserves";
+    }
+    return std::nullopt;
+}
+
+// The problems of the header: columns that are no keywords, or named twice.
+void checkColumns(const UnitsTable& table, const std::string& where,
+                  std::vector<std::string>& problems) {
+    for (auto column = table.columns.begin(); column != table.columns.end(); ++column) {
+        if (findSetting(*column) == nullptr) {
+            problems.push_back(where + "column " + notAKeyword(*column));
+        } else if (std::find(table.columns.begin(), column, *column) != column) {
+            problems.push_back(where + "column '" + *column + "' is named twice");
+        }
+    }
+}
+
+// A row as a unit: its cells read as --set reads a value.
+Unit unitOf(const UnitRow& row, const std::string& where, std::vector<std::string>& problems) {
+    Unit unit{row.name, row.line, {}};
+    for (const auto& [column, value] : row.values) {
+        Override override;
+        override.setting = findSetting(column);
+        override.option = "unit " + row.name + ", " + column + "=" + value;
+        Reporter unheard;
+        Diagnostics diagnostics(unheard, override.option);
+        const auto why =
+            override.setting == nullptr
+                ? std::nullopt
+                : readSettingValue(*override.setting, value, override.value, diagnostics);
+        if (why) {
+            problems.push_back(where + "unit " + row.name + ", column '" + column +
+                               "': " + why->what);
+        } else if (override.setting != nullptr) {
+            unit.overrides.push_back(std::move(override));
+        }
+    }
+    return unit;
+}
+
+}  // namespace
+
+std::vector<std::string> readUnits(const std::string& table, Units& units) {
+    std::vector<std::string> problems;
+    int error = 0;
+    std::FILE* const file = platform::openForReading(table, error);
+    if (file == nullptr) {
+        return {"Can't open units table " + table + ": " + platform::describeError(error)};
+    }
+    ByteSource source(file);
+    std::vector<std::string> layout;
+    const UnitsTable read = readUnitsTable(source, layout);
+    (void)std::fclose(file);  // read only: closing loses nothing
+    for (const std::string& problem : layout) {
+        problems.push_back(table + ":" + problem);
+    }
+    units.table = table;
+    checkColumns(read, table + ":" + std::to_string(read.headerLine) + ": ", problems);
+    for (const UnitRow& row : read.rows) {
+        const std::string where = table + ":" + std::to_string(row.line) + ": ";
+        if (const auto why = unportable(row.name)) {
+            problems.push_back(where + *why);
+        }
+        const auto same = [&row](const Unit& unit) { return unit.name == row.name; };
+        const auto earlier = std::find_if(units.units.begin(), units.units.end(), same);
+        if (earlier != units.units.end()) {
+            problems.push_back(where + "unit " + row.name + " is named twice (first on line " +
+                               std::to_string(earlier->line) + ")");
+        }
+        units.units.push_back(unitOf(row, where, problems));
+    }
+    return problems;
+}
+
+std::vector<std::string> sharedAddresses(const Units& units, const ConfigRecord& base) {
+    std::vector<std::string> problems;
+    std::vector<std::pair<std::uint8_t, const Unit*>> taken;
+    for (const Unit& unit : units.units) {
+        ConfigRecord record = base;
+        for (const Override& override : unit.overrides) {
+            copySetting(*override.setting, override.value, record);
+        }
+        const std::uint8_t address = record.TWI_slaveAddress;
+        const auto other = std::find_if(taken.begin(), taken.end(),
+                                        [address](const auto& t) { return t.first == address; });
+        if (other != taken.end()) {
+            problems.push_back(formatted(
+                "%s:%ld: units %s (line %ld) and %s share the I2C address 0x%x; give each unit its "
+                "own in a TWI_slaveAddress column",
+                units.table.c_str(), unit.line, other->second->name.c_str(), other->second->line,
+                unit.name.c_str(), static_cast<unsigned>(address)));
+        }
+        taken.emplace_back(address, &unit);
+    }
+    return problems;
+}
+
+const Unit* findUnit(const Units& units, const std::string& name,
+                     std::vector<std::string>& problems) {
+    for (const Unit& unit : units.units) {
+        if (unit.name == name) {
+            return &unit;
+        }
+    }
+    problems.push_back(units.table + " has no unit " + quoted(name));
+    return nullptr;
+}
+
+namespace {
+
+// Tells every problem of a table as a mistake of the command line; kExitUsage.
+int refuse(const std::vector<std::string>& problems, Reporter& reporter) {
+    for (const std::string& problem : problems) {
+        reporter.fail(Failure{problem});
+    }
+    reporter.usage(formatted("%zu problem%s; nothing written", problems.size(),
+                             problems.size() == 1 ? "" : "s"));
+    return kExitUsage;
+}
+
+// The file a unit is written to.
+std::string unitOutput(const CommandLine& commandLine, const Unit& unit, FileKind kind) {
+    const std::string& folder = commandLine.outputFolder;
+    const bool separated = folder.empty() || folder.back() == '/' || folder.back() == '\\';
+    return (folder.empty() ? "" : folder + (separated ? "" : "/")) + unit.name +
+           kindRow(kind).extensions[0];
+}
+
+// The base with the unit's row made, checked and packed; its warnings named after the unit.
+std::unique_ptr<Configuration> unitConfiguration(const Configuration& base, const Unit& unit,
+                                                 const std::string& baseName, Reporter& reporter) {
+    auto configuration = std::make_unique<Configuration>(base);
+    Diagnostics diagnostics(reporter, baseName + " (unit " + unit.name + ")");
+    finishConfiguration(unit.overrides, diagnostics, *configuration);
+    return configuration;
+}
+
+// Checks every unit before anything is written: its warnings, and the file it would replace.
+std::vector<std::string> checkUnits(const CommandLine& commandLine, const Units& units,
+                                    const Configuration& base, FileKind kind, Reporter& reporter) {
+    std::vector<std::string> problems = sharedAddresses(units, base.record);
+    for (const Unit& unit : units.units) {
+        const auto configuration =
+            unitConfiguration(base, unit, commandLine.input.shown(), reporter);
+        const std::string output = unitOutput(commandLine, unit, kind);
+        const auto loss = commandLine.force ? std::nullopt
+                                            : lossOnReplacing(platform::inspectOutput(output), kind,
+                                                              configuration->given);
+        if (loss) {
+            problems.push_back(output + " exists and " + *loss + "; use --force to replace it");
+        }
+    }
+    return problems;
+}
+
+// Writes every unit; the status, once a failure is told with the units written before it.
+int writeEach(const CommandLine& commandLine, const Units& units, const Configuration& base,
+              FileKind kind, Console& console, Reporter& reporter) {
+    std::string written;
+    for (const Unit& unit : units.units) {
+        Reporter unheard;  // each unit's warnings were told when it was checked
+        const auto configuration =
+            unitConfiguration(base, unit, commandLine.input.shown(), unheard);
+        const std::string output = unitOutput(commandLine, unit, kind);
+        OutputFile file;
+        bool done = file.open(output, platform::inspectOutput(output));
+        if (done) {
+            writeConfiguration(kind, file.beginWriting(), *configuration, commandLine.input.given);
+            done = file.commit();
+        }
+        if (!done) {
+            reporter.fail(Failure{"Can't write output file " + output + " (units written: " +
+                                      (written.empty() ? "none" : written) + ")",
+                                  file.error()});
+            return kExitFailed;
+        }
+        written += (written.empty() ? "" : ", ") + unit.name;
+        if (!commandLine.quiet) {
+            printText(console.out, "Output file: %s\n", output.c_str());
+        }
+    }
+    return kExitSuccess;
+}
+
+}  // namespace
+
+// The command line with the row of its --unit before its own --sets; false, once the problems
+// are told, when the table has any.
+bool withUnit(const CommandLine& commandLine, Reporter& reporter, Units& units, CommandLine& made) {
+    made = commandLine;
+    if (!commandLine.unit) {
+        return true;
+    }
+    std::vector<std::string> problems = readUnits(commandLine.unitsTable, units);
+    const Unit* unit = findUnit(units, *commandLine.unit, problems);
+    for (const std::string& problem : problems) {
+        reporter.fail(Failure{problem});
+    }
+    if (!problems.empty()) {
+        return false;
+    }
+    made.sets.insert(made.sets.begin(), unit->overrides.begin(), unit->overrides.end());
+    return true;
+}
+
+int writeUnits(const CommandLine& commandLine, Console& console) {
+    Reporter reporter = console.reporter(ReportMode{commandLine.quiet, commandLine.strict, false});
+    Units units;
+    std::vector<std::string> problems = readUnits(commandLine.unitsTable, units);
+    int error = 0;
+    const InputStream stream = openInput(commandLine.input, console.in, error);
+    if (!stream) {
+        reporter.fail(Failure{"Can't open input file " + commandLine.input.given, error});
+        return kExitFailed;
+    }
+    ByteSource source(stream.get());
+    const auto base = std::make_unique<Configuration>();
+    const Input input{source, commandLine.input, commandLine.from, commandLine.force};
+    if (const auto failure = readConfiguration(input, reporter, *base)) {
+        reporter.fail(*failure);
+        return kExitFailed;
+    }
+    const FileKind kind = commandLine.to.value_or(FileKind::IntelHex);
+    const auto more = checkUnits(commandLine, units, *base, kind, reporter);
+    problems.insert(problems.end(), more.begin(), more.end());
+    if (!problems.empty()) {
+        return refuse(problems, reporter);
+    }
+    if (commandLine.strict && reporter.warnings() > 0) {
+        reporter.fail(Failure{reporter.warningCounts() + "; nothing written (--strict)"});
+        return kExitFailed;
+    }
+    return writeEach(commandLine, units, *base, kind, console, reporter);
+}
+
+}  // namespace kr570
