@@ -19,14 +19,9 @@ double riseTerm(double timeConstant, float resistance, float drive_voltage, floa
     return std::log(x) * timeConstant;
 }
 
-// "%f" of one estimate. A NaN (a zero resistance or voltage) is written with its sign, as
-// "-nan" or "nan", whichever C library formats the rest: not all of them show the sign.
+// "%f" of one estimate; a NaN (a zero resistance or voltage) is "nan" on every system.
 void printEstimate(std::FILE* stream, const char* before, double value, const char* after) {
-    if (std::isnan(value)) {
-        printText(stream, "%s%s%s", before, std::signbit(value) ? "-nan" : "nan", after);
-    } else {
-        printText(stream, "%s%f%s", before, value, after);
-    }
+    printText(stream, "%s%s%s", before, decimal(value, 6).c_str(), after);
 }
 
 }  // namespace

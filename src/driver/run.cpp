@@ -36,7 +36,7 @@ void keepWindowOpen(Console& console) {
 FileName ask(Console& console, const char* prompt) {
     putText(prompt, console.out);
     (void)std::fflush(console.out);
-    return FileName{console.input.readWord()};
+    return FileName{console.input.readWord(platform::nameQuotes())};
 }
 
 int runInteractive(Console& console) {

@@ -1,5 +1,7 @@
 #include "io/console_input.hpp"
 
+#include <cstring>
+
 #include "io/characters.hpp"
 #include "platform/platform.hpp"
 
@@ -30,15 +32,21 @@ int ConsoleInput::peek() {
     return static_cast<unsigned char>(buffer_[position_]);
 }
 
-std::string ConsoleInput::readWord() {
+std::string ConsoleInput::readWord(const char* quotes) {
     while (isWhitespace(peek())) {
         ++position_;
     }
+    const int first = peek();
+    const bool quoted = first > 0 && std::strchr(quotes, first) != nullptr;
+    position_ += quoted ? 1U : 0U;
     std::string word;
-    for (int c = peek(); c != -1 && !isWhitespace(c); c = peek()) {
+    for (int c = peek();
+         c != -1 && (quoted ? c != first && c != '\n' && c != '\r' : !isWhitespace(c));
+         c = peek()) {
         word.push_back(static_cast<char>(c));
         ++position_;
     }
+    position_ += quoted && peek() == first ? 1U : 0U;
     return word;
 }
 

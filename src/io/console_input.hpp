@@ -10,8 +10,10 @@ class ConsoleInput {
     explicit ConsoleInput(int fd) : fd_(fd) {}
 
     // Reads one whitespace-delimited word of any length; empty when input ends first. The
-    // whitespace after the word is left unread.
-    std::string readWord();
+    // whitespace after the word is left unread. A word that begins with one of `quotes` runs to
+    // the same quote (or the line end), blanks included, and is given without its quotes: a
+    // name with blanks, as a console pastes a file dropped on it.
+    std::string readWord(const char* quotes = "");
 
     // Waits for a key press. On a terminal only a fresh key counts (not the rest of the line
     // that carried a file name), read without echo. Otherwise it returns as soon as a byte is

@@ -32,6 +32,11 @@ std::size_t readInput(int fd, char* buffer, std::size_t size);
 // and returns true; Ctrl-C counts as a key. Returns false at once for anything else.
 bool waitForConsoleKey(int fd);
 
+// The quotes that a name typed at the console may stand between: double quotes, as Windows
+// pastes a file dropped on its console, and on other systems single quotes too, as terminals
+// paste one.
+const char* nameQuotes();
+
 // Waits until the descriptor has a byte to read or is at its end; returns at once when it is a
 // file or closed, so that a script never hangs here.
 void waitForInput(int fd);

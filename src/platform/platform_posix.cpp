@@ -45,6 +45,10 @@ bool waitForConsoleKey(int fd) {
     return true;
 }
 
+const char* nameQuotes() {
+    return "\"'";
+}
+
 void waitForInput(int fd) {
     pollfd request{fd, POLLIN, 0};
     while (poll(&request, 1, -1) < 0 && errno == EINTR) {

@@ -177,6 +177,11 @@ bool waitForConsoleKey(int fd) {
     return true;
 }
 
+// A Windows file name cannot hold a double quote, but may hold a single one.
+const char* nameQuotes() {
+    return "\"";
+}
+
 // A pipe is watched until a byte arrives or its writer closes it; files, devices and closed
 // input have nothing to wait for.
 void waitForInput(int fd) {

@@ -75,10 +75,11 @@ void writeSettings(std::FILE* out, const ConfigRecord& r) {
     putText(exactlyOne(r.followmotorparameters, "followmotorparameters yes\n",
                        "followmotorparameters no\n"),
             out);
-    printText(out, "resistance %.2f\n", static_cast<double>(r.resistance));
-    printText(out, "inductance %.2f\n", static_cast<double>(r.inductance));
-    printText(out, "current %.2f\n", static_cast<double>(r.current));
-    printText(out, "drive_voltage %.2f\n\n", static_cast<double>(r.drive_voltage));
+    printText(out, "resistance %s\n", decimal(static_cast<double>(r.resistance), 2).c_str());
+    printText(out, "inductance %s\n", decimal(static_cast<double>(r.inductance), 2).c_str());
+    printText(out, "current %s\n", decimal(static_cast<double>(r.current), 2).c_str());
+    printText(out, "drive_voltage %s\n\n",
+              decimal(static_cast<double>(r.drive_voltage), 2).c_str());
     writeMotorParameterBlock(out, r);
 }
 
