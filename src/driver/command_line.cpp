@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "config/settings.hpp"
+#include "platform/platform.hpp"
 #include "text/config_parser.hpp"
 
 namespace kr570 {
@@ -320,7 +321,7 @@ CommandLine::Action informationRequested(const std::vector<std::string>& argumen
         if (argument == "--") {
             break;
         }
-        if (argument == "--help") {
+        if (argument == "--help" || platform::asksForHelp(argument)) {
             return CommandLine::Action::Help;
         }
         if (argument == "--version") {

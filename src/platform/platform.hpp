@@ -32,6 +32,10 @@ std::size_t readInput(int fd, char* buffer, std::size_t size);
 // and returns true; Ctrl-C counts as a key. Returns false at once for anything else.
 bool waitForConsoleKey(int fd);
 
+// Whether an argument asks for the help the way the system's own programs take it: "/?" on
+// Windows; on other systems it is a name like any other.
+bool asksForHelp(const std::string& argument);
+
 // The quotes that a name typed at the console may stand between: double quotes, as Windows
 // pastes a file dropped on its console, and on other systems single quotes too, as terminals
 // paste one.

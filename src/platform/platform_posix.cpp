@@ -45,6 +45,10 @@ bool waitForConsoleKey(int fd) {
     return true;
 }
 
+bool asksForHelp(const std::string& /*argument*/) {
+    return false;
+}
+
 const char* nameQuotes() {
     return "\"'";
 }

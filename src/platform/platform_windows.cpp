@@ -177,6 +177,10 @@ bool waitForConsoleKey(int fd) {
     return true;
 }
 
+bool asksForHelp(const std::string& argument) {
+    return argument == "/?";
+}
+
 // A Windows file name cannot hold a double quote, but may hold a single one.
 const char* nameQuotes() {
     return "\"";
