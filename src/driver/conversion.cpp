@@ -127,9 +127,6 @@ bool nameOutput(Conversion& c, const std::function<FileName()>& outputName) {
     if (c.choices.besideInput) {
         chooseKinds(c);
         c.output = FileName{nameBeside(c.input.given, c.outputKind)};
-        if (!c.choices.quiet) {
-            printText(c.console.out, "Output file: %s\n", c.output.given.c_str());
-        }
         return true;
     }
     c.output = outputName();
@@ -167,7 +164,12 @@ ConversionOutcome convertFile(const CommandLine& choices, const FileName& input,
     if (!choices.besideInput) {
         chooseKinds(c);
     }
-    return convert(c, configuration);
+    const ConversionOutcome outcome = convert(c, configuration);
+    // The name made beside the input is told once the file is there.
+    if (outcome.status == kExitSuccess && choices.besideInput && !choices.quiet) {
+        printText(console.out, "Output file: %s\n", c.output.given.c_str());
+    }
+    return outcome;
 }
 
 }  // namespace kr570
