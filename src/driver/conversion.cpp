@@ -72,25 +72,46 @@ bool outputMayBeReplaced(Conversion& c, const Configuration& configuration) {
     return !loss;
 }
 
+// A unit must not take an address another unit of its table has; false once told.
+bool unitAddressFree(Conversion& c, const ConfigRecord& base) {
+    const auto problems =
+        c.units != nullptr ? sharedAddresses(*c.units, base) : std::vector<std::string>{};
+    for (const std::string& problem : problems) {
+        c.reporter.fail(Failure{problem});
+    }
+    return problems.empty();
+}
+
+// Writes the output and puts it in place; false once a failure is told.
+bool write(Conversion& c, const Configuration& configuration, bool& worthReading) {
+    std::FILE* const shown = c.choices.quiet     ? nullptr
+                             : c.output.standard ? c.console.err
+                                                 : c.console.out;
+    if (!isImage(c.inputKind) && shown != nullptr) {
+        writeMotorParameterBlock(shown, configuration.record);
+        worthReading = worthReading || !c.reporter.mode().dialogue;
+    }
+    writeConfiguration(c.outputKind, c.file.beginWriting(), configuration, c.input.given);
+    if (c.file.commit()) {
+        return true;
+    }
+    c.reporter.fail(Failure{c.output.standard ? "Can't write standard output"
+                                              : "Can't write output file " + c.output.given,
+                            c.file.error()});
+    return false;
+}
+
 // Loads the input, then writes the output, unless --strict finds warnings in between.
 ConversionOutcome convert(Conversion& c, Configuration& configuration) {
     ConversionOutcome outcome{kExitFailed};
     const Input input{c.source, c.input, c.inputKind, c.choices.force};
-    if (const auto failure = readConfiguration(input, c.reporter, configuration)) {
+    const auto failure = readConfiguration(input, c.reporter, configuration);
+    if (failure || !unitAddressFree(c, configuration.record)) {
         c.file.discard();
-        c.reporter.fail(*failure);
-        return outcome;
-    }
-    // A unit must not take an address another unit of its table has.
-    if (c.units != nullptr) {
-        const auto problems = sharedAddresses(*c.units, configuration.record);
-        for (const std::string& problem : problems) {
-            c.reporter.fail(Failure{problem});
+        if (failure) {
+            c.reporter.fail(*failure);
         }
-        if (!problems.empty()) {
-            c.file.discard();
-            return {kExitUsage};
-        }
+        return {failure ? kExitFailed : kExitUsage};
     }
     Diagnostics diagnostics(c.reporter, c.input.shown());
     finishConfiguration(c.choices.sets, diagnostics, configuration);
@@ -103,21 +124,7 @@ ConversionOutcome convert(Conversion& c, Configuration& configuration) {
         outcome.refusedWarnings = c.reporter.warnings();
         return outcome;
     }
-    std::FILE* const shown = c.choices.quiet     ? nullptr
-                             : c.output.standard ? c.console.err
-                                                 : c.console.out;
-    if (!isImage(c.inputKind) && shown != nullptr) {
-        writeMotorParameterBlock(shown, configuration.record);
-        outcome.worthReading = outcome.worthReading || !c.reporter.mode().dialogue;
-    }
-    writeConfiguration(c.outputKind, c.file.beginWriting(), configuration, c.input.given);
-    if (!c.file.commit()) {
-        c.reporter.fail(Failure{c.output.standard ? "Can't write standard output"
-                                                  : "Can't write output file " + c.output.given,
-                                c.file.error()});
-        return outcome;
-    }
-    outcome.status = kExitSuccess;
+    outcome.status = write(c, configuration, outcome.worthReading) ? kExitSuccess : kExitFailed;
     return outcome;
 }
 

@@ -15,6 +15,17 @@ namespace kr570 {
 
 namespace {
 
+// Whether Windows takes the name for a device (CON, NUL, COM1, ...), whatever its extension.
+bool isDeviceName(const std::string& name) {
+    std::string stem = name.substr(0, name.find('.'));
+    std::transform(stem.begin(), stem.end(), stem.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+    const bool numbered = stem.size() == 4 &&
+                          (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
+                          stem[3] >= '1' && stem[3] <= '9';
+    return numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL";
+}
+
 // Why a unit's name makes no file name on every system, or nothing.
 std::optional<std::string> unportable(const std::string& name) {
     if (name.empty()) {
@@ -29,13 +40,7 @@ std::optional<std::string> unportable(const std::string& name) {
     if (name.back() == '.' || name.back() == ' ') {
         return "the unit name " + quoted(name) + " ends in a dot or a blank, which Windows drops";
     }
-    std::string stem = name.substr(0, name.find('.'));
-    std::transform(stem.begin(), stem.end(), stem.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
-    const bool numbered = stem.size() == 4 &&
-                          (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
-                          stem[3] >= '1' && stem[3] <= '9';
-    if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") {
+    if (isDeviceName(name)) {
         return "the unit name " + quoted(name) + " is a device name that Windows reserves";
     }
     return std::nullopt;

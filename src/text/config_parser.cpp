@@ -311,39 +311,43 @@ class ValueReader {
         }
         const auto stored = static_cast<std::uint8_t>(number.value);
         keyword.byteIn(record_) = stored;
-        char shown[8];
-        (void)std::snprintf(shown, sizeof shown, "0x%x", static_cast<unsigned>(stored));
+        const std::string shown = formatted("0x%x", static_cast<unsigned>(stored));
         if (runsOn(keyword, line, number, shown)) {
             return;
         }
-        // The address is hexadecimal even without 0x: digits that read as a decimal number
-        // most likely meant one.
-        const std::string text = number.text();
-        const std::string digits = text.substr(text[0] == '+' || text[0] == '-' ? 1 : 0);
-        if (digits.find_first_not_of("0123456789") == std::string::npos) {
-            diagnostics_.warn(line, "%s %s: read as hexadecimal 0x%x (%u); write 0x%s to say so",
-                              keyword.keyword, text.c_str(), number.value, number.value,
-                              digits.c_str());
-            reasons_.push_back(formatted("%s is hexadecimal 0x%x (%u); write 0x%s to mean 0x%s",
-                                         text.c_str(), number.value, number.value, digits.c_str(),
-                                         digits.c_str()));
-        }
+        warnDecimalDigits(keyword, line, number);
         if (number.value != stored) {
             adjusted(
                 line,
                 quoted(number.text()) + " does not fit '" + keyword.keyword + "' (0x0 to 0xff)",
-                std::string(shown) + " is stored");
+                shown + " is stored");
         }
         // Seven bits address a device on the bus, and the I2C specification keeps the lowest
         // and highest eight for itself.
         if (stored < 0x08 || stored > 0x77) {
             adjusted(line,
-                     std::string(shown) + (stored > 0x7F
-                                               ? " is above 0x7f, more than 7 bits of I2C address"
-                                               : " is an address that I2C reserves (0x00 to 0x07, "
-                                                 "0x78 to 0x7f)"),
+                     shown + (stored > 0x7F ? " is above 0x7f, more than 7 bits of I2C address"
+                                            : " is an address that I2C reserves (0x00 to 0x07, "
+                                              "0x78 to 0x7f)"),
                      "it is stored");
         }
+    }
+
+    // The address is hexadecimal even without 0x: digits that read as a decimal number most
+    // likely meant one.
+    void warnDecimalDigits(const Setting& keyword, long line,
+                           const NumberValue<std::uint32_t>& number) {
+        const std::string text = number.text();
+        const std::string digits = text.substr(text[0] == '+' || text[0] == '-' ? 1 : 0);
+        if (digits.find_first_not_of("0123456789") != std::string::npos) {
+            return;
+        }
+        diagnostics_.warn(line, "%s %s: read as hexadecimal 0x%x (%u); write 0x%s to say so",
+                          keyword.keyword, text.c_str(), number.value, number.value,
+                          digits.c_str());
+        reasons_.push_back(formatted("%s is hexadecimal 0x%x (%u); write 0x%s to mean 0x%s",
+                                     text.c_str(), number.value, number.value, digits.c_str(),
+                                     digits.c_str()));
     }
 
     void readWordValue(const Setting& keyword) {

@@ -35,36 +35,77 @@ std::string trimmed(const std::string& text) {
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
-// The cells of a line; empty, with `problem` set, when a quote is not closed.
-std::vector<std::string> cellsOf(const std::string& line, char separator, std::string& problem) {
-    std::vector<std::string> cells;
-    std::string cell;
-    bool quoted = false;
-    bool wasQuoted = false;
-    for (std::size_t i = 0; i <= line.size(); ++i) {
-        const char c = i < line.size() ? line[i] : separator;
-        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-            cell.push_back('"');
-            ++i;
-        } else if (c == '"' && (quoted || trimmed(cell).empty())) {
-            quoted = !quoted;
-            wasQuoted = true;
-            cell = quoted ? std::string() : cell;
-        } else if (c == separator && (!quoted || i == line.size())) {
-            cells.push_back(wasQuoted ? cell : trimmed(cell));
-            cell.clear();
-            wasQuoted = false;
-        } else {
-            cell.push_back(c);
+// Splits a line into cells, one character at a time.
+class CellReader {
+  public:
+    explicit CellReader(char separator) : separator_(separator) {}
+
+    // The cells of `line`; `problem` tells a quote that is not closed.
+    std::vector<std::string> cells(const std::string& line, std::string& problem) {
+        cells_.clear();
+        cell_.clear();
+        quoted_ = wasQuoted_ = false;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            i += take(line[i], i + 1 < line.size() ? line[i + 1] : '\0');
         }
+        endCell();
+        problem = quoted_ ? "a quote is not closed" : "";
+        return cells_;
     }
-    problem = quoted ? "a quote is not closed" : "";
-    return cells;
-}
+
+  private:
+    // Takes one character; how many after it it took too (the second of a doubled quote).
+    std::size_t take(char c, char next) {
+        if (quoted_ && c == '"' && next == '"') {
+            cell_.push_back('"');
+            return 1;
+        }
+        if (c == '"' && (quoted_ || trimmed(cell_).empty())) {
+            cell_ = quoted_ ? cell_ : std::string();
+            quoted_ = !quoted_;
+            wasQuoted_ = true;
+        } else if (c == separator_ && !quoted_) {
+            endCell();
+        } else {
+            cell_.push_back(c);
+        }
+        return 0;
+    }
+
+    void endCell() {
+        cells_.push_back(wasQuoted_ ? cell_ : trimmed(cell_));
+        cell_.clear();
+        wasQuoted_ = false;
+    }
+
+    char separator_;
+    std::vector<std::string> cells_;
+    std::string cell_;
+    bool quoted_ = false;
+    bool wasQuoted_ = false;
+};
 
 bool isSkipped(const std::string& line) {
     const std::string text = trimmed(line);
     return text.empty() || text[0] == '#';
+}
+
+// A row's cells as a unit: its name and the values it gives, a decimal comma made a point where
+// a spreadsheet that separates cells with ';' wrote one.
+UnitRow rowOf(long line, const std::vector<std::string>& cells,
+              const std::vector<std::string>& columns, char separator) {
+    UnitRow row{line, cells.front(), {}};
+    for (std::size_t i = 1; i < cells.size(); ++i) {
+        std::string value = cells[i];
+        const Setting* setting = findSetting(columns[i - 1]);
+        if (separator == ';' && setting != nullptr && setting->kind == ValueKind::Float) {
+            std::replace(value.begin(), value.end(), ',', '.');
+        }
+        if (!value.empty()) {
+            row.values.emplace_back(columns[i - 1], value);
+        }
+    }
+    return row;
 }
 
 }  // namespace
@@ -80,41 +121,28 @@ UnitsTable readUnitsTable(ByteSource& source, std::vector<std::string>& problems
         problems.push_back("1: no header row (unit,KEYWORD,...)");
         return table;
     }
-    const std::string& header = lines.front().second;
-    const char separator = std::count(header.begin(), header.end(), ';') >
-                                   std::count(header.begin(), header.end(), ',')
-                               ? ';'
-                               : ',';
+    const auto& [headerLine, header] = lines.front();
+    const auto count = [&header](char c) { return std::count(header.begin(), header.end(), c); };
+    const char separator = count(';') > count(',') ? ';' : ',';
+    CellReader reader(separator);
     std::string problem;
-    std::vector<std::string> columns = cellsOf(header, separator, problem);
-    if (columns.empty() || trimmed(columns.front()) != "unit") {
-        problems.push_back(std::to_string(lines.front().first) +
+    const std::vector<std::string> columns = reader.cells(header, problem);
+    if (columns.front() != "unit" || !problem.empty()) {
+        problems.push_back(std::to_string(headerLine) +
                            ": the header row must begin with the column 'unit'");
         return table;
     }
-    table.headerLine = lines.front().first;
+    table.headerLine = headerLine;
     table.columns.assign(columns.begin() + 1, columns.end());
     for (auto line = lines.begin() + 1; line != lines.end(); ++line) {
-        const std::vector<std::string> cells = cellsOf(line->second, separator, problem);
-        const std::string where = std::to_string(line->first) + ": ";
+        const std::vector<std::string> cells = reader.cells(line->second, problem);
         if (!problem.empty() || cells.size() > columns.size()) {
             problems.push_back(
-                where + (problem.empty() ? "more cells than the header has columns" : problem));
-            continue;
+                std::to_string(line->first) + ": " +
+                (problem.empty() ? "more cells than the header has columns" : problem));
+        } else {
+            table.rows.push_back(rowOf(line->first, cells, table.columns, separator));
         }
-        UnitRow row{line->first, cells.front(), {}};
-        for (std::size_t i = 1; i < cells.size(); ++i) {
-            std::string value = cells[i];
-            const Setting* setting = findSetting(columns[i]);
-            // A spreadsheet that separates cells with ';' writes a decimal comma.
-            if (separator == ';' && setting != nullptr && setting->kind == ValueKind::Float) {
-                std::replace(value.begin(), value.end(), ',', '.');
-            }
-            if (!value.empty()) {
-                row.values.emplace_back(columns[i], value);
-            }
-        }
-        table.rows.push_back(std::move(row));
     }
     return table;
 }
