@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "driver/existing_output.hpp"
@@ -272,6 +273,12 @@ int writeUnits(const CommandLine& commandLine, Console& console) {
     if (commandLine.strict && reporter.warnings() > 0) {
         reporter.fail(Failure{reporter.warningCounts() + "; nothing written (--strict)"});
         return kExitFailed;
+    }
+    // A folder that cannot be made fails the first write, which says why.
+    std::error_code unmade;
+    if (!commandLine.outputFolder.empty()) {
+        std::filesystem::create_directories(std::filesystem::u8path(commandLine.outputFolder),
+                                            unmade);
     }
     return writeEach(commandLine, units, *base, kind, console, reporter);
 }
