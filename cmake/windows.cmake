@@ -4,7 +4,8 @@
 # which FILE is opaque: nothing may reach into the C runtime's structures. These objects are
 # compiled only, never linked; the executable itself uses msvcrt.dll, which every Windows has.
 get_target_property(kr570_sources kr570 SOURCES)
-add_library(kr570_ucrt_headers OBJECT ${kr570_sources} src/driver/main.cpp)
+add_library(kr570_ucrt_headers OBJECT ${kr570_sources} src/driver/main.cpp
+                                      src/platform/entry_windows.cpp)
 target_include_directories(kr570_ucrt_headers PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_compile_definitions(kr570_ucrt_headers PRIVATE _UCRT WIN32_LEAN_AND_MEAN NOMINMAX
                                                       KR570_VERSION="${PROJECT_VERSION}")
@@ -12,6 +13,9 @@ target_compile_definitions(kr570_ucrt_headers PRIVATE _UCRT WIN32_LEAN_AND_MEAN 
 # UCRT, and whichever of the two a source includes first decides.
 target_compile_options(kr570_ucrt_headers PRIVATE -ffp-contract=off -include stdio.h)
 target_link_libraries(kr570_ucrt_headers PRIVATE kr570_warnings)
+
+# The entry point is wmain, which the C runtime hands the wide arguments (-municode).
+target_link_options(kr570convert PRIVATE -municode)
 
 # What makes kr570convert.exe a proper Windows program: the version information that Explorer
 # shows in its properties (product, description, version, copyright), taken from the project's

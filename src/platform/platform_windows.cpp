@@ -72,41 +72,6 @@ std::size_t readConsole(HANDLE console, char* buffer, std::size_t size) {
     return text.size();
 }
 
-bool isBlank(wchar_t c) {
-    return c == L' ' || c == L'\t';
-}
-
-// The argument at `p`, split off as the C runtime splits its command line: quotes put blanks
-// into an argument; backslashes are plain except in a run before a quote, where each pair gives
-// one backslash and an odd one makes the quote plain; "" within quotes is one quote.
-std::wstring nextArgument(const wchar_t*& p) {
-    std::wstring argument;
-    bool quoted = false;
-    while (*p != L'\0' && (quoted || !isBlank(*p))) {
-        if (*p == L'\\') {
-            const wchar_t* const run = p;
-            while (*p == L'\\') {
-                ++p;
-            }
-            const auto count = static_cast<std::size_t>(p - run);
-            argument.append(*p == L'"' ? count / 2 : count, L'\\');
-            if (*p == L'"' && count % 2 == 1) {
-                argument.push_back(*p++);
-            }
-        } else if (*p == L'"') {
-            if (quoted && p[1] == L'"') {
-                argument.push_back(*++p);
-            } else {
-                quoted = !quoted;
-            }
-            ++p;
-        } else {
-            argument.push_back(*p++);
-        }
-    }
-    return argument;
-}
-
 }  // namespace
 
 // Windows takes no name of more than 32767 units. A longer one is cut to at least one unit
@@ -127,27 +92,6 @@ std::string utf8Text(const wchar_t* wide, std::size_t length) {
     std::string utf8(static_cast<std::size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide, size, utf8.data(), bytes, nullptr, nullptr);
     return utf8;
-}
-
-// The C runtime's argv holds the arguments in the ANSI code page, which loses every letter it
-// lacks; the wide command line has them all.
-std::vector<std::string> commandLineArguments(int /*argc*/, char** /*argv*/) {
-    const wchar_t* p = GetCommandLineW();
-    // The program's name runs to the first blank outside quotes, without escapes.
-    for (bool quoted = false; *p != L'\0' && (quoted || !isBlank(*p)); ++p) {
-        quoted = *p == L'"' ? !quoted : quoted;
-    }
-    std::vector<std::string> arguments;
-    for (;;) {
-        while (isBlank(*p)) {
-            ++p;
-        }
-        if (*p == L'\0') {
-            return arguments;
-        }
-        const std::wstring argument = nextArgument(p);
-        arguments.push_back(utf8Text(argument.data(), argument.size()));
-    }
 }
 
 std::size_t readInput(int fd, char* buffer, std::size_t size) {
