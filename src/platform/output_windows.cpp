@@ -16,10 +16,14 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/common.hpp"
+#include "platform/handles_windows.hpp"
 #include "platform/output.hpp"
 #include "platform/text_windows.hpp"
 
 namespace kr570::platform {
+
+const char kFolderSeparators[] = "/\\:";
 
 namespace {
 
@@ -61,68 +65,6 @@ BOOL WINAPI restoreOutputCodePageAndStop(DWORD /*event*/) {
     return FALSE;
 }
 
-struct ErrorPair {
-    DWORD system;
-    int error;
-};
-
-// The errno values that the C runtime would give for the same failures.
-constexpr ErrorPair kErrors[] = {
-    {ERROR_FILE_NOT_FOUND, ENOENT},
-    {ERROR_PATH_NOT_FOUND, ENOENT},
-    {ERROR_INVALID_DRIVE, ENOENT},
-    {ERROR_BAD_NETPATH, ENOENT},
-    {ERROR_BAD_NET_NAME, ENOENT},
-    {ERROR_ACCESS_DENIED, EACCES},
-    {ERROR_SHARING_VIOLATION, EACCES},
-    {ERROR_LOCK_VIOLATION, EACCES},
-    {ERROR_WRITE_PROTECT, EACCES},
-    {ERROR_CANNOT_MAKE, EACCES},
-    {ERROR_DISK_FULL, ENOSPC},
-    {ERROR_HANDLE_DISK_FULL, ENOSPC},
-    {ERROR_FILE_EXISTS, EEXIST},
-    {ERROR_ALREADY_EXISTS, EEXIST},
-    {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
-    {ERROR_INVALID_NAME, EINVAL},
-    {ERROR_INVALID_PARAMETER, EINVAL},
-    {ERROR_DIRECTORY, ENOTDIR},
-    {ERROR_NOT_SAME_DEVICE, EXDEV},
-    {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},
-    {ERROR_OUTOFMEMORY, ENOMEM},
-    {ERROR_TOO_MANY_OPEN_FILES, EMFILE},
-};
-
-int errnoOf(DWORD system) {
-    for (const ErrorPair& pair : kErrors) {
-        if (pair.system == system) {
-            return pair.error;
-        }
-    }
-    return EIO;
-}
-
-int lastError() {
-    return errnoOf(GetLastError());
-}
-
-bool isUsable(HANDLE handle) {
-    return handle != INVALID_HANDLE_VALUE && handle != nullptr;
-}
-
-bool isConsole(HANDLE handle) {
-    DWORD mode = 0;
-    return isUsable(handle) && GetConsoleMode(handle, &mode) != 0;
-}
-
-HANDLE handleOf(int fd) {
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t separator = path.find_last_of("/\\:");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
-
 bool isMissing(DWORD system) {
     return system == ERROR_FILE_NOT_FOUND || system == ERROR_PATH_NOT_FOUND;
 }
@@ -141,7 +83,7 @@ std::string finalPath(HANDLE file, const std::string& name) {
 }
 
 // What an existing, opened output is; its kind is Special unless it is a file on a disk.
-OutputTarget describeOpened(HANDLE file, const std::string& name) {
+OutputTarget describeOpened(HANDLE file, const std::string& name, const std::wstring& wide) {
     OutputTarget target;
     target.path = name;
     BY_HANDLE_FILE_INFORMATION information{};
@@ -154,7 +96,7 @@ OutputTarget describeOpened(HANDLE file, const std::string& name) {
     target.empty = information.nFileSizeHigh == 0 && information.nFileSizeLow == 0;
     // A read-only file stays protected, although a new file could take its place.
     target.writeError = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
-    const DWORD attributes = GetFileAttributesW(wideText(name).c_str());
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         target.path = finalPath(file, name);
     }
@@ -200,22 +142,6 @@ HANDLE createNew(const std::wstring& base, std::wstring& temporary) {
         }
     }
     return INVALID_HANDLE_VALUE;
-}
-
-// A C text stream for writing on an open handle, so that its lines end in CR LF.
-std::FILE* textStreamOn(HANDLE file, int& error) {
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
-    if (fd < 0) {
-        error = EMFILE;
-        CloseHandle(file);
-        return nullptr;
-    }
-    std::FILE* stream = _fdopen(fd, "w");
-    if (stream == nullptr) {
-        error = errno != 0 ? errno : EMFILE;
-        _close(fd);
-    }
-    return stream;
 }
 
 // The C runtime's descriptor `fd`, its stream and the system's standard handle `id` all on the
@@ -277,10 +203,6 @@ std::FILE* standardStream(std::FILE* stream) {
     return own != nullptr ? own : stream;
 }
 
-std::string describeError(int error) {
-    return std::strerror(error);
-}
-
 // The name is opened for its attributes only, following links as writing to it would, and
 // sharing everything, so that a file another program holds open is still seen.
 OutputTarget inspectOutput(const std::string& name) {
@@ -297,7 +219,7 @@ OutputTarget inspectOutput(const std::string& name) {
         target.kind = missing && !dangling ? OutputKind::Missing : OutputKind::Special;
         return target;
     }
-    const OutputTarget target = describeOpened(file, name);
+    const OutputTarget target = describeOpened(file, name, wide);
     CloseHandle(file);
     return target;
 }
@@ -324,7 +246,7 @@ std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& tempor
         temporaryPending = true;
     }
     temporary = utf8Text(name.data(), name.size());
-    std::FILE* stream = textStreamOn(file, error);
+    std::FILE* stream = streamOn(file, GENERIC_WRITE, error);
     if (stream == nullptr) {
         discardTemporary(temporary);
     }
@@ -359,14 +281,7 @@ void discardTemporary(const std::string& temporary) {
 }
 
 std::FILE* openInPlace(const std::string& name, int& error) {
-    const HANDLE file =
-        CreateFileW(wideText(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (!isUsable(file)) {
-        error = lastError();
-        return nullptr;
-    }
-    return textStreamOn(file, error);
+    return openStream(name, GENERIC_WRITE, OPEN_EXISTING, error);
 }
 
 int emptyInPlace(std::FILE* stream) {

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -9,25 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/handles_windows.hpp"
 #include "platform/platform.hpp"
 #include "platform/text_windows.hpp"
 
 namespace kr570::platform {
 
 namespace {
-
-HANDLE handleOf(int fd) {
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
-bool isUsable(HANDLE handle) {
-    return handle != INVALID_HANDLE_VALUE && handle != nullptr;
-}
-
-bool isConsole(HANDLE handle) {
-    DWORD mode = 0;
-    return isUsable(handle) && GetConsoleMode(handle, &mode) != 0;
-}
 
 // Shift, Ctrl and Alt on their own make no key press, as with _getch.
 bool isKeyPress(const INPUT_RECORD& record) {
@@ -184,36 +171,20 @@ void setBinaryMode(std::FILE* stream) {
     _setmode(_fileno(stream), _O_BINARY);
 }
 
+// Windows refuses to open a folder as a file and calls it a denied access.
 std::FILE* openForReading(const std::string& name, int& error) {
-    const std::wstring wide = wideText(name);
-    errno = 0;
-    std::FILE* input = _wfopen(wide.c_str(), L"rb");
-    if (input == nullptr) {
-        error = errno != 0 ? errno : EIO;
-        // Windows refuses to open a folder as a file and calls it a denied access.
-        const DWORD attributes = GetFileAttributesW(wide.c_str());
-        if (error == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    std::FILE* input = openStream(name, GENERIC_READ, OPEN_EXISTING, error);
+    if (input == nullptr && error == EACCES) {
+        const DWORD attributes = GetFileAttributesW(wideText(name).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             error = EISDIR;
         }
-        return nullptr;
-    }
-    struct _stat64 status {};
-    if (_fstat64(_fileno(input), &status) != 0 || (status.st_mode & _S_IFDIR) != 0) {
-        std::fclose(input);
-        error = EISDIR;
-        return nullptr;
     }
     return input;
 }
 
 std::FILE* openForWriting(const std::string& name, int& error) {
-    errno = 0;
-    std::FILE* output = _wfopen(wideText(name).c_str(), L"w");
-    if (output == nullptr) {
-        error = errno != 0 ? errno : EIO;
-    }
-    return output;
+    return openStream(name, GENERIC_WRITE, CREATE_ALWAYS, error);
 }
 
 bool removeFile(const std::string& name) {
