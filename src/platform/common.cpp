@@ -7,6 +7,9 @@
 namespace kr570::platform {
 
 std::string describeError(int error) {
+    if (error == kErrorOpenElsewhere) {
+        return "the file is open in another program";
+    }
     return std::strerror(error);
 }
 

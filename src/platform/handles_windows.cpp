@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/common.hpp"
 #include "platform/text_windows.hpp"
 
 namespace kr570::platform {
@@ -21,14 +22,38 @@ struct ErrorPair {
 // names them (a name too long for the system names no file there either); any other is a
 // failure of the device.
 constexpr ErrorPair kErrors[] = {
-    {ERROR_FILE_NOT_FOUND, ENOENT},    {ERROR_PATH_NOT_FOUND, ENOENT},
-    {ERROR_INVALID_DRIVE, ENOENT},     {ERROR_BAD_NETPATH, ENOENT},
-    {ERROR_BAD_NET_NAME, ENOENT},      {ERROR_FILENAME_EXCED_RANGE, ENOENT},
-    {ERROR_INVALID_NAME, EINVAL},      {ERROR_INVALID_PARAMETER, EINVAL},
-    {ERROR_ACCESS_DENIED, EACCES},     {ERROR_WRITE_PROTECT, EACCES},
-    {ERROR_SHARING_VIOLATION, EACCES}, {ERROR_LOCK_VIOLATION, EACCES},
-    {ERROR_DISK_FULL, ENOSPC},         {ERROR_HANDLE_DISK_FULL, ENOSPC},
+    {ERROR_FILE_NOT_FOUND, ENOENT},
+    {ERROR_PATH_NOT_FOUND, ENOENT},
+    {ERROR_INVALID_DRIVE, ENOENT},
+    {ERROR_BAD_NETPATH, ENOENT},
+    {ERROR_BAD_NET_NAME, ENOENT},
+    {ERROR_FILENAME_EXCED_RANGE, ENOENT},
+    {ERROR_INVALID_NAME, EINVAL},
+    {ERROR_INVALID_PARAMETER, EINVAL},
+    {ERROR_ACCESS_DENIED, EACCES},
+    {ERROR_WRITE_PROTECT, EACCES},
+    {ERROR_SHARING_VIOLATION, kErrorOpenElsewhere},
+    {ERROR_LOCK_VIOLATION, kErrorOpenElsewhere},
+    {ERROR_DISK_FULL, ENOSPC},
+    {ERROR_HANDLE_DISK_FULL, ENOSPC},
 };
+
+// A lock that another program holds on any part of the file would stop this run's reads (or
+// writes) there: a lock over every byte that a file may have, shared for reading and exclusive
+// for writing, is refused then.
+bool lockedElsewhere(HANDLE file, DWORD access) {
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        return false;
+    }
+    OVERLAPPED start{};
+    const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY |
+                        (access == GENERIC_WRITE ? DWORD{LOCKFILE_EXCLUSIVE_LOCK} : DWORD{0});
+    if (LockFileEx(file, flags, 0, MAXDWORD, MAXDWORD, &start) != 0) {
+        UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &start);
+        return false;
+    }
+    return GetLastError() == ERROR_LOCK_VIOLATION;
+}
 
 }  // namespace
 
@@ -82,6 +107,11 @@ std::FILE* openStream(const std::string& name, DWORD access, DWORD disposition, 
                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!isUsable(file)) {
         error = lastError();
+        return nullptr;
+    }
+    if (lockedElsewhere(file, access)) {
+        CloseHandle(file);
+        error = kErrorOpenElsewhere;
         return nullptr;
     }
     return streamOn(file, access, error);

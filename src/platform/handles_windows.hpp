@@ -20,7 +20,7 @@ bool isUsable(HANDLE handle);
 bool isConsole(HANDLE handle);
 
 // Windows' error `system` as the errno value that the C runtime gives for it, so that a failure
-// reads the same whichever way it came.
+// reads the same whichever way it came; a sharing or a lock violation is kErrorOpenElsewhere.
 int errorOf(DWORD system);
 
 // errorOf the calling thread's last error.
@@ -32,8 +32,9 @@ int lastError();
 std::FILE* streamOn(HANDLE file, DWORD access, int& error);
 
 // Opens `name` for `access` (GENERIC_READ or GENERIC_WRITE) in the way `disposition` of
-// CreateFileW says, sharing it as the C runtime's fopen does, and hands it to streamOn. nullptr,
-// with `error` set, on failure.
+// CreateFileW says, sharing it as the C runtime's fopen does, and hands it to streamOn. A file
+// of which another program has locked a part fails as one open in another program, here rather
+// than at the first read or write. nullptr, with `error` set, on failure.
 std::FILE* openStream(const std::string& name, DWORD access, DWORD disposition, int& error);
 
 }  // namespace kr570::platform

@@ -82,6 +82,20 @@ std::string finalPath(HANDLE file, const std::string& name) {
     return utf8Text(buffer.data(), length);
 }
 
+// Whether another program holds the file open in a way that lets no new file take its place:
+// the replace removes the old file, which each program that has it open must allow. It would
+// fail only once the whole output is written.
+bool heldElsewhere(const std::wstring& name) {
+    const HANDLE file =
+        CreateFileW(name.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (isUsable(file)) {
+        CloseHandle(file);
+        return false;
+    }
+    return lastError() == kErrorOpenElsewhere;
+}
+
 // What an existing, opened output is; its kind is Special unless it is a file on a disk.
 OutputTarget describeOpened(HANDLE file, const std::string& name, const std::wstring& wide) {
     OutputTarget target;
@@ -95,7 +109,11 @@ OutputTarget describeOpened(HANDLE file, const std::string& name, const std::wst
     target.kind = information.nNumberOfLinks > 1 ? OutputKind::SharedFile : OutputKind::RegularFile;
     target.empty = information.nFileSizeHigh == 0 && information.nFileSizeLow == 0;
     // A read-only file stays protected, although a new file could take its place.
-    target.writeError = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        target.writeError = EACCES;
+    } else if (target.kind == OutputKind::RegularFile && heldElsewhere(wide)) {
+        target.writeError = kErrorOpenElsewhere;
+    }
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         target.path = finalPath(file, name);

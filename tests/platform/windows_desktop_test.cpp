@@ -1,7 +1,10 @@
 // What a Windows desktop shows of the tool: the arguments as the C runtime splits the wide command
-// line.
+// line, and files that another program holds open.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,10 @@
 
 namespace kr570 {
 namespace {
+
+std::wstring wide(const std::string& utf8) {
+    return std::filesystem::u8path(utf8).wstring();
+}
 
 struct ArgumentCase : test::NamedCase {
     std::vector<std::string> arguments;
@@ -38,6 +45,99 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"blanks"}, {"--a b\tc"}, 2, "unknown option '--a b\tc'"},
         ArgumentCase{{"beyond_the_code_page"}, {"--ключ-键"}, 2, "unknown option '--ключ-键'"},
         ArgumentCase{{"wildcard"}, {"*.txt", "out.hex"}, 1, "Can't open input file *.txt: "}),
+    test::CaseName());
+
+struct HeldCase : test::NamedCase {
+    std::string held;  // the file another program has open
+    DWORD sharing;     // what that program lets others do with it
+    bool locked;       // whether it has locked the whole file too
+    std::vector<std::string> arguments;
+    std::string refused;  // "input file NAME" or "output file NAME"; "" when the run converts
+};
+
+// Another program's open file, as the held file of `c`, for the life of the object.
+class HeldFile {
+  public:
+    HeldFile(const std::string& path, const HeldCase& c)
+        : file_(CreateFileW(wide(path).c_str(), GENERIC_READ, c.sharing, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {
+        OVERLAPPED start{};
+        locked_ = c.locked &&
+                  LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &start) != 0;
+    }
+    ~HeldFile() {
+        OVERLAPPED start{};
+        if (locked_) {
+            UnlockFileEx(file_, 0, MAXDWORD, MAXDWORD, &start);
+        }
+        CloseHandle(file_);
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+    bool holds(const HeldCase& c) const {
+        return file_ != INVALID_HANDLE_VALUE && locked_ == c.locked;
+    }
+
+  private:
+    HANDLE file_;
+    bool locked_ = false;
+};
+
+class HeldByAnotherProgram : public ::testing::TestWithParam<HeldCase> {};
+
+// A file that another program keeps to itself is named as such, before anything is written;
+// one that it shares is converted.
+TEST_P(HeldByAnotherProgram, IsToldAndKept) {
+    const HeldCase& c = GetParam();
+    test::TempDir dir;
+    test::writeFile(dir.file("in.txt"), "ontime 5\n");
+    test::writeFile(dir.file("old.hex"), "old\n");
+    test::writeFile(dir.file("notes.txt"), "; my notes\n");
+    const std::string before = test::readFile(dir.file(c.held));
+    const auto files = [&dir] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(wide(dir.path()))) {
+            names.push_back(entry.path().filename().u8string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> listing = files();
+    {
+        const HeldFile holder(dir.file(c.held), c);
+        ASSERT_TRUE(holder.holds(c)) << GetLastError();
+        const auto run = test::runTool(c.arguments, "", dir.path());
+        EXPECT_EQ(c.refused.empty() ? 0 : 1, run.status);
+        EXPECT_EQ(c.refused.empty() ? ""
+                                    : "kr570convert: Can't open " + c.refused +
+                                          ": the file is open in another program\n",
+                  run.err);
+    }
+    EXPECT_EQ(before, test::readFile(dir.file(c.held)));
+    if (!c.refused.empty()) {
+        EXPECT_EQ(listing, files());
+    }
+}
+
+constexpr DWORD kReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+const std::vector<std::string> kConvert = {"in.txt", "out.hex"};
+const std::vector<std::string> kReplace = {"in.txt", "old.hex"};
+const std::vector<std::string> kReport = {"--to=text", "in.txt", "notes.txt"};
+const char* const kOldHex = "output file old.hex";
+const char* const kNotes = "output file notes.txt";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HeldByAnotherProgram,
+    ::testing::Values(
+        HeldCase{{"input_kept_to_itself"}, "in.txt", 0, false, kConvert, "input file in.txt"},
+        HeldCase{{"input_locked"}, "in.txt", kReadWrite, true, kConvert, "input file in.txt"},
+        HeldCase{{"input_shared_with_readers"}, "in.txt", FILE_SHARE_READ, false, kConvert, ""},
+        HeldCase{{"output_kept_to_itself"}, "old.hex", 0, false, kReplace, kOldHex},
+        // As the C runtime's fopen opens a file: no other program may remove or replace it.
+        HeldCase{{"output_as_fopen_has_it"}, "old.hex", kReadWrite, false, kReplace, kOldHex},
+        // Said before the text is found to be the user's: it could not have been read.
+        HeldCase{{"report_over_a_held_text"}, "notes.txt", 0, false, kReport, kNotes}),
     test::CaseName());
 
 }  // namespace
