@@ -1,8 +1,8 @@
-// Windows form of the safe output: a new file made beside the target with CREATE_NEW, written
-// to the disk and put in place by ReplaceFile (which keeps the replaced file's attributes and
-// security) or MoveFileEx, and a console control handler that removes the new file when
-// Ctrl-C, Ctrl-Break or closing the console window ends the run. Names are UTF-8 here and go
-// to the wide functions, which take every name a folder can hold.
+// Windows form of the safe output: a new, hidden file made beside the target with CREATE_NEW,
+// written to the disk, shown and put in place by ReplaceFile (which keeps the replaced file's
+// attributes and security) or MoveFileEx, and a console control handler that removes the new
+// file when Ctrl-C, Ctrl-Break or closing the console window ends the run. Names are UTF-8 here
+// and go to the wide functions, which take every name a folder can hold.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -63,6 +63,21 @@ void restoreOutputCodePage() {
 BOOL WINAPI restoreOutputCodePageAndStop(DWORD /*event*/) {
     restoreOutputCodePage();
     return FALSE;
+}
+
+// The attributes of a new file while it is written, none of which the finished output keeps.
+constexpr DWORD kWhileWritten = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY;
+
+// The new file shown as an ordinary file, before it takes its place; 0 or the error.
+int showFinished(const std::wstring& name) {
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return lastError();
+    }
+    const DWORD rest = attributes & ~kWhileWritten;
+    return SetFileAttributesW(name.c_str(), rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL) != 0
+               ? 0
+               : lastError();
 }
 
 bool isMissing(DWORD system) {
@@ -147,14 +162,16 @@ std::string leadingCharacters(const std::string& text, std::size_t bytes) {
     return text.substr(0, bytes);
 }
 
-// Makes the new file; it can be removed (by the control handler) while it is still open.
+// Makes the new file; it can be removed (by the control handler) while it is still open. A
+// leading dot hides a file on Linux only: here it is hidden by its attribute, and marked as
+// temporary while it is written, until commitTemporary puts it in place.
 HANDLE createNew(const std::wstring& base, std::wstring& temporary) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string suffix = uniqueSuffix(attempt);
         temporary = base + std::wstring(suffix.begin(), suffix.end());
         const HANDLE file =
             CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                        nullptr, CREATE_NEW, kWhileWritten, nullptr);
         if (isUsable(file) || GetLastError() != ERROR_FILE_EXISTS) {
             return file;
         }
@@ -272,11 +289,16 @@ std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& tempor
 }
 
 // ReplaceFile keeps what belongs to the replaced file (attributes, security, creation time);
-// where it cannot (another file system, an older system), the plain replacing rename does.
+// where it cannot (another file system, an older system), the plain replacing rename does. The
+// new file loses the attributes it was written with first: no output is ever left hidden.
 int commitTemporary(const std::string& temporary, const std::string& target) {
     const std::wstring from = wideText(temporary);
     const std::wstring to = wideText(target);
     const PendingLocked locked;
+    const int shown = showFinished(from);
+    if (shown != 0) {
+        return shown;
+    }
     const bool exists = GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES;
     bool done = exists && ReplaceFileW(to.c_str(), from.c_str(), nullptr,
                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;

@@ -1,13 +1,15 @@
 // What a Windows desktop shows of the tool: the arguments as the C runtime splits the wide command
-// line, and files that another program holds open.
+// line, files that another program holds open, and outputs never left hidden.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/output.hpp"
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
 
@@ -17,6 +19,12 @@ namespace {
 std::wstring wide(const std::string& utf8) {
     return std::filesystem::u8path(utf8).wstring();
 }
+
+DWORD attributesOf(const std::string& path) {
+    return GetFileAttributesW(wide(path).c_str());
+}
+
+constexpr DWORD kHiddenOrTemporary = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY;
 
 struct ArgumentCase : test::NamedCase {
     std::vector<std::string> arguments;
@@ -139,6 +147,66 @@ INSTANTIATE_TEST_SUITE_P(
         // Said before the text is found to be the user's: it could not have been read.
         HeldCase{{"report_over_a_held_text"}, "notes.txt", 0, false, kReport, kNotes}),
     test::CaseName());
+
+struct OutputCase : test::NamedCase {
+    std::vector<std::string> arguments;
+    std::string output;
+};
+
+class FinishedOutput : public ::testing::TestWithParam<OutputCase> {};
+
+// The new file an output is written to is hidden; the output it becomes, new or replacing an
+// old one, is an ordinary file.
+TEST_P(FinishedOutput, IsNotHidden) {
+    const OutputCase& c = GetParam();
+    test::TempDir dir;
+    test::writeFile(dir.file("in.txt"), "ontime 5\n");
+    test::writeFile(dir.file("old.hex"), "old\n");
+    const auto run = test::runTool(c.arguments, "", dir.path());
+    ASSERT_EQ(0, run.status) << run.err;
+    const DWORD attributes = attributesOf(dir.file(c.output));
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_EQ(0U, attributes & kHiddenOrTemporary) << std::hex << attributes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, FinishedOutput,
+    ::testing::Values(OutputCase{{"new_output"}, {"in.txt", "new.hex"}, "new.hex"},
+                      OutputCase{{"replaced_output"}, {"in.txt", "old.hex"}, "old.hex"},
+                      OutputCase{{"new_report"}, {"--to=text", "in.txt", "new.txt"}, "new.txt"}),
+    test::CaseName());
+
+struct TemporaryCase : test::NamedCase {
+    bool existing;  // whether an old output is replaced
+};
+
+class TemporaryBeside : public ::testing::TestWithParam<TemporaryCase> {};
+
+// While it is written the new file is hidden (and marked temporary, which Wine does not keep);
+// once in place it is neither.
+TEST_P(TemporaryBeside, IsHiddenUntilInPlace) {
+    test::TempDir dir;
+    const std::string output = dir.file("out.hex");
+    if (GetParam().existing) {
+        test::writeFile(output, "old\n");
+    }
+    std::string temporary;
+    int error = 0;
+    std::FILE* stream =
+        platform::createTemporaryBeside(platform::inspectOutput(output), temporary, error);
+    ASSERT_NE(nullptr, stream) << error;
+    EXPECT_NE(0U, attributesOf(temporary) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_GE(std::fputs("new\n", stream), 0);
+    EXPECT_EQ(0, std::fclose(stream));
+    EXPECT_EQ(0, platform::commitTemporary(temporary, output));
+    EXPECT_EQ(0U, attributesOf(output) & kHiddenOrTemporary);
+    EXPECT_EQ(test::nativeText("new\n"), test::readFile(output));
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, TemporaryBeside,
+                         ::testing::Values(TemporaryCase{{"new_output"}, false},
+                                           TemporaryCase{{"replaced_output"}, true}),
+                         test::CaseName());
 
 }  // namespace
 }  // namespace kr570
