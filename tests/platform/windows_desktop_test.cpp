@@ -1,10 +1,11 @@
 // What a Windows desktop shows of the tool: the arguments as the C runtime splits the wide command
-// line, files that another program holds open, and outputs never left hidden.
+// line, files that another program holds open, outputs never left hidden, and the icon.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -206,6 +207,72 @@ TEST_P(TemporaryBeside, IsHiddenUntilInPlace) {
 INSTANTIATE_TEST_SUITE_P(Outputs, TemporaryBeside,
                          ::testing::Values(TemporaryCase{{"new_output"}, false},
                                            TemporaryCase{{"replaced_output"}, true}),
+                         test::CaseName());
+
+const std::wstring kExecutable = wide(KR570CONVERT_PATH);
+
+struct IconCase : test::NamedCase {
+    int size;
+};
+
+// The resource types of an icon's images (RT_ICON) and of its group (RT_GROUP_ICON).
+constexpr WORD kIconImage = 3;
+constexpr WORD kIconGroup = 14;
+
+// The width of the icon that the system makes from the image of `size` pixels in the first icon
+// group of `module`; 0 when the group has no image of that size.
+int widthOfImage(HMODULE module, int size) {
+    const HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(kIconGroup));
+    if (group == nullptr) {
+        return 0;
+    }
+    const auto* directory =
+        static_cast<const unsigned char*>(LockResource(LoadResource(module, group)));
+    // The group: 6 bytes of header with the count at 4, then 14 bytes an image, its width first
+    // (0 for 256) and its resource number last.
+    WORD count = 0;
+    std::memcpy(&count, directory + 4, sizeof count);
+    for (WORD i = 0; i < count; ++i) {
+        const unsigned char* entry = directory + 6 + 14 * i;
+        WORD id = 0;
+        std::memcpy(&id, entry + 12, sizeof id);
+        const HRSRC image =
+            FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(kIconImage));
+        if ((entry[0] == 0 ? 256 : entry[0]) != size || image == nullptr) {
+            continue;
+        }
+        auto* bits = static_cast<BYTE*>(LockResource(LoadResource(module, image)));
+        // Sizes of 0: the image's own size.
+        const HICON icon = CreateIconFromResourceEx(bits, SizeofResource(module, image), TRUE,
+                                                    0x00030000, 0, 0, LR_DEFAULTCOLOR);
+        ICONINFO information{};
+        BITMAP bitmap{};
+        if (icon != nullptr && GetIconInfo(icon, &information) != 0) {
+            GetObjectW(information.hbmColor, sizeof bitmap, &bitmap);
+            DeleteObject(information.hbmColor);
+            DeleteObject(information.hbmMask);
+        }
+        DestroyIcon(icon);
+        return bitmap.bmWidth;
+    }
+    return 0;
+}
+
+class Icon : public ::testing::TestWithParam<IconCase> {};
+
+// The executable's icon has an image of each size that Windows shows a program at, from which
+// the system makes an icon of that size.
+TEST_P(Icon, HasEverySize) {
+    const HMODULE module = LoadLibraryExW(
+        kExecutable.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(nullptr, module) << GetLastError();
+    EXPECT_EQ(GetParam().size, widthOfImage(module, GetParam().size));
+    FreeLibrary(module);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, Icon,
+                         ::testing::Values(IconCase{{"small"}, 16}, IconCase{{"medium"}, 32},
+                                           IconCase{{"large"}, 48}, IconCase{{"extra_large"}, 256}),
                          test::CaseName());
 
 }  // namespace
