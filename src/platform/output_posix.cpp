@@ -11,9 +11,12 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/common.hpp"
 #include "platform/output.hpp"
 
 namespace kr570::platform {
+
+const char kFolderSeparators[] = "/";
 
 namespace {
 
@@ -66,14 +69,6 @@ void catchInterrupts() {
         sigemptyset(&action.sa_mask);
         sigaction(signal, &action, nullptr);
     }
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return std::string();
-    }
-    return path.substr(0, slash + 1);
 }
 
 // Follows symbolic links from `name` to the final target, as opening the name would; the
@@ -130,10 +125,6 @@ std::FILE* standardStream(std::FILE* stream) {
     return stream;
 }
 
-std::string describeError(int error) {
-    return std::strerror(error);
-}
-
 OutputTarget inspectOutput(const std::string& name) {
     OutputTarget target;
     target.path = finalTarget(name);
@@ -160,11 +151,10 @@ OutputTarget inspectOutput(const std::string& name) {
 }
 
 std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& temporary, int& error) {
-    const std::string& path = target.path;
-    const std::size_t slash = path.rfind('/');
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = folderOf(target.path);
+    const std::string base = target.path.substr(folder.size());
     // Hidden, named after the file it will become, and short enough for any file system.
-    std::string pattern = folderOf(path) + "." + base.substr(0, 200) + ".XXXXXX";
+    std::string pattern = folder + "." + base.substr(0, 200) + ".XXXXXX";
     if (pattern.size() >= PATH_MAX) {
         error = ENAMETOOLONG;
         return nullptr;

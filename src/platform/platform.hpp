@@ -1,7 +1,8 @@
-// What differs between the systems the tool runs on: the program's arguments, the console's
-// input and key wait, whether the run has a console window of its own, the identity of a file,
-// the clock and the mode of an already open stream. One source file per system implements this
-// header; the build picks the one for the target. Names and text are UTF-8 on every system.
+// What differs between the systems the tool runs on: the console's input and key wait, whether
+// the run has a console window of its own, the identity of a file, the clock and the mode of an
+// already open stream. One source file per system implements this header; the build picks the
+// one for the target, as it picks the program's entry (entry_*.cpp), which takes the arguments
+// from the command line. Names and text are UTF-8 on every system.
 #pragma once
 
 #include <cstddef>
@@ -10,17 +11,11 @@
 #include <ctime>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace kr570::platform {
 
 // The descriptor of standard input on every system.
 inline constexpr int kStandardInput = 0;
-
-// The program's arguments after its own name, as main() received them in argc and argv. On
-// Windows they are taken from the system's wide command line instead, since argv holds them in
-// the ANSI code page, which loses every letter that it lacks.
-std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // Reads up to `size` bytes from the descriptor, retrying when a signal interrupts the read.
 // Returns the number of bytes read; 0 at the end of the input or when it cannot be read. What

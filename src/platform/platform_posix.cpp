@@ -11,11 +11,6 @@
 
 namespace kr570::platform {
 
-// The arguments are the bytes the user gave; names on these systems are bytes too.
-std::vector<std::string> commandLineArguments(int argc, char** argv) {
-    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
-}
-
 std::size_t readInput(int fd, char* buffer, std::size_t size) {
     ssize_t got = 0;
     do {
