@@ -157,10 +157,8 @@ int writeDifferences(std::FILE* out, const Configuration& a, const Configuration
 // the file cannot be read or holds no configuration.
 bool loadSide(const FileName& name, const CommandLine& commandLine, Console& console,
               Reporter& reporter, Configuration& side) {
-    int error = 0;
-    const InputStream input = openInput(name, console.in, error);
+    const InputStream input = openInput(name, console.in, reporter);
     if (!input) {
-        reporter.fail(Failure{"Can't open input file " + name.given, error});
         return false;
     }
     ByteSource source(input.get());

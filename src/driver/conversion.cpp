@@ -17,14 +17,13 @@ constexpr char kReportStart[] = "; KR570 Configuration File created by KR570Conv
 // Whether the output holds text of its own that a report would replace: a non-empty regular
 // file that does not begin with the first line of a report.
 bool holdsOtherText(const platform::OutputTarget& target) {
-    const bool regular = target.kind == platform::OutputKind::RegularFile ||
-                         target.kind == platform::OutputKind::SharedFile;
+    const bool regular = target.kind == platform::TargetKind::RegularFile ||
+                         target.kind == platform::TargetKind::SharedFile;
     if (!regular || target.empty) {
         return false;
     }
     // A file that cannot be read cannot be told to be a report: it is kept.
-    int error = 0;
-    std::FILE* existing = platform::openForReading(target.path, error);
+    std::FILE* const existing = platform::openForReading(target.path).stream;
     if (existing == nullptr) {
         return true;
     }
@@ -66,12 +65,12 @@ bool prepareOutput(Conversion& c) {
         c.file.useStream(c.console.out);
         return true;
     }
-    const auto existing = platform::regularFileIdentity(name);
-    if (!c.input.standard && existing && existing == platform::identityOf(c.inputStream)) {
+    c.target = platform::inspectOutput(name);
+    if (!c.input.standard && c.target.identity &&
+        c.target.identity == platform::identityOf(c.inputStream)) {
         c.reporter.fail(Failure{"Output file " + name + " is the input file"});
         return false;
     }
-    c.target = platform::inspectOutput(name);
     if (!c.file.open(name, c.target)) {
         c.reporter.fail(Failure{"Can't open output file " + name, c.file.error()});
         return false;
@@ -130,10 +129,8 @@ ConversionOutcome convert(Conversion& c, Configuration& configuration) {
 ConversionOutcome convertFile(const CommandLine& choices, const FileName& input,
                               const std::function<FileName()>& outputName, Console& console,
                               Reporter& reporter, Configuration& configuration) {
-    int error = 0;
-    const InputStream stream = openInput(input, console.in, error);
+    const InputStream stream = openInput(input, console.in, reporter);
     if (!stream) {
-        reporter.fail(Failure{"Can't open input file " + input.given, error});
         return {kExitFailed};
     }
     Conversion c{choices, input, stream.get(),   ByteSource(stream.get()), {},

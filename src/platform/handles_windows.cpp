@@ -84,38 +84,36 @@ int lastError() {
     return errorOf(GetLastError());
 }
 
-std::FILE* streamOn(HANDLE file, DWORD access, int& error) {
+Opened streamOn(HANDLE file, DWORD access) {
     const bool reading = access == GENERIC_READ;
     const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(file),
                                    reading ? _O_RDONLY | _O_BINARY : _O_WRONLY | _O_TEXT);
     if (fd < 0) {
-        error = EMFILE;
         CloseHandle(file);
-        return nullptr;
+        return {nullptr, EMFILE};
     }
     errno = 0;
     std::FILE* stream = _fdopen(fd, reading ? "rb" : "w");
     if (stream == nullptr) {
-        error = errno != 0 ? errno : EMFILE;
+        const int error = errno != 0 ? errno : EMFILE;
         _close(fd);
+        return {nullptr, error};
     }
-    return stream;
+    return {stream};
 }
 
-std::FILE* openStream(const std::string& name, DWORD access, DWORD disposition, int& error) {
+Opened openStream(const std::string& name, DWORD access, DWORD disposition) {
     const HANDLE file =
         CreateFileW(wideText(name).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!isUsable(file)) {
-        error = lastError();
-        return nullptr;
+        return {nullptr, lastError()};
     }
     if (lockedElsewhere(file, access)) {
         CloseHandle(file);
-        error = kErrorOpenElsewhere;
-        return nullptr;
+        return {nullptr, kErrorOpenElsewhere};
     }
-    return streamOn(file, access, error);
+    return streamOn(file, access);
 }
 
 }  // namespace kr570::platform

@@ -28,13 +28,13 @@ int lastError();
 
 // A C stream on `file`, which the stream owns from now on: for GENERIC_READ one that reads the
 // bytes unchanged, for GENERIC_WRITE a text stream, whose lines end in CR LF. nullptr, with
-// `error` set and `file` closed, when the C runtime takes no more files.
-std::FILE* streamOn(HANDLE file, DWORD access, int& error);
+// the error and `file` closed, when the C runtime takes no more files.
+Opened streamOn(HANDLE file, DWORD access);
 
 // Opens `name` for `access` (GENERIC_READ or GENERIC_WRITE) in the way `disposition` of
 // CreateFileW says, sharing it as the C runtime's fopen does, and hands it to streamOn. A file
 // of which another program has locked a part fails as one open in another program, here rather
 // than at the first read or write. nullptr, with `error` set, on failure.
-std::FILE* openStream(const std::string& name, DWORD access, DWORD disposition, int& error);
+Opened openStream(const std::string& name, DWORD access, DWORD disposition);
 
 }  // namespace kr570::platform

@@ -121,12 +121,15 @@ OutputTarget describeOpened(HANDLE file, const std::string& name, const std::wst
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return target;
     }
-    target.kind = information.nNumberOfLinks > 1 ? OutputKind::SharedFile : OutputKind::RegularFile;
+    target.kind = information.nNumberOfLinks > 1 ? TargetKind::SharedFile : TargetKind::RegularFile;
+    target.identity = FileIdentity{
+        information.dwVolumeSerialNumber,
+        (std::uint64_t{information.nFileIndexHigh} << 32U) | information.nFileIndexLow};
     target.empty = information.nFileSizeHigh == 0 && information.nFileSizeLow == 0;
     // A read-only file stays protected, although a new file could take its place.
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
         target.writeError = EACCES;
-    } else if (target.kind == OutputKind::RegularFile && heldElsewhere(wide)) {
+    } else if (target.kind == TargetKind::RegularFile && heldElsewhere(wide)) {
         target.writeError = kErrorOpenElsewhere;
     }
     const DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -251,7 +254,7 @@ OutputTarget inspectOutput(const std::string& name) {
         target.path = name;
         // A link to nothing is left to opening the name itself, which says why it fails.
         const bool dangling = GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
-        target.kind = missing && !dangling ? OutputKind::Missing : OutputKind::Special;
+        target.kind = missing && !dangling ? TargetKind::Missing : TargetKind::Special;
         return target;
     }
     const OutputTarget target = describeOpened(file, name, wide);
@@ -259,13 +262,12 @@ OutputTarget inspectOutput(const std::string& name) {
     return target;
 }
 
-std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& temporary, int& error) {
+Opened createTemporaryBeside(const OutputTarget& target, std::string& temporary) {
     const std::string folder = folderOf(target.path);
     const std::string base = target.path.substr(folder.size());
     const std::wstring prefix = wideText(folder + "." + leadingCharacters(base, 200) + ".");
     if (prefix.size() + 7 > kLongestName) {
-        error = ENAMETOOLONG;
-        return nullptr;
+        return {nullptr, ENAMETOOLONG};
     }
     SetConsoleCtrlHandler(removeTemporaryAndStop, TRUE);
     std::wstring name;
@@ -274,18 +276,17 @@ std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& tempor
         const PendingLocked locked;
         file = createNew(prefix, name);
         if (!isUsable(file)) {
-            error = lastError();
-            return nullptr;
+            return {nullptr, lastError()};
         }
         std::wmemcpy(pendingTemporary, name.c_str(), name.size() + 1);
         temporaryPending = true;
     }
     temporary = utf8Text(name.data(), name.size());
-    std::FILE* stream = streamOn(file, GENERIC_WRITE, error);
-    if (stream == nullptr) {
+    const Opened opened = streamOn(file, GENERIC_WRITE);
+    if (opened.stream == nullptr) {
         discardTemporary(temporary);
     }
-    return stream;
+    return opened;
 }
 
 // ReplaceFile keeps what belongs to the replaced file (attributes, security, creation time);
@@ -320,8 +321,8 @@ void discardTemporary(const std::string& temporary) {
     temporaryPending = false;
 }
 
-std::FILE* openInPlace(const std::string& name, int& error) {
-    return openStream(name, GENERIC_WRITE, OPEN_EXISTING, error);
+Opened openInPlace(const std::string& name) {
+    return openStream(name, GENERIC_WRITE, OPEN_EXISTING);
 }
 
 int emptyInPlace(std::FILE* stream) {

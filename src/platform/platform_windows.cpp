@@ -135,24 +135,6 @@ std::optional<FileIdentity> identityOf(std::FILE* file) {
     return identityOfHandle(handleOf(_fileno(file)));
 }
 
-// The name is opened for its attributes only, sharing everything, so that a file another
-// program (or this run) holds open is still found.
-std::optional<FileIdentity> regularFileIdentity(const std::string& name) {
-    const HANDLE file = CreateFileW(wideText(name).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (!isUsable(file)) {
-        return std::nullopt;
-    }
-    BY_HANDLE_FILE_INFORMATION information{};
-    const bool regular = GetFileType(file) == FILE_TYPE_DISK &&
-                         GetFileInformationByHandle(file, &information) != 0 &&
-                         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    std::optional<FileIdentity> identity = regular ? identityOfHandle(file) : std::nullopt;
-    CloseHandle(file);
-    return identity;
-}
-
 std::tm localTime(std::time_t time) {
     std::tm result{};
     localtime_s(&result, &time);
@@ -172,19 +154,19 @@ void setBinaryMode(std::FILE* stream) {
 }
 
 // Windows refuses to open a folder as a file and calls it a denied access.
-std::FILE* openForReading(const std::string& name, int& error) {
-    std::FILE* input = openStream(name, GENERIC_READ, OPEN_EXISTING, error);
-    if (input == nullptr && error == EACCES) {
+Opened openForReading(const std::string& name) {
+    Opened input = openStream(name, GENERIC_READ, OPEN_EXISTING);
+    if (input.error == EACCES) {
         const DWORD attributes = GetFileAttributesW(wideText(name).c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            error = EISDIR;
+            input.error = EISDIR;
         }
     }
     return input;
 }
 
-std::FILE* openForWriting(const std::string& name, int& error) {
-    return openStream(name, GENERIC_WRITE, CREATE_ALWAYS, error);
+Opened openForWriting(const std::string& name) {
+    return openStream(name, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
 bool removeFile(const std::string& name) {

@@ -192,10 +192,10 @@ TEST_P(TemporaryBeside, IsHiddenUntilInPlace) {
         test::writeFile(output, "old\n");
     }
     std::string temporary;
-    int error = 0;
-    std::FILE* stream =
-        platform::createTemporaryBeside(platform::inspectOutput(output), temporary, error);
-    ASSERT_NE(nullptr, stream) << error;
+    const platform::Opened opened =
+        platform::createTemporaryBeside(platform::inspectOutput(output), temporary);
+    std::FILE* const stream = opened.stream;
+    ASSERT_NE(nullptr, stream) << opened.error;
     EXPECT_NE(0U, attributesOf(temporary) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_GE(std::fputs("new\n", stream), 0);
     EXPECT_EQ(0, std::fclose(stream));
