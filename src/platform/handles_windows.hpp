@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/output.hpp"
+
 namespace kr570::platform {
 
 // The system's handle behind the C runtime's descriptor `fd`.
