@@ -64,17 +64,10 @@ void warnAboutNegatives(const ConfigRecord& r, Diagnostics& diagnostics) {
             names.push_back("'" + std::string(setting.keyword) + "'");
         }
     }
-    if (names.empty()) {
-        return;
+    if (!names.empty()) {
+        diagnostics.warn(0, "%s %s negative; the motor estimates assume positive values",
+                         listed(names, "and").c_str(), names.size() == 1 ? "is" : "are");
     }
-    // "'a'", "'a' and 'b'", "'a', 'b' and 'c'".
-    std::string list = names.front();
-    for (std::size_t i = 1; i < names.size(); ++i) {
-        list += i + 1 == names.size() ? " and " : ", ";
-        list += names[i];
-    }
-    diagnostics.warn(0, "%s %s negative; the motor estimates assume positive values", list.c_str(),
-                     names.size() == 1 ? "is" : "are");
 }
 
 // What makes the estimates infinite or not a number, in the settings' names.

@@ -194,10 +194,8 @@ std::string verdict(const Comparison& c, const std::string& nameA, const std::st
 // two of its units may share an address in it.
 bool loadFile(const FileName& name, std::optional<FileKind> from, const CommandLine& commandLine,
               const Units* expected, Console& console, Reporter& reporter, Configuration& side) {
-    int error = 0;
-    const InputStream stream = openInput(name, console.in, error);
+    const InputStream stream = openInput(name, console.in, reporter);
     if (!stream) {
-        reporter.fail(Failure{"Can't open input file " + name.given, error});
         return false;
     }
     ByteSource source(stream.get());

@@ -23,7 +23,4 @@ struct Console {
     Reporter reporter(ReportMode mode) { return Reporter(out, err, &input, mode); }
 };
 
-// Makes sure that standard output took everything written to it; reports when it did not.
-bool standardOutputWritten(Console& console);
-
 }  // namespace kr570

@@ -44,12 +44,12 @@ bool prepareOutput(Conversion& c) {
         c.file.useStream(c.console.out);
         return true;
     }
-    const auto existing = platform::regularFileIdentity(name);
-    if (!c.input.standard && existing && existing == platform::identityOf(c.inputStream)) {
+    c.target = platform::inspectOutput(name);
+    if (!c.input.standard && c.target.identity &&
+        c.target.identity == platform::identityOf(c.inputStream)) {
         c.reporter.fail(Failure{"Output file " + name + " is the input file"});
         return false;
     }
-    c.target = platform::inspectOutput(name);
     if (!c.file.open(name, c.target)) {
         c.reporter.fail(Failure{"Can't open output file " + name, c.file.error()});
         return false;
@@ -154,10 +154,8 @@ ConversionOutcome convertFile(const CommandLine& choices, const FileName& input,
                               const std::function<FileName()>& outputName, Console& console,
                               Reporter& reporter, Configuration& configuration,
                               const Units* units) {
-    int error = 0;
-    const InputStream stream = openInput(input, console.in, error);
+    const InputStream stream = openInput(input, console.in, reporter);
     if (!stream) {
-        reporter.fail(Failure{"Can't open input file " + input.given, error});
         return {kExitFailed};
     }
     Conversion c{choices, input, stream.get(), ByteSource(stream.get()), console, reporter, units};

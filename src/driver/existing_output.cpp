@@ -41,13 +41,12 @@ long firstLost(ByteSource& existing, const KindRow& kind,
 
 std::optional<std::string> lossOnReplacing(const platform::OutputTarget& target, FileKind kind,
                                            const std::vector<std::uint8_t>& written) {
-    const bool regular = target.kind == platform::OutputKind::RegularFile ||
-                         target.kind == platform::OutputKind::SharedFile;
+    const bool regular = target.kind == platform::TargetKind::RegularFile ||
+                         target.kind == platform::TargetKind::SharedFile;
     if (!regular || target.empty) {
         return std::nullopt;
     }
-    int error = 0;
-    std::FILE* const file = platform::openForReading(target.path, error);
+    std::FILE* const file = platform::openForReading(target.path).stream;
     if (file == nullptr) {
         return std::string("cannot be read to tell what it holds");
     }

@@ -1,19 +1,21 @@
-// Program entry: hands the command line and the console to the driver.
+// Hands the command line and the console to the driver.
+#include "driver/main.hpp"
+
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "driver/run.hpp"
 #include "platform/output.hpp"
 #include "platform/platform.hpp"
 
-int main(int argc, char** argv) {
-    kr570::platform::prepareStandardStreams();
-    const std::vector<std::string> arguments = kr570::platform::commandLineArguments(argc, argv);
-    kr570::ConsoleInput input(kr570::platform::kStandardInput);
-    kr570::Console console{input, kr570::platform::standardStream(stdout),
-                           kr570::platform::standardStream(stderr),
-                           kr570::platform::standardStream(stdin)};
-    const int status = kr570::runProgram(arguments, console);
-    return std::fflush(console.out) == 0 ? status : kr570::kExitFailed;
+namespace kr570 {
+
+int programMain(const std::vector<std::string>& arguments) {
+    platform::prepareStandardStreams();
+    ConsoleInput input(platform::kStandardInput);
+    Console console{input, platform::standardStream(stdout), platform::standardStream(stderr),
+                    platform::standardStream(stdin)};
+    const int status = runProgram(arguments, console);
+    return std::fflush(console.out) == 0 ? status : kExitFailed;
 }
+
+}  // namespace kr570

@@ -222,18 +222,20 @@ void InputCloser::operator()(std::FILE* input) const {
     }
 }
 
-InputStream openInput(const FileName& name, std::FILE* standardInput, int& error) {
+InputStream openInput(const FileName& name, std::FILE* standardInput, Reporter& reporter) {
     if (name.standard) {
         platform::setBinaryMode(standardInput);
         return InputStream(standardInput, InputCloser{standardInput});
     }
     // A name with a NUL byte cannot name a file; opening its first part instead would convert
     // the wrong file.
-    if (name.given.find('\0') != std::string::npos) {
-        error = EINVAL;
-        return InputStream(nullptr, InputCloser{standardInput});
+    const platform::Opened opened = name.given.find('\0') != std::string::npos
+                                        ? platform::Opened{nullptr, EINVAL}
+                                        : platform::openForReading(name.given);
+    if (opened.stream == nullptr) {
+        reporter.fail(Failure{"Can't open input file " + name.given, opened.error});
     }
-    return InputStream(platform::openForReading(name.given, error), InputCloser{standardInput});
+    return InputStream(opened.stream, InputCloser{standardInput});
 }
 
 }  // namespace kr570

@@ -103,8 +103,8 @@ using InputStream = std::unique_ptr<std::FILE, InputCloser>;
 
 // Opens an input for reading its bytes: standard input for a standard name, passing bytes
 // unchanged as a named input does, so that a CR or a Ctrl-Z means the same on every system;
-// otherwise the named file. Empty, with `error` set to the reason, when it cannot be read as a
+// otherwise the named file. Empty, once `reporter` has told why, when it cannot be read as a
 // file (missing, unreadable, a folder, a name with a NUL byte).
-InputStream openInput(const FileName& name, std::FILE* standardInput, int& error);
+InputStream openInput(const FileName& name, std::FILE* standardInput, Reporter& reporter);
 
 }  // namespace kr570

@@ -1,5 +1,6 @@
 #include "driver/run.hpp"
 
+#include <cerrno>
 #include <memory>
 
 #include "driver/command_line.hpp"
@@ -82,11 +83,15 @@ int runBatch(const CommandLine& given, Console& console) {
 // A run that writes to standard output ends by making sure that it took everything; a run that
 // failed to write it has already said so.
 int checkStandardOutput(Console& console, int status, int failed) {
-    if (status == failed) {
-        (void)std::fflush(console.out);
+    errno = 0;
+    if (std::fflush(console.out) == 0 && std::ferror(console.out) == 0) {
         return status;
     }
-    return standardOutputWritten(console) ? status : failed;
+    if (status != failed) {
+        console.reporter(ReportMode{})
+            .fail(Failure{"Can't write standard output", errno != 0 ? errno : EIO});
+    }
+    return failed;
 }
 
 }  // namespace

@@ -86,10 +86,10 @@ Unit unitOf(const UnitRow& row, const std::string& where, std::vector<std::strin
 
 std::vector<std::string> readUnits(const std::string& table, Units& units) {
     std::vector<std::string> problems;
-    int error = 0;
-    std::FILE* const file = platform::openForReading(table, error);
+    const platform::Opened opened = platform::openForReading(table);
+    std::FILE* const file = opened.stream;
     if (file == nullptr) {
-        return {"Can't open units table " + table + ": " + platform::describeError(error)};
+        return {"Can't open units table " + table + ": " + platform::describeError(opened.error)};
     }
     ByteSource source(file);
     std::vector<std::string> layout;
@@ -251,10 +251,8 @@ int writeUnits(const CommandLine& commandLine, Console& console) {
     Reporter reporter = console.reporter(ReportMode{commandLine.quiet, commandLine.strict, false});
     Units units;
     std::vector<std::string> problems = readUnits(commandLine.unitsTable, units);
-    int error = 0;
-    const InputStream stream = openInput(commandLine.input, console.in, error);
+    const InputStream stream = openInput(commandLine.input, console.in, reporter);
     if (!stream) {
-        reporter.fail(Failure{"Can't open input file " + commandLine.input.given, error});
         return kExitFailed;
     }
     ByteSource source(stream.get());

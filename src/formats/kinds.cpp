@@ -79,18 +79,13 @@ std::optional<FileKind> kindNamed(const std::string& word) {
 }
 
 std::string kindWords(bool writtenOnly) {
-    std::vector<const char*> words;
+    std::vector<std::string> words;
     for (const KindRow& row : kKinds) {
         if (!writtenOnly || row.kind == FileKind::Text || row.write != nullptr) {
-            words.push_back(row.word);
+            words.emplace_back(row.word);
         }
     }
-    std::string text;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        text += i == 0 ? "" : i + 1 == words.size() ? " or " : ", ";
-        text += words[i];
-    }
-    return text;
+    return listed(words, "or");
 }
 
 std::optional<FileKind> kindByContent(ByteSource& source) {

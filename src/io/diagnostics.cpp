@@ -104,6 +104,17 @@ void Diagnostics::warn(long line, const char* format, ...) {
     va_end(arguments);
 }
 
+std::string listed(const std::vector<std::string>& items, const char* last) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        text += (i == 0                  ? ""
+                 : i + 1 == items.size() ? std::string(" ") + last + " "
+                                         : ", ") +
+                items[i];
+    }
+    return text;
+}
+
 std::string quoted(const std::string& text) {
     std::string out = "'";
     for (std::size_t i = 0; i < text.size() && i < kQuotedLongest; ++i) {

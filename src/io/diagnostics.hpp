@@ -97,6 +97,9 @@ std::string quoted(const std::string& text);
 
 inline constexpr std::size_t kQuotedLongest = 40;
 
+// Items of a message listed as people write them: "a", "a or b", "a, b or c" (with `last` "or").
+std::string listed(const std::vector<std::string>& items, const char* last);
+
 // The text of a printf-style format and its arguments.
 std::string formatted(const char* format, ...) KR570_PRINTF(1, 2);
 

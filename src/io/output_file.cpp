@@ -31,40 +31,36 @@ bool OutputFile::open(const std::string& name, const platform::OutputTarget& tar
         return false;
     }
     switch (target.kind) {
-        case platform::OutputKind::Missing:
+        case platform::TargetKind::Missing:
             // A folder that takes no hidden file may still take the file itself.
             return openReplacing() || openDirect(target_.path, true);
-        case platform::OutputKind::RegularFile:
+        case platform::TargetKind::RegularFile:
             return openReplacing() || openInPlace();
-        case platform::OutputKind::SharedFile:
+        case platform::TargetKind::SharedFile:
             return openInPlace();
-        case platform::OutputKind::Special:
+        case platform::TargetKind::Special:
             break;
     }
     return openDirect(name, false);
 }
 
 bool OutputFile::openReplacing() {
-    stream_ = platform::createTemporaryBeside(target_, temporary_, error_);
-    if (stream_ == nullptr) {
-        return false;
-    }
-    mode_ = Mode::Replace;
-    return true;
+    return use(platform::createTemporaryBeside(target_, temporary_), Mode::Replace);
 }
 
-bool OutputFile::openInPlace() {
-    error_ = 0;
-    stream_ = platform::openInPlace(target_.path, error_);
-    mode_ = stream_ != nullptr ? Mode::InPlace : Mode::None;
+bool OutputFile::use(const platform::Opened& opened, Mode mode) {
+    stream_ = opened.stream;
+    error_ = opened.error;
+    mode_ = stream_ != nullptr ? mode : Mode::None;
     return stream_ != nullptr;
 }
 
+bool OutputFile::openInPlace() {
+    return use(platform::openInPlace(target_.path), Mode::InPlace);
+}
+
 bool OutputFile::openDirect(const std::string& path, bool created) {
-    error_ = 0;
-    stream_ = platform::openForWriting(path, error_);
-    mode_ = stream_ != nullptr ? Mode::Direct : Mode::None;
-    createdHere_ = created && stream_ != nullptr;
+    createdHere_ = use(platform::openForWriting(path), Mode::Direct) && created;
     return stream_ != nullptr;
 }
 

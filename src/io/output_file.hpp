@@ -51,6 +51,7 @@ class OutputFile {
     bool openReplacing();  // a new file beside the target
     bool openInPlace();    // the target itself, emptied when writing begins
     bool openDirect(const std::string& path, bool created);  // created or emptied now
+    bool use(const platform::Opened& opened, Mode mode);
     bool close();
 
     Mode mode_ = Mode::None;

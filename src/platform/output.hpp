@@ -4,7 +4,9 @@
 // errno values (0 for none), turned into words by describeError.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace kr570::platform {
@@ -24,8 +26,25 @@ std::FILE* standardStream(std::FILE* stream);
 // The reason for error `error`, in the system's words ("No such file or directory").
 std::string describeError(int error);
 
+// What tells two names of one file apart from two files: equal identities are the same file,
+// whatever path or link leads to it.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && index == other.index;
+    }
+};
+
+// A stream opened by name, or why it could not be: an errno value.
+struct Opened {
+    std::FILE* stream = nullptr;
+    int error = 0;
+};
+
 // What an output name stands for once symbolic links are followed to their final target.
-enum class OutputKind {
+enum class TargetKind {
     Missing,      // nothing there yet (or a link to nothing): a new file is made at `path`
     RegularFile,  // a regular file with one name: a new file is renamed over it
     SharedFile,   // a regular file with more than one hard link: written in place
@@ -33,7 +52,7 @@ enum class OutputKind {
 };
 
 struct OutputTarget {
-    OutputKind kind = OutputKind::Special;
+    TargetKind kind = TargetKind::Special;
     std::string path;    // the final target: the name itself unless it is a symbolic link
     bool empty = false;  // a regular file of size 0
     int writeError = 0;  // for an existing file: why it may not be written (errno), or 0
@@ -42,6 +61,7 @@ struct OutputTarget {
     unsigned permissions = 0;
     unsigned owner = 0;
     unsigned group = 0;
+    std::optional<FileIdentity> identity;  // an existing regular file's
 };
 
 // Looks at `name` without changing anything. Never fails: a name that cannot be examined is
@@ -52,8 +72,8 @@ OutputTarget inspectOutput(const std::string& name);
 // allowed, the owner) of `target` when it exists, otherwise those an ordinary create gives,
 // and opens it as a text stream for writing. Its name goes to `temporary`. From now until
 // commitTemporary or discardTemporary, SIGINT, SIGTERM or SIGHUP removes the file before the
-// process ends. nullptr, with `error` set, when the folder cannot take a new file.
-std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& temporary, int& error);
+// process ends. No stream, and the error, when the folder cannot take a new file.
+Opened createTemporaryBeside(const OutputTarget& target, std::string& temporary);
 
 // Renames the closed temporary file over `target`, in one step that leaves either the old or
 // the new contents there, then writes the folder to the disk so that the new name survives a
@@ -70,9 +90,8 @@ void discardTemporary(const std::string& temporary);
 // file is synced; a device, a FIFO or a terminal keeps nothing to sync. 0 or the error.
 int syncToDisk(std::FILE* stream);
 
-// Opens an existing file as a text stream for writing at its start, without emptying it yet;
-// nullptr with `error` set on failure.
-std::FILE* openInPlace(const std::string& name, int& error);
+// Opens an existing file as a text stream for writing at its start, without emptying it yet.
+Opened openInPlace(const std::string& name);
 
 // Empties the file behind a stream from openInPlace when it is a regular file (a device or a
 // FIFO has nothing to empty); 0 or the error.

@@ -11,9 +11,12 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/common.hpp"
 #include "platform/output.hpp"
 
 namespace kr570::platform {
+
+const char kFolderSeparators[] = "/";
 
 namespace {
 
@@ -66,14 +69,6 @@ void catchInterrupts() {
         sigemptyset(&action.sa_mask);
         sigaction(signal, &action, nullptr);
     }
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return std::string();
-    }
-    return path.substr(0, slash + 1);
 }
 
 // Follows symbolic links from `name` to the final target, as opening the name would; the
@@ -130,26 +125,24 @@ std::FILE* standardStream(std::FILE* stream) {
     return stream;
 }
 
-std::string describeError(int error) {
-    return std::strerror(error);
-}
-
 OutputTarget inspectOutput(const std::string& name) {
     OutputTarget target;
     target.path = finalTarget(name);
     struct stat status {};
     if (stat(target.path.c_str(), &status) != 0) {
-        target.kind = errno == ENOENT ? OutputKind::Missing : OutputKind::Special;
-        if (target.kind == OutputKind::Special) {
+        target.kind = errno == ENOENT ? TargetKind::Missing : TargetKind::Special;
+        if (target.kind == TargetKind::Special) {
             target.path = name;
         }
         return target;
     }
     if (!S_ISREG(status.st_mode)) {
-        target.kind = OutputKind::Special;
+        target.kind = TargetKind::Special;
         target.path = name;
     } else {
-        target.kind = status.st_nlink > 1 ? OutputKind::SharedFile : OutputKind::RegularFile;
+        target.kind = status.st_nlink > 1 ? TargetKind::SharedFile : TargetKind::RegularFile;
+        target.identity = FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                                       static_cast<std::uint64_t>(status.st_ino)};
         target.empty = status.st_size == 0;
         target.writeError = access(target.path.c_str(), W_OK) == 0 ? 0 : errno;
         target.permissions = static_cast<unsigned>(status.st_mode & 07777);
@@ -159,23 +152,20 @@ OutputTarget inspectOutput(const std::string& name) {
     return target;
 }
 
-std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& temporary, int& error) {
-    const std::string& path = target.path;
-    const std::size_t slash = path.rfind('/');
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+Opened createTemporaryBeside(const OutputTarget& target, std::string& temporary) {
+    const std::string folder = folderOf(target.path);
+    const std::string base = target.path.substr(folder.size());
     // Hidden, named after the file it will become, and short enough for any file system.
-    std::string pattern = folderOf(path) + "." + base.substr(0, 200) + ".XXXXXX";
+    std::string pattern = folder + "." + base.substr(0, 200) + ".XXXXXX";
     if (pattern.size() >= PATH_MAX) {
-        error = ENAMETOOLONG;
-        return nullptr;
+        return {nullptr, ENAMETOOLONG};
     }
-    const bool exists = target.kind == OutputKind::RegularFile;
+    const bool exists = target.kind == TargetKind::RegularFile;
     const InterruptsBlocked blocked;
     catchInterrupts();
     const int fd = mkstemp(pattern.data());
     if (fd < 0) {
-        error = errno;
-        return nullptr;
+        return {nullptr, errno};
     }
     std::memcpy(pendingTemporary, pattern.c_str(), pattern.size() + 1);
     temporaryPending = 1;
@@ -187,11 +177,12 @@ std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& tempor
     (void)fchmod(fd, exists ? static_cast<mode_t>(target.permissions) : createMode());
     std::FILE* stream = fdopen(fd, "w");
     if (stream == nullptr) {
-        error = errno;
+        const int error = errno;
         close(fd);
         discardTemporary(temporary);
+        return {nullptr, error};
     }
-    return stream;
+    return {stream};
 }
 
 int commitTemporary(const std::string& temporary, const std::string& target) {
@@ -234,18 +225,14 @@ int syncToDisk(std::FILE* stream) {
     return S_ISREG(status.st_mode) ? syncDescriptor(fd) : 0;
 }
 
-std::FILE* openInPlace(const std::string& name, int& error) {
+Opened openInPlace(const std::string& name) {
     const int fd = open(name.c_str(), O_WRONLY);
-    if (fd < 0) {
-        error = errno;
-        return nullptr;
-    }
-    std::FILE* stream = fdopen(fd, "w");
-    if (stream == nullptr) {
-        error = errno;
+    std::FILE* stream = fd < 0 ? nullptr : fdopen(fd, "w");
+    const int error = stream == nullptr ? errno : 0;
+    if (stream == nullptr && fd >= 0) {
         close(fd);
     }
-    return stream;
+    return {stream, error};
 }
 
 int emptyInPlace(std::FILE* stream) {

@@ -1,8 +1,8 @@
-// Windows form of the safe output: a new file made beside the target with CREATE_NEW, written
-// to the disk and put in place by ReplaceFile (which keeps the replaced file's attributes and
-// security) or MoveFileEx, and a console control handler that removes the new file when
-// Ctrl-C, Ctrl-Break or closing the console window ends the run. Names are UTF-8 here and go
-// to the wide functions, which take every name a folder can hold.
+// Windows form of the safe output: a new, hidden file made beside the target with CREATE_NEW,
+// written to the disk, shown and put in place by ReplaceFile (which keeps the replaced file's
+// attributes and security) or MoveFileEx, and a console control handler that removes the new
+// file when Ctrl-C, Ctrl-Break or closing the console window ends the run. Names are UTF-8 here
+// and go to the wide functions, which take every name a folder can hold.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -16,10 +16,14 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/common.hpp"
+#include "platform/handles_windows.hpp"
 #include "platform/output.hpp"
 #include "platform/text_windows.hpp"
 
 namespace kr570::platform {
+
+const char kFolderSeparators[] = "/\\:";
 
 namespace {
 
@@ -61,66 +65,19 @@ BOOL WINAPI restoreOutputCodePageAndStop(DWORD /*event*/) {
     return FALSE;
 }
 
-struct ErrorPair {
-    DWORD system;
-    int error;
-};
+// The attributes of a new file while it is written, none of which the finished output keeps.
+constexpr DWORD kWhileWritten = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY;
 
-// The errno values that the C runtime would give for the same failures.
-constexpr ErrorPair kErrors[] = {
-    {ERROR_FILE_NOT_FOUND, ENOENT},
-    {ERROR_PATH_NOT_FOUND, ENOENT},
-    {ERROR_INVALID_DRIVE, ENOENT},
-    {ERROR_BAD_NETPATH, ENOENT},
-    {ERROR_BAD_NET_NAME, ENOENT},
-    {ERROR_ACCESS_DENIED, EACCES},
-    {ERROR_SHARING_VIOLATION, EACCES},
-    {ERROR_LOCK_VIOLATION, EACCES},
-    {ERROR_WRITE_PROTECT, EACCES},
-    {ERROR_CANNOT_MAKE, EACCES},
-    {ERROR_DISK_FULL, ENOSPC},
-    {ERROR_HANDLE_DISK_FULL, ENOSPC},
-    {ERROR_FILE_EXISTS, EEXIST},
-    {ERROR_ALREADY_EXISTS, EEXIST},
-    {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
-    {ERROR_INVALID_NAME, EINVAL},
-    {ERROR_INVALID_PARAMETER, EINVAL},
-    {ERROR_DIRECTORY, ENOTDIR},
-    {ERROR_NOT_SAME_DEVICE, EXDEV},
-    {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},
-    {ERROR_OUTOFMEMORY, ENOMEM},
-    {ERROR_TOO_MANY_OPEN_FILES, EMFILE},
-};
-
-int errnoOf(DWORD system) {
-    for (const ErrorPair& pair : kErrors) {
-        if (pair.system == system) {
-            return pair.error;
-        }
+// The new file shown as an ordinary file, before it takes its place; 0 or the error.
+int showFinished(const std::wstring& name) {
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return lastError();
     }
-    return EIO;
-}
-
-int lastError() {
-    return errnoOf(GetLastError());
-}
-
-bool isUsable(HANDLE handle) {
-    return handle != INVALID_HANDLE_VALUE && handle != nullptr;
-}
-
-bool isConsole(HANDLE handle) {
-    DWORD mode = 0;
-    return isUsable(handle) && GetConsoleMode(handle, &mode) != 0;
-}
-
-HANDLE handleOf(int fd) {
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t separator = path.find_last_of("/\\:");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+    const DWORD rest = attributes & ~kWhileWritten;
+    return SetFileAttributesW(name.c_str(), rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL) != 0
+               ? 0
+               : lastError();
 }
 
 bool isMissing(DWORD system) {
@@ -140,8 +97,22 @@ std::string finalPath(HANDLE file, const std::string& name) {
     return utf8Text(buffer.data(), length);
 }
 
+// Whether another program holds the file open in a way that lets no new file take its place:
+// the replace removes the old file, which each program that has it open must allow. It would
+// fail only once the whole output is written.
+bool heldElsewhere(const std::wstring& name) {
+    const HANDLE file =
+        CreateFileW(name.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (isUsable(file)) {
+        CloseHandle(file);
+        return false;
+    }
+    return lastError() == kErrorOpenElsewhere;
+}
+
 // What an existing, opened output is; its kind is Special unless it is a file on a disk.
-OutputTarget describeOpened(HANDLE file, const std::string& name) {
+OutputTarget describeOpened(HANDLE file, const std::string& name, const std::wstring& wide) {
     OutputTarget target;
     target.path = name;
     BY_HANDLE_FILE_INFORMATION information{};
@@ -150,11 +121,18 @@ OutputTarget describeOpened(HANDLE file, const std::string& name) {
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return target;
     }
-    target.kind = information.nNumberOfLinks > 1 ? OutputKind::SharedFile : OutputKind::RegularFile;
+    target.kind = information.nNumberOfLinks > 1 ? TargetKind::SharedFile : TargetKind::RegularFile;
+    target.identity = FileIdentity{
+        information.dwVolumeSerialNumber,
+        (std::uint64_t{information.nFileIndexHigh} << 32U) | information.nFileIndexLow};
     target.empty = information.nFileSizeHigh == 0 && information.nFileSizeLow == 0;
     // A read-only file stays protected, although a new file could take its place.
-    target.writeError = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
-    const DWORD attributes = GetFileAttributesW(wideText(name).c_str());
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        target.writeError = EACCES;
+    } else if (target.kind == TargetKind::RegularFile && heldElsewhere(wide)) {
+        target.writeError = kErrorOpenElsewhere;
+    }
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         target.path = finalPath(file, name);
     }
@@ -187,35 +165,21 @@ std::string leadingCharacters(const std::string& text, std::size_t bytes) {
     return text.substr(0, bytes);
 }
 
-// Makes the new file; it can be removed (by the control handler) while it is still open.
+// Makes the new file; it can be removed (by the control handler) while it is still open. A
+// leading dot hides a file on Linux only: here it is hidden by its attribute, and marked as
+// temporary while it is written, until commitTemporary puts it in place.
 HANDLE createNew(const std::wstring& base, std::wstring& temporary) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string suffix = uniqueSuffix(attempt);
         temporary = base + std::wstring(suffix.begin(), suffix.end());
         const HANDLE file =
             CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                        nullptr, CREATE_NEW, kWhileWritten, nullptr);
         if (isUsable(file) || GetLastError() != ERROR_FILE_EXISTS) {
             return file;
         }
     }
     return INVALID_HANDLE_VALUE;
-}
-
-// A C text stream for writing on an open handle, so that its lines end in CR LF.
-std::FILE* textStreamOn(HANDLE file, int& error) {
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
-    if (fd < 0) {
-        error = EMFILE;
-        CloseHandle(file);
-        return nullptr;
-    }
-    std::FILE* stream = _fdopen(fd, "w");
-    if (stream == nullptr) {
-        error = errno != 0 ? errno : EMFILE;
-        _close(fd);
-    }
-    return stream;
 }
 
 // The C runtime's descriptor `fd`, its stream and the system's standard handle `id` all on the
@@ -277,10 +241,6 @@ std::FILE* standardStream(std::FILE* stream) {
     return own != nullptr ? own : stream;
 }
 
-std::string describeError(int error) {
-    return std::strerror(error);
-}
-
 // The name is opened for its attributes only, following links as writing to it would, and
 // sharing everything, so that a file another program holds open is still seen.
 OutputTarget inspectOutput(const std::string& name) {
@@ -294,21 +254,20 @@ OutputTarget inspectOutput(const std::string& name) {
         target.path = name;
         // A link to nothing is left to opening the name itself, which says why it fails.
         const bool dangling = GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
-        target.kind = missing && !dangling ? OutputKind::Missing : OutputKind::Special;
+        target.kind = missing && !dangling ? TargetKind::Missing : TargetKind::Special;
         return target;
     }
-    const OutputTarget target = describeOpened(file, name);
+    const OutputTarget target = describeOpened(file, name, wide);
     CloseHandle(file);
     return target;
 }
 
-std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& temporary, int& error) {
+Opened createTemporaryBeside(const OutputTarget& target, std::string& temporary) {
     const std::string folder = folderOf(target.path);
     const std::string base = target.path.substr(folder.size());
     const std::wstring prefix = wideText(folder + "." + leadingCharacters(base, 200) + ".");
     if (prefix.size() + 7 > kLongestName) {
-        error = ENAMETOOLONG;
-        return nullptr;
+        return {nullptr, ENAMETOOLONG};
     }
     SetConsoleCtrlHandler(removeTemporaryAndStop, TRUE);
     std::wstring name;
@@ -317,26 +276,30 @@ std::FILE* createTemporaryBeside(const OutputTarget& target, std::string& tempor
         const PendingLocked locked;
         file = createNew(prefix, name);
         if (!isUsable(file)) {
-            error = lastError();
-            return nullptr;
+            return {nullptr, lastError()};
         }
         std::wmemcpy(pendingTemporary, name.c_str(), name.size() + 1);
         temporaryPending = true;
     }
     temporary = utf8Text(name.data(), name.size());
-    std::FILE* stream = textStreamOn(file, error);
-    if (stream == nullptr) {
+    const Opened opened = streamOn(file, GENERIC_WRITE);
+    if (opened.stream == nullptr) {
         discardTemporary(temporary);
     }
-    return stream;
+    return opened;
 }
 
 // ReplaceFile keeps what belongs to the replaced file (attributes, security, creation time);
-// where it cannot (another file system, an older system), the plain replacing rename does.
+// where it cannot (another file system, an older system), the plain replacing rename does. The
+// new file loses the attributes it was written with first: no output is ever left hidden.
 int commitTemporary(const std::string& temporary, const std::string& target) {
     const std::wstring from = wideText(temporary);
     const std::wstring to = wideText(target);
     const PendingLocked locked;
+    const int shown = showFinished(from);
+    if (shown != 0) {
+        return shown;
+    }
     const bool exists = GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES;
     bool done = exists && ReplaceFileW(to.c_str(), from.c_str(), nullptr,
                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
@@ -358,15 +321,8 @@ void discardTemporary(const std::string& temporary) {
     temporaryPending = false;
 }
 
-std::FILE* openInPlace(const std::string& name, int& error) {
-    const HANDLE file =
-        CreateFileW(wideText(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (!isUsable(file)) {
-        error = lastError();
-        return nullptr;
-    }
-    return textStreamOn(file, error);
+Opened openInPlace(const std::string& name) {
+    return openStream(name, GENERIC_WRITE, OPEN_EXISTING);
 }
 
 int emptyInPlace(std::FILE* stream) {

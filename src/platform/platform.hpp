@@ -1,7 +1,8 @@
-// What differs between the systems the tool runs on: the program's arguments, the console's
-// input and key wait, whether the run has a console window of its own, the identity of a file,
-// the clock and the mode of an already open stream. One source file per system implements this
-// header; the build picks the one for the target. Names and text are UTF-8 on every system.
+// What differs between the systems the tool runs on: the console's input and key wait, whether
+// the run has a console window of its own, the identity of a file, the clock and the mode of an
+// already open stream. One source file per system implements this header; the build picks the
+// one for the target, as it picks the program's entry (entry_*.cpp), which takes the arguments
+// from the command line. Names and text are UTF-8 on every system.
 #pragma once
 
 #include <cstddef>
@@ -10,17 +11,13 @@
 #include <ctime>
 #include <optional>
 #include <string>
-#include <vector>
+
+#include "platform/output.hpp"
 
 namespace kr570::platform {
 
 // The descriptor of standard input on every system.
 inline constexpr int kStandardInput = 0;
-
-// The program's arguments after its own name, as main() received them in argc and argv. On
-// Windows they are taken from the system's wide command line instead, since argv holds them in
-// the ANSI code page, which loses every letter that it lacks.
-std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // Reads up to `size` bytes from the descriptor, retrying when a signal interrupts the read.
 // Returns the number of bytes read; 0 at the end of the input or when it cannot be read. What
@@ -53,22 +50,8 @@ void waitForInput(int fd);
 // instead, on every system.
 bool ownsConsoleWindow();
 
-// What tells two names of one file apart from two files: equal identities are the same file,
-// whatever path or link leads to it.
-struct FileIdentity {
-    std::uint64_t volume = 0;
-    std::uint64_t index = 0;
-
-    bool operator==(const FileIdentity& other) const {
-        return volume == other.volume && index == other.index;
-    }
-};
-
 // The identity of an open file; empty when the system cannot tell it.
 std::optional<FileIdentity> identityOf(std::FILE* file);
-
-// The identity of the existing regular file `name`; empty when there is none.
-std::optional<FileIdentity> regularFileIdentity(const std::string& name);
 
 // The calendar time in the local time zone.
 std::tm localTime(std::time_t time);
@@ -80,14 +63,13 @@ std::optional<std::tm> universalTime(std::time_t time);
 void setBinaryMode(std::FILE* stream);
 
 // Opens the named file for reading its bytes unchanged ("rb"), so that a CR or a Ctrl-Z reads
-// the same on every system. nullptr, with `error` set to an errno value, when it cannot be
-// read as a file: missing, unreadable, or a folder (EISDIR, whichever way the system refuses
-// it). Names are UTF-8 on every system.
-std::FILE* openForReading(const std::string& name, int& error);
+// the same on every system. No stream, and the error, when it cannot be read as a file:
+// missing, unreadable, or a folder (EISDIR, whichever way the system refuses it). Names are
+// UTF-8 on every system.
+Opened openForReading(const std::string& name);
 
-// Opens the named file as a text stream for writing, creating it or emptying it now; nullptr,
-// with `error` set, on failure.
-std::FILE* openForWriting(const std::string& name, int& error);
+// Opens the named file as a text stream for writing, creating it or emptying it now.
+Opened openForWriting(const std::string& name);
 
 // Removes the named file; false when it could not be removed.
 bool removeFile(const std::string& name);

@@ -11,11 +11,6 @@
 
 namespace kr570::platform {
 
-// The arguments are the bytes the user gave; names on these systems are bytes too.
-std::vector<std::string> commandLineArguments(int argc, char** argv) {
-    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
-}
-
 std::size_t readInput(int fd, char* buffer, std::size_t size) {
     ssize_t got = 0;
     do {
@@ -74,15 +69,6 @@ std::optional<FileIdentity> identityOf(std::FILE* file) {
                         static_cast<std::uint64_t>(status.st_ino)};
 }
 
-std::optional<FileIdentity> regularFileIdentity(const std::string& name) {
-    struct stat status {};
-    if (stat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return std::nullopt;
-    }
-    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
-                        static_cast<std::uint64_t>(status.st_ino)};
-}
-
 std::tm localTime(std::time_t time) {
     std::tm result{};
     localtime_r(&time, &result);
@@ -100,31 +86,26 @@ std::optional<std::tm> universalTime(std::time_t time) {
 // POSIX streams never translate bytes.
 void setBinaryMode(std::FILE* /*stream*/) {}
 
-std::FILE* openForReading(const std::string& name, int& error) {
+Opened openForReading(const std::string& name) {
     errno = 0;
     std::FILE* input = std::fopen(name.c_str(), "rb");
     if (input == nullptr) {
-        error = errno != 0 ? errno : EIO;
-        return nullptr;
+        return {nullptr, errno != 0 ? errno : EIO};
     }
     // A folder opens for reading here but yields no data: converting it would pass an empty
     // configuration off as the user's.
     struct stat status {};
     if (fstat(fileno(input), &status) != 0 || S_ISDIR(status.st_mode)) {
         (void)std::fclose(input);  // read only: closing loses nothing
-        error = EISDIR;
-        return nullptr;
+        return {nullptr, EISDIR};
     }
-    return input;
+    return {input};
 }
 
-std::FILE* openForWriting(const std::string& name, int& error) {
+Opened openForWriting(const std::string& name) {
     errno = 0;
     std::FILE* output = std::fopen(name.c_str(), "w");
-    if (output == nullptr) {
-        error = errno != 0 ? errno : EIO;
-    }
-    return output;
+    return {output, output == nullptr ? (errno != 0 ? errno : EIO) : 0};
 }
 
 bool removeFile(const std::string& name) {

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -9,25 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/handles_windows.hpp"
 #include "platform/platform.hpp"
 #include "platform/text_windows.hpp"
 
 namespace kr570::platform {
 
 namespace {
-
-HANDLE handleOf(int fd) {
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
-bool isUsable(HANDLE handle) {
-    return handle != INVALID_HANDLE_VALUE && handle != nullptr;
-}
-
-bool isConsole(HANDLE handle) {
-    DWORD mode = 0;
-    return isUsable(handle) && GetConsoleMode(handle, &mode) != 0;
-}
 
 // Shift, Ctrl and Alt on their own make no key press, as with _getch.
 bool isKeyPress(const INPUT_RECORD& record) {
@@ -72,41 +59,6 @@ std::size_t readConsole(HANDLE console, char* buffer, std::size_t size) {
     return text.size();
 }
 
-bool isBlank(wchar_t c) {
-    return c == L' ' || c == L'\t';
-}
-
-// The argument at `p`, split off as the C runtime splits its command line: quotes put blanks
-// into an argument; backslashes are plain except in a run before a quote, where each pair gives
-// one backslash and an odd one makes the quote plain; "" within quotes is one quote.
-std::wstring nextArgument(const wchar_t*& p) {
-    std::wstring argument;
-    bool quoted = false;
-    while (*p != L'\0' && (quoted || !isBlank(*p))) {
-        if (*p == L'\\') {
-            const wchar_t* const run = p;
-            while (*p == L'\\') {
-                ++p;
-            }
-            const auto count = static_cast<std::size_t>(p - run);
-            argument.append(*p == L'"' ? count / 2 : count, L'\\');
-            if (*p == L'"' && count % 2 == 1) {
-                argument.push_back(*p++);
-            }
-        } else if (*p == L'"') {
-            if (quoted && p[1] == L'"') {
-                argument.push_back(*++p);
-            } else {
-                quoted = !quoted;
-            }
-            ++p;
-        } else {
-            argument.push_back(*p++);
-        }
-    }
-    return argument;
-}
-
 }  // namespace
 
 // Windows takes no name of more than 32767 units. A longer one is cut to at least one unit
@@ -127,27 +79,6 @@ std::string utf8Text(const wchar_t* wide, std::size_t length) {
     std::string utf8(static_cast<std::size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide, size, utf8.data(), bytes, nullptr, nullptr);
     return utf8;
-}
-
-// The C runtime's argv holds the arguments in the ANSI code page, which loses every letter it
-// lacks; the wide command line has them all.
-std::vector<std::string> commandLineArguments(int /*argc*/, char** /*argv*/) {
-    const wchar_t* p = GetCommandLineW();
-    // The program's name runs to the first blank outside quotes, without escapes.
-    for (bool quoted = false; *p != L'\0' && (quoted || !isBlank(*p)); ++p) {
-        quoted = *p == L'"' ? !quoted : quoted;
-    }
-    std::vector<std::string> arguments;
-    for (;;) {
-        while (isBlank(*p)) {
-            ++p;
-        }
-        if (*p == L'\0') {
-            return arguments;
-        }
-        const std::wstring argument = nextArgument(p);
-        arguments.push_back(utf8Text(argument.data(), argument.size()));
-    }
 }
 
 std::size_t readInput(int fd, char* buffer, std::size_t size) {
@@ -213,24 +144,6 @@ std::optional<FileIdentity> identityOf(std::FILE* file) {
     return identityOfHandle(handleOf(_fileno(file)));
 }
 
-// The name is opened for its attributes only, sharing everything, so that a file another
-// program (or this run) holds open is still found.
-std::optional<FileIdentity> regularFileIdentity(const std::string& name) {
-    const HANDLE file = CreateFileW(wideText(name).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (!isUsable(file)) {
-        return std::nullopt;
-    }
-    BY_HANDLE_FILE_INFORMATION information{};
-    const bool regular = GetFileType(file) == FILE_TYPE_DISK &&
-                         GetFileInformationByHandle(file, &information) != 0 &&
-                         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    std::optional<FileIdentity> identity = regular ? identityOfHandle(file) : std::nullopt;
-    CloseHandle(file);
-    return identity;
-}
-
 std::tm localTime(std::time_t time) {
     std::tm result{};
     localtime_s(&result, &time);
@@ -249,36 +162,20 @@ void setBinaryMode(std::FILE* stream) {
     _setmode(_fileno(stream), _O_BINARY);
 }
 
-std::FILE* openForReading(const std::string& name, int& error) {
-    const std::wstring wide = wideText(name);
-    errno = 0;
-    std::FILE* input = _wfopen(wide.c_str(), L"rb");
-    if (input == nullptr) {
-        error = errno != 0 ? errno : EIO;
-        // Windows refuses to open a folder as a file and calls it a denied access.
-        const DWORD attributes = GetFileAttributesW(wide.c_str());
-        if (error == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            error = EISDIR;
+// Windows refuses to open a folder as a file and calls it a denied access.
+Opened openForReading(const std::string& name) {
+    Opened input = openStream(name, GENERIC_READ, OPEN_EXISTING);
+    if (input.error == EACCES) {
+        const DWORD attributes = GetFileAttributesW(wideText(name).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            input.error = EISDIR;
         }
-        return nullptr;
-    }
-    struct _stat64 status {};
-    if (_fstat64(_fileno(input), &status) != 0 || (status.st_mode & _S_IFDIR) != 0) {
-        std::fclose(input);
-        error = EISDIR;
-        return nullptr;
     }
     return input;
 }
 
-std::FILE* openForWriting(const std::string& name, int& error) {
-    errno = 0;
-    std::FILE* output = _wfopen(wideText(name).c_str(), L"w");
-    if (output == nullptr) {
-        error = errno != 0 ? errno : EIO;
-    }
-    return output;
+Opened openForWriting(const std::string& name) {
+    return openStream(name, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
 bool removeFile(const std::string& name) {

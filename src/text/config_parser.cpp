@@ -113,14 +113,11 @@ const char* nearestKeyword(const Word& word) {
 
 // "'a' or 'b'", "'a', 'b' or 'c'".
 std::string wordList(const ValueWords& words) {
-    std::string list;
+    std::vector<std::string> quotedWords;
     for (const ValueWord& w : words) {
-        if (!list.empty()) {
-            list += &w == words.end() - 1 ? " or " : ", ";
-        }
-        list += "'" + std::string(w.word) + "'";
+        quotedWords.push_back("'" + std::string(w.word) + "'");
     }
-    return list;
+    return listed(quotedWords, "or");
 }
 
 // Reads the value of one keyword and stores it; reports what was adjusted.
@@ -132,24 +129,14 @@ class ValueReader {
     void read(const Setting& keyword, long keywordLine) {
         keywordLine_ = keywordLine;
         refused_ = false;
-        switch (keyword.kind) {
-            case ValueKind::Float:
-                readFloatValue(keyword);
-                break;
-            case ValueKind::Byte:
-                readByteValue(keyword);
-                break;
-            case ValueKind::Time:
-                readTimeValue(keyword);
-                break;
-            case ValueKind::Address:
-                readAddressValue(keyword);
-                break;
-            case ValueKind::Switch:
-            case ValueKind::Code:
-                readWordValue(keyword);
-                break;
-        }
+        // In the order of ValueKind: a float, a byte, a time, an address, a switch, a code.
+        using Reader = void (ValueReader::*)(const Setting&);
+        static constexpr Reader kReaders[] = {
+            &ValueReader::readFloatValue, &ValueReader::readByteValue,
+            &ValueReader::readTimeValue,  &ValueReader::readAddressValue,
+            &ValueReader::readWordValue,  &ValueReader::readWordValue,
+        };
+        (this->*kReaders[static_cast<std::size_t>(keyword.kind)])(keyword);
     }
 
     // Whether the last value was refused: no value, no number, a number out of range or run
@@ -262,8 +249,7 @@ class ValueReader {
             return;
         }
         keyword.floatIn(record_) = number.value;
-        char stored[32];
-        (void)std::snprintf(stored, sizeof stored, "%g", static_cast<double>(number.value));
+        const std::string stored = formatted("%g", static_cast<double>(number.value));
         if (!runsOn(keyword, line, number, stored) && !number.inRange) {
             adjusted(line,
                      quoted(number.text()) + " is too large for a single-precision '" +
@@ -452,20 +438,12 @@ namespace {
 
 // What a value of the setting is written as, for a message.
 std::string valueForm(const Setting& setting) {
-    switch (setting.kind) {
-        case ValueKind::Float:
-            return "a decimal number";
-        case ValueKind::Byte:
-            return "a whole number";
-        case ValueKind::Time:
-            return "a whole number of milliseconds";
-        case ValueKind::Address:
-            return "a hexadecimal number";
-        case ValueKind::Switch:
-        case ValueKind::Code:
-            break;
-    }
-    return wordList(setting.words);
+    // In the order of ValueKind; a switch or a code is one of its words.
+    static constexpr const char* kForms[] = {"a decimal number", "a whole number",
+                                             "a whole number of milliseconds",
+                                             "a hexadecimal number"};
+    const auto kind = static_cast<std::size_t>(setting.kind);
+    return kind < std::size(kForms) ? kForms[kind] : wordList(setting.words);
 }
 
 }  // namespace
