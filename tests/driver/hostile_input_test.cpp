@@ -10,7 +10,7 @@
 namespace kr570 {
 namespace {
 
-using test::runTool;
+using test::Tool;
 
 // Writes `count` copies of `piece` without holding them all in memory.
 void writeRepeated(const std::string& path, const std::string& piece, std::size_t count,
@@ -25,7 +25,7 @@ void writeRepeated(const std::string& path, const std::string& piece, std::size_
 // Peak memory of a run on a tiny file of the same direction, as the baseline.
 long baselineKib(const test::TempDir& dir, const std::string& input, const std::string& output) {
     test::writeFile(dir.file(input), "ontime 5\n:0100000011ee\n");
-    return runTool({input, output}, "", dir.path()).peakKib;
+    return test::runTool({input, output}, dir.path()).peakKib;
 }
 
 struct LargeCase : test::NamedCase {
@@ -45,7 +45,7 @@ TEST_P(LargeInput, IsStreamedInBoundedMemory) {
     const std::string output = toHex ? "out.hex" : "out.report";
     const long baseline = baselineKib(dir, toHex ? "small.txt" : "small.hex", output);
     writeRepeated(dir.file(c.input), c.piece, c.count, c.tail);
-    const auto run = runTool({c.input, output}, "", dir.path());
+    const auto run = test::runTool({c.input, output}, dir.path());
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_NE(std::string::npos,
               test::readFile(dir.file(output)).find(test::nativeText(c.expectInOutput)));
@@ -79,25 +79,24 @@ class Garbage : public ::testing::TestWithParam<GarbageCase> {};
 // Garbage gives a full output, or, when not one byte of a configuration block can be found
 // in it, a failure that says so and writes nothing.
 TEST_P(Garbage, GivesAFullOutputOrNone) {
+    const GarbageCase& c = GetParam();
     test::TempDir dir;
-    test::writeFile(dir.file(GetParam().input), GetParam().content);
-    const bool toHex = GetParam().input.back() == 't';
-    const auto quiet = runTool({GetParam().input, "out"}, "", dir.path(), {"SOURCE_DATE_EPOCH=0"});
-    if (!GetParam().configuration) {
+    const Tool garbage = Tool().file(c.input, c.content).env("SOURCE_DATE_EPOCH=0");
+    const auto quiet = Tool(garbage).args(c.input + " out").in(dir.path());
+    if (!c.configuration) {
         EXPECT_EQ(1, quiet.status);
-        EXPECT_NE(std::string::npos, quiet.err.find(GetParam().input + " holds no configuration"));
+        EXPECT_NE(std::string::npos, quiet.err.find(c.input + " holds no configuration"));
         EXPECT_FALSE(test::fileExists(dir.file("out")));
         return;
     }
     ASSERT_EQ(0, quiet.status) << quiet.err;
     const std::string output = test::readFile(dir.file("out"));
+    const bool toHex = c.input.back() == 't';
     EXPECT_NE(std::string::npos,
               output.find(test::nativeText(toHex ? ":00000001FF\n"
                                                  : "; End of KR570 Configuration settings\n")));
     // Warnings describe the garbage but never change what is written.
-    const auto loud =
-        runTool({"-w", GetParam().input, "out2"}, "", dir.path(), {"SOURCE_DATE_EPOCH=0"});
-    ASSERT_EQ(0, loud.status);
+    ASSERT_EQ(0, Tool(garbage).args("-w " + c.input + " out2").in(dir.path()).status);
     EXPECT_EQ(output, test::readFile(dir.file("out2")));
 }
 

@@ -10,8 +10,18 @@
 
 #include "config/settings.hpp"
 #include "eeprom/config_block.hpp"
+#include "hex/hex_writer.hpp"
 
 namespace kr570::test {
+
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> list;
+    for (std::string word; in >> word;) {
+        list.push_back(word);
+    }
+    return list;
+}
 
 std::FILE* streamWith(const std::string& text) {
     std::FILE* stream = std::tmpfile();
@@ -83,6 +93,11 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::u8path(path), ignored);
 }
 
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
 std::string randomBytes(std::size_t count, unsigned seed) {
     std::mt19937 generator(seed);
     std::string bytes;
@@ -98,7 +113,41 @@ ConfigRecord defaultRecord() {
     return record;
 }
 
+std::string hexOf(const EepromImage& image, int count) {
+    OutputCapture out;
+    writeHex(out.stream(), image, count);
+    return out.text();
+}
+
 namespace {
+
+// The header bytes a row may change by their record names.
+const std::pair<const char*, std::uint8_t ConfigRecord::*> kHeaderBytes[] = {
+    {"productId", &ConfigRecord::productId},
+    {"revisionMajor", &ConfigRecord::revisionMajor},
+    {"revisionMinor", &ConfigRecord::revisionMinor},
+    {"fixedByte57", &ConfigRecord::fixedByte57}};
+
+void store(ConfigRecord& record, const std::string& field, const std::string& value) {
+    const auto number = [&value] { return std::stol(value, nullptr, 0); };
+    for (const auto& [name, byte] : kHeaderBytes) {
+        if (field == name) {
+            record.*byte = static_cast<std::uint8_t>(number());
+            return;
+        }
+    }
+    const Setting* setting = findSetting(field);
+    if (setting == nullptr) {
+        throw std::invalid_argument("no setting named " + field);
+    } else if (setting->kind == ValueKind::Float) {
+        setting->floatIn(record) = std::stof(value);
+    } else if (setting->kind == ValueKind::Time) {
+        setting->timeIn(record) = static_cast<std::int32_t>(number());
+    } else {
+        const bool letter = setting->kind == ValueKind::Code && value.size() == 1;
+        setting->byteIn(record) = static_cast<std::uint8_t>(letter ? value[0] : number());
+    }
+}
 
 std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
     std::string text;
@@ -120,6 +169,21 @@ std::string fieldText(const ConfigRecord& record, const EepromImage& block,
 }
 
 }  // namespace
+
+ConfigRecord withSettings(const std::string& changes) {
+    ConfigRecord record = defaultRecord();
+    for (const std::string& change : words(changes)) {
+        const std::size_t equals = change.find('=');
+        store(record, change.substr(0, equals), change.substr(equals + 1));
+    }
+    return record;
+}
+
+std::string hexOf(const ConfigRecord& record) {
+    auto image = std::make_unique<EepromImage>();
+    buildBlock(*image, record);
+    return hexOf(*image);
+}
 
 ::testing::AssertionResult sameSettings(const ConfigRecord& expected, const ConfigRecord& actual) {
     auto expectedBlock = std::make_unique<EepromImage>();

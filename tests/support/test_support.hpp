@@ -1,5 +1,5 @@
-// Helpers shared by the tests: in-memory streams, temporary folders and runs of the real
-// executable.
+// Helpers shared by the tests: table rows, in-memory streams, temporary folders, the files of the
+// source tree and records with settings changed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,6 +39,9 @@ struct CaseName {
     }
 };
 
+// The words of `line`, split at blanks: a command line as a row writes it.
+std::vector<std::string> words(const std::string& line);
+
 // A readable stream holding `text`; closed by the caller.
 std::FILE* streamWith(const std::string& text);
 
@@ -77,8 +80,17 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 
-// `count` bytes of any value, the same for the same seed.
-std::string randomBytes(std::size_t count, unsigned seed);
+// Path of a file shipped in the source tree, and what it holds.
+std::string sourcePath(const std::string& relative);
+inline std::string sourceFile(const std::string& relative) {
+    return readFile(sourcePath(relative));
+}
+
+// The default block as the tool writes it, its report read from "config.hex" at 09:05:03 on
+// 18 March 2010 (SOURCE_DATE_EPOCH=1268903103), and the shipped default text.
+inline const std::string kDefaultHex = sourceFile("tests/golden/default.hex");
+inline const std::string kDefaultReport = sourceFile("tests/golden/default_report.txt");
+inline const std::string kDefaultText = sourceFile("examples/default.txt");
 
 // The calculated motor parameters block of the controller's defaults.
 inline const std::string kDefaultMotorBlock =
@@ -87,15 +99,29 @@ inline const std::string kDefaultMotorBlock =
     ";   Duty Cycle= 0.192552 %\n"
     ";   Slew Rate= 0.192552 \n\n";
 
+// `text` with its first `from` replaced by `to`; unchanged when it holds no `from`.
+std::string replaced(std::string text, const std::string& from, const std::string& to);
+
+// `count` bytes of any value, the same for the same seed.
+std::string randomBytes(std::size_t count, unsigned seed);
+
 // The default record, as the tool holds it after start-up.
 ConfigRecord defaultRecord();
+
+// The default record with each KEYWORD=VALUE of `changes` (separated by blanks) stored straight
+// into its field, without the parser: a decimal or 0x number, a float, or for a code a letter
+// (a longer value is a number). productId, revisionMajor, revisionMinor and fixedByte57 name
+// the header bytes.
+ConfigRecord withSettings(const std::string& changes);
+
+// The block built from `record` (header, notice and settings), as the first 72 bytes of an
+// image, then written as Intel HEX.
+std::string hexOf(const ConfigRecord& record);
+std::string hexOf(const EepromImage& image, int count = 72);
 
 // Whether two records hold the same configuration: every setting as the block stores it (the
 // two times in full), the header fields, the notice and the reserved byte. A failure lists each
 // field that differs with both values.
 ::testing::AssertionResult sameSettings(const ConfigRecord& expected, const ConfigRecord& actual);
-
-// Path of a file shipped in the source tree.
-std::string sourcePath(const std::string& relative);
 
 }  // namespace kr570::test

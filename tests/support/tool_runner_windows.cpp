@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
 
 namespace kr570::test {
@@ -96,9 +95,8 @@ HANDLE inheritable(const std::string& path, Access access) {
 // The three standard handles a run starts with, closed again here once it has ended.
 class StandardHandles {
   public:
-    StandardHandles(const TempDir& io, Stdin stdinKind, const RunSetup& setup) {
-        handles_[0] =
-            stdinKind == Stdin::Closed ? nullptr : inheritable(io.file("stdin"), Access::Read);
+    StandardHandles(const TempDir& io, const RunSetup& setup) {
+        handles_[0] = setup.inputClosed ? nullptr : inheritable(io.file("stdin"), Access::Read);
         handles_[1] = inheritable(io.file("stdout"), Access::Create);
         handles_[2] = inheritable(io.file("stderr"), Access::Create);
         for (const auto& [descriptor, path] : setup.descriptors) {
@@ -172,24 +170,23 @@ void finish(const PROCESS_INFORMATION& process, RunResult& result) {
 
 }  // namespace
 
-RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
-                  const std::string& workDir, const std::vector<std::string>& environment,
-                  Stdin stdinKind, const RunSetup& setup) {
+RunResult runTool(const std::vector<std::string>& arguments, const std::string& workDir,
+                  const RunSetup& setup) {
     TempDir io;
-    writeFile(io.file("stdin"), input);
+    writeFile(io.file("stdin"), setup.input);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     RunResult result;
     {
-        const StandardHandles handles(io, stdinKind, setup);
+        const StandardHandles handles(io, setup);
         handles.into(startup);
         std::wstring line = wide(commandLine(arguments));
-        std::wstring block = environmentBlock(environment);
+        std::wstring block = environmentBlock(setup.environment);
         PROCESS_INFORMATION process{};
         if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                            block.data(), wide(workDir).c_str(), &startup, &process) != 0) {
             if (setup.whileRunning) {
-                setup.whileRunning(static_cast<int>(process.dwProcessId));
+                setup.whileRunning(static_cast<int>(process.dwProcessId), workDir);
             }
             finish(process, result);
         }
@@ -216,6 +213,9 @@ const char* fullDevice() {
 }
 
 const char* missingFeature(const RunSetup& setup) {
+    if (!setup.strace.empty()) {
+        return "this system cannot run the tool under strace";
+    }
     return setup.fileSizeLimit >= 0 ? "Windows has no file size limit" : nullptr;
 }
 
