@@ -6,8 +6,10 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
 
+#include "eeprom/config_block.hpp"
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
 
@@ -268,6 +270,16 @@ const std::string kTypoWarnings =
     "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did you mean "
     "'stepmode'?\n";
 
+// A whole 50,000-byte EEPROM read back from a controller: the default block, the rest erased.
+std::string wholeImage(bool asHex) {
+    auto image = std::make_unique<EepromImage>();
+    image->fillImage(0xFF);
+    buildBlock(*image, test::defaultRecord());
+    const auto bytes = reinterpret_cast<const char*>(image->data());
+    return asHex ? test::hexOf(*image, static_cast<int>(EepromImage::kSize))
+                 : std::string(bytes, EepromImage::kSize);
+}
+
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs, ::testing::Values(
     Tool("report_on_standard_output").args("config.hex -").prints(kDefaultReport).warns(kFinished),
@@ -308,7 +320,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs, ::testing::Values(
         .writes("other.hex", kDefaultHex).traces({"fsync(<DIR/shared.hex>) = 0"}),
     // Only regular files are synced.
     Tool("device_is_not_synced").args("in.txt /dev/null").strace(kSyncs).prints(kEstimates)
-        .traces({})
+        .traces({}),
+    // A whole EEPROM read back, up to its last address, needs no warning.
+    Tool("whole_image_under_strict").file("whole.bin", wholeImage(false))
+        .args("--strict whole.bin out.txt").prints(kFinished)
+        .writes("out.txt", replaced(kDefaultReport, "config.hex", "whole.bin")),
+    Tool("whole_image_as_hex_under_strict").file("whole.hex", wholeImage(true))
+        .args("--strict -q whole.hex -")
+        .prints(replaced(kDefaultReport, "config.hex", "whole.hex"))
     ), test::CaseName());
 // clang-format on
 

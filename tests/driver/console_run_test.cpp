@@ -74,7 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DirectionCase{"a.txt", true}, DirectionCase{"a.TXT", true},
                       DirectionCase{"a.lst", true}, DirectionCase{"t", true},
                       DirectionCase{"a.hex", false}, DirectionCase{"a.bak", false},
-                      DirectionCase{"noextension", false}, DirectionCase{"a.tx", false}));
+                      DirectionCase{"noextension", false}, DirectionCase{"a.tx", false},
+                      // A name typed is a file's, "-" too: never standard input.
+                      DirectionCase{"-", false}));
 
 TEST(ConsoleRun, MissingInputEndsWithoutAskingForTheOutput) {
     test::check(Tool()
