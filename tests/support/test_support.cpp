@@ -170,8 +170,7 @@ std::string fieldText(const ConfigRecord& record, const EepromImage& block,
 
 }  // namespace
 
-ConfigRecord withSettings(const std::string& changes) {
-    ConfigRecord record = defaultRecord();
+ConfigRecord withSettings(const std::string& changes, ConfigRecord record) {
     for (const std::string& change : words(changes)) {
         const std::size_t equals = change.find('=');
         store(record, change.substr(0, equals), change.substr(equals + 1));

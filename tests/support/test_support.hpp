@@ -108,11 +108,11 @@ std::string randomBytes(std::size_t count, unsigned seed);
 // The default record, as the tool holds it after start-up.
 ConfigRecord defaultRecord();
 
-// The default record with each KEYWORD=VALUE of `changes` (separated by blanks) stored straight
-// into its field, without the parser: a decimal or 0x number, a float, or for a code a letter
-// (a longer value is a number). productId, revisionMajor, revisionMinor and fixedByte57 name
-// the header bytes.
-ConfigRecord withSettings(const std::string& changes);
+// `record` (the defaults unless given) with each KEYWORD=VALUE of `changes` (separated by blanks)
+// stored straight into its field, without the parser: a decimal or 0x number, a float, or for a
+// code a letter (a longer value is a number). productId, revisionMajor, revisionMinor and
+// fixedByte57 name the header bytes.
+ConfigRecord withSettings(const std::string& changes, ConfigRecord record = defaultRecord());
 
 // The block built from `record` (header, notice and settings), as the first 72 bytes of an
 // image, then written as Intel HEX.
