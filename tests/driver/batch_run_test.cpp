@@ -79,17 +79,14 @@ std::vector<std::string> listing(const test::TempDir& dir) {
 
 // The folder every failing run starts in; a failure leaves each file as it was. big.txt is longer
 // than the reader's buffer.
+// clang-format off
 const std::vector<std::pair<std::string, std::string>> kFailureFolder{
-    {"in.txt", "ontime 5\n"},
-    {"in.hex", kDefaultHex},
-    {"notes.txt", "; my notes\n"},
-    {"typo.txt", "stepmod half\nontime 300\n"},
-    {"slips.txt", "stepmod half\nfoo\nbar\n"},
-    {"old.hex", "old\n"},
-    {"locked.hex", "old\n"},
+    {"in.txt", "ontime 5\n"}, {"in.hex", kDefaultHex}, {"notes.txt", "; my notes\n"},
+    {"typo.txt", "stepmod half\nontime 300\n"}, {"slips.txt", "stepmod half\nfoo\nbar\n"},
+    {"old.hex", "old\n"}, {"locked.hex", "old\n"},
     {"big.txt", ";" + std::string(40000, 'c') + "\nontime 5\n"},
-    {"x-axis.hex", kDefaultHex},
-    {"x-axis-report.txt", "; my notes\n"}};
+    {"x-axis.hex", kDefaultHex}, {"x-axis-report.txt", "; my notes\n"}};
+// clang-format on
 
 // Keeps the FIFO input open until the run has its temporary output file, then stops the run.
 void stopWhileReading(int processId, const std::string& folder) {
@@ -224,18 +221,14 @@ TEST(BatchRun, WarningsAreShownUnlessQuiet) {
 }
 
 // The folder every output run starts in.
+// clang-format off
 const std::vector<std::pair<std::string, std::string>> kOutputFolder{
-    {"in.txt", "; nothing changed\n"},
-    {"typo.txt", "stepmod half\n"},
-    {"config.hex", kDefaultHex},
-    {"x-axis.hex", kDefaultHex},
-    {"x-axis-report.txt", kDefaultReport},
-    {"x\nfollowpots no\n.hex", kDefaultHex},
-    {"notes.txt", "; my notes\n"},
-    {"report.txt", "; KR570 Configuration File created by KR570Convert\n"},
-    {"empty.txt", ""},
-    {"old.hex", "old\n"},
-    {"shared.hex", "old\n"}};
+    {"in.txt", "; nothing changed\n"}, {"typo.txt", "stepmod half\n"}, {"config.hex", kDefaultHex},
+    {"x-axis.hex", kDefaultHex}, {"x-axis-report.txt", kDefaultReport},
+    {"x\nfollowpots no\n.hex", kDefaultHex}, {"notes.txt", "; my notes\n"},
+    {"report.txt", "; KR570 Configuration File created by KR570Convert\n"}, {"empty.txt", ""},
+    {"old.hex", "old\n"}, {"shared.hex", "old\n"}};
+// clang-format on
 
 class BatchOutputs : public ::testing::TestWithParam<Tool> {};
 

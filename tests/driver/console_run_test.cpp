@@ -23,24 +23,25 @@ const std::string kBanner =
 const std::string kAsked = kBanner + "Enter output file name: ";
 const std::string kFinished = "\nProgram finished!\n";
 const std::string kEstimates = test::kDefaultMotorBlock + kFinished;
+const std::string kErased(1024, '\xff');  // a read-back of an EEPROM never written
 // After a failure's message: the key wait and the closing message.
 const std::string kWaited = "\nHit any key to exit\n" + kFinished;
 
+// The dialogue with `typed` on its standard input, in a folder that holds `file` with `text`.
+Tool dialogue(const std::string& typed, const std::string& file = "in.txt",
+              const std::string& text = "") {
+    return Tool().file(file, text).input(typed);
+}
+
 TEST(ConsoleRun, TextToHexDialogue) {
-    test::check(Tool()
-                    .file("x-axis.txt", "; nothing changed\n")
-                    .input("x-axis.txt\nx-axis.hex\n")
-                    .prints(kAsked + kEstimates)
-                    .writes("x-axis.hex", kDefaultHex));
+    const Tool row = dialogue("x-axis.txt\nx-axis.hex\n", "x-axis.txt", "; nothing changed\n");
+    test::check(Tool(row).prints(kAsked + kEstimates).writes("x-axis.hex", kDefaultHex));
 }
 
 TEST(ConsoleRun, HexToTextDialogue) {
-    test::check(Tool()
-                    .file("config.hex", kDefaultHex)
-                    .input("config.hex config.txt")
-                    .env("SOURCE_DATE_EPOCH=1268903103")
-                    .prints(kAsked + kFinished)
-                    .writes("config.txt", test::kDefaultReport));
+    const Tool row = dialogue("config.hex config.txt", "config.hex", kDefaultHex);
+    const Tool report = Tool(row).env("SOURCE_DATE_EPOCH=1268903103").prints(kAsked + kFinished);
+    test::check(Tool(report).writes("config.txt", test::kDefaultReport));
 }
 
 // Each row is named by the input file name typed.
@@ -53,11 +54,9 @@ class ConsoleDirection : public ::testing::TestWithParam<DirectionCase> {};
 TEST_P(ConsoleDirection, FollowsTheLastCharacterOfTheName) {
     test::TempDir dir;
     // Valid both ways: as text, and as HEX whose first line is text, it sets ontime to 7.
-    const auto run = Tool()
-                         .file(GetParam().name, "ontime 7\n:0100350007c3\n")
-                         .input(GetParam().name + "\nout\n")
-                         .env("SOURCE_DATE_EPOCH=0")
-                         .in(dir.path());
+    const std::string& name = GetParam().name;
+    const Tool row = dialogue(name + "\nout\n", name, "ontime 7\n:0100350007c3\n");
+    const auto run = Tool(row).env("SOURCE_DATE_EPOCH=0").in(dir.path());
     ASSERT_EQ(0, run.status) << run.out << run.err;
     const std::string out = test::readFile(dir.file("out"));
     if (GetParam().text) {
@@ -79,10 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DirectionCase{"-", false}));
 
 TEST(ConsoleRun, MissingInputEndsWithoutAskingForTheOutput) {
-    test::check(Tool()
-                    .input("missing.txt\n")
-                    .exits(1)
-                    .prints(kBanner + "Can't open input file missing.txt" + kWaited));
+    const Tool row = Tool().input("missing.txt\n").exits(1);
+    test::check(Tool(row).prints(kBanner + "Can't open input file missing.txt" + kWaited));
 }
 
 TEST(ConsoleRun, ClosedStandardInputNeverHangs) {
@@ -95,11 +92,8 @@ TEST(ConsoleRun, InputThatIsAFolderIsNotConverted) {
 }
 
 TEST(ConsoleRun, OutputInAMissingFolder) {
-    test::check(Tool()
-                    .file("in.txt", "")
-                    .input("in.txt\nnowhere/out.hex\n")
-                    .exits(1)
-                    .prints(kAsked + "Can't open output file nowhere/out.hex" + kWaited));
+    const Tool row = dialogue("in.txt\nnowhere/out.hex\n").exits(1);
+    test::check(Tool(row).prints(kAsked + "Can't open output file nowhere/out.hex" + kWaited));
 }
 
 // Failures found once both names are known: the message, the key wait, the closing message,
@@ -112,37 +106,30 @@ struct DialogueFailure : test::NamedCase {
 class ConsoleFailures : public ::testing::TestWithParam<DialogueFailure> {};
 
 TEST_P(ConsoleFailures, SayWhyWaitAndKeepTheFiles) {
-    test::check(Tool()
-                    .file("config.hex", kDefaultHex)
-                    .file("notes.txt", "; my notes\n")
-                    .file("erased.bin", std::string(1024, '\xff'))
-                    .input(GetParam().typed)
-                    .exits(1)
-                    .prints(kAsked + GetParam().message + kWaited)
-                    .writesBytes("notes.txt", "; my notes\n")
-                    .makesNo("out.txt"));
+    const Tool row = dialogue(GetParam().typed, "notes.txt", "; my notes\n").keeps("notes.txt");
+    const Tool files = Tool(row).file("config.hex", kDefaultHex).file("erased.bin", kErased);
+    test::check(
+        Tool(files).exits(1).prints(kAsked + GetParam().message + kWaited).makesNo("out.txt"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ConsoleFailures,
-    ::testing::Values(
-        // A report never replaces a text the user wrote, in the dialogue as in a batch run.
-        DialogueFailure{"hand_written_text", "config.hex\nnotes.txt\n",
-                        "notes.txt exists and was not written by kr570convert; it is kept"},
-        DialogueFailure{"erased_readback", "erased.bin\nout.txt\n",
-                        "erased.bin holds no configuration: the EEPROM is erased (every byte "
-                        "0xff)"}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, ConsoleFailures, ::testing::ValuesIn(std::vector<DialogueFailure>{
+    // A report never replaces a text the user wrote, in the dialogue as in a batch run.
+    {"hand_written_text", "config.hex\nnotes.txt\n",
+        "notes.txt exists and was not written by kr570convert; it is kept"},
+    {"erased_readback", "erased.bin\nout.txt\n",
+        "erased.bin holds no configuration: the EEPROM is erased (every byte 0xff)"},
+}), test::CaseName());
+// clang-format on
 
 // The dialogue warns as a batch run does, on standard error; its standard output stays the
 // dialogue.
 TEST(ConsoleRun, WarningsGoToStandardError) {
-    test::check(Tool()
-                    .file("typo.txt", "stepmod half\n")
-                    .input("typo.txt\nout.hex\n")
-                    .prints(kAsked + kEstimates)
-                    .warns("typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a "
-                           "keyword; did you mean 'stepmode'?\n"));
+    const Tool row = dialogue("typo.txt\nout.hex\n", "typo.txt", "stepmod half\n");
+    const std::string typoWarning =
+        "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did you mean "
+        "'stepmode'?\n";
+    test::check(Tool(row).prints(kAsked + kEstimates).warns(typoWarning));
 }
 
 // A window that the run owns (a double-click, a file dropped on the executable) stays open
@@ -157,30 +144,30 @@ struct WindowCase : test::NamedCase {
 class OwnedWindow : public ::testing::TestWithParam<WindowCase> {};
 
 TEST_P(OwnedWindow, WaitsForAKeyAfterWhatMustBeRead) {
-    const auto run = Tool()
-                         .file("in.txt", "ontime 5\n")
-                         .file("typo.txt", "stepmod half\n")
+    const WindowCase& c = GetParam();
+    const Tool row = dialogue(c.typed, "in.txt", "ontime 5\n").file("typo.txt", "stepmod half\n");
+    const auto run = Tool(row)
                          .file("config.hex", kDefaultHex)
-                         .args(GetParam().arguments)
-                         .input(GetParam().typed)
-                         .env(std::string("KR570_OWNS_CONSOLE=") + GetParam().owns)
+                         .args(c.arguments)
+                         .env(std::string("KR570_OWNS_CONSOLE=") + c.owns)
                          .in(test::TempDir().path());
     const std::string wait = "Hit any key to exit\n";
     const bool waited = run.out.size() >= wait.size() &&
                         run.out.compare(run.out.size() - wait.size(), wait.size(), wait) == 0;
-    EXPECT_EQ(GetParam().waits, waited) << run.out;
+    EXPECT_EQ(c.waits, waited) << run.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OwnedWindow,
-    ::testing::Values(WindowCase{"dialogue_warned", "", "typo.txt\nout.hex\n", "1", true},
-                      WindowCase{"dialogue_quiet", "", "config.hex\nout.txt\n", "1", false},
-                      WindowCase{"dialogue_not_owned", "", "typo.txt\nout.hex\n", "0", false},
-                      WindowCase{"dropped_text_shows_estimates", "in.txt", "", "1", true},
-                      WindowCase{"dropped_image_says_nothing", "config.hex", "", "1", false},
-                      WindowCase{"batch_failure", "missing.txt out.hex", "", "1", true},
-                      WindowCase{"batch_not_owned", "in.txt out.hex", "", "0", false}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, OwnedWindow, ::testing::ValuesIn(std::vector<WindowCase>{
+    {"dialogue_warned", "", "typo.txt\nout.hex\n", "1", true},
+    {"dialogue_quiet", "", "config.hex\nout.txt\n", "1", false},
+    {"dialogue_not_owned", "", "typo.txt\nout.hex\n", "0", false},
+    {"dropped_text_shows_estimates", "in.txt", "", "1", true},
+    {"dropped_image_says_nothing", "config.hex", "", "1", false},
+    {"batch_failure", "missing.txt out.hex", "", "1", true},
+    {"batch_not_owned", "in.txt out.hex", "", "0", false},
+}), test::CaseName());
+// clang-format on
 
 TEST(ConsoleRun, OutputThatIsTheInputLeavesItUntouched) {
     test::TempDir dir;
@@ -193,24 +180,19 @@ TEST(ConsoleRun, OutputThatIsTheInputLeavesItUntouched) {
     for (const std::string output :
          {"in.txt", "./in.txt", "sub/../in.txt", "hard.hex", "link.hex"}) {
         if (!noSymlink || output != "link.hex") {
-            const Tool row =
-                Tool()
-                    .input("in.txt\n" + output + "\n")
-                    .exits(1)
-                    .prints(kAsked + "Output file " + output + " is the input file" + kWaited);
-            test::expectOutcome(row, row.in(dir.path()), dir.path());
+            const Tool row = Tool().input("in.txt\n" + output + "\n").exits(1);
+            const std::string message = "Output file " + output + " is the input file";
+            test::expectOutcome(Tool(row).prints(kAsked + message + kWaited), row.in(dir.path()),
+                                dir.path());
             EXPECT_EQ("ontime 5\n", test::readFile(dir.file("in.txt")));
         }
     }
 }
 
 TEST(ConsoleRun, ExistingOutputThatIsAnotherFileIsReplaced) {
-    test::check(Tool()
-                    .file("in.txt", "; nothing changed\n")
-                    .file("old.hex", std::string(5000, 'x'))
-                    .input("in.txt\nold.hex\n")
-                    .prints(kAsked + kEstimates)
-                    .writes("old.hex", kDefaultHex));
+    const Tool row = dialogue("in.txt\nold.hex\n", "in.txt", "; nothing changed\n");
+    const Tool replaced = Tool(row).file("old.hex", std::string(5000, 'x'));
+    test::check(Tool(replaced).prints(kAsked + kEstimates).writes("old.hex", kDefaultHex));
 }
 
 TEST(ConsoleRun, FullDiskIsReported) {
@@ -218,8 +200,7 @@ TEST(ConsoleRun, FullDiskIsReported) {
     if (full == nullptr) {
         GTEST_SKIP() << "this system has no device that is always full";
     }
-    const auto run = test::check(
-        Tool().file("in.txt", "").input(std::string("in.txt\n") + full + "\n").exits(1));
+    const auto run = test::check(dialogue(std::string("in.txt\n") + full + "\n").exits(1));
     EXPECT_NE(std::string::npos,
               run.out.find("Can't write output file " + std::string(full) + kWaited));
 }
@@ -227,10 +208,8 @@ TEST(ConsoleRun, FullDiskIsReported) {
 TEST(ConsoleRun, LongFileNamesAreKeptWhole) {
     const std::string name = std::string(230, 'n') + ".txt";
     const std::string output = std::string(230, 'o') + ".hex";
-    test::check(Tool()
-                    .file(name, "ontime 9\n")
-                    .input(name + "\n" + output + "\n")
-                    .writes(output, test::hexOf(test::withSettings("ontime=9"))));
+    const Tool row = dialogue(name + "\n" + output + "\n", name, "ontime 9\n");
+    test::check(Tool(row).writes(output, test::hexOf(test::withSettings("ontime=9"))));
 }
 
 }  // namespace

@@ -19,9 +19,8 @@ class Examples : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Examples, CompileToTheShippedHexFile) {
     const std::string example = test::sourcePath("examples/" + GetParam());
-    test::check(Tool()
-                    .argv({example + ".txt", "out.hex"})
-                    .writes("out.hex", test::readFile(example + ".hex")));
+    const Tool row = Tool().argv({example + ".txt", "out.hex"});
+    test::check(Tool(row).writes("out.hex", test::readFile(example + ".hex")));
 }
 
 TEST_P(Examples, ReportReadsBackIntoTheSameHexFile) {

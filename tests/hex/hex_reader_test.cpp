@@ -4,27 +4,11 @@
 #include <memory>
 #include <ostream>
 
-#include "driver/conversion.hpp"
 #include "eeprom/config_block.hpp"
-#include "hex/hex_writer.hpp"
 #include "support/test_support.hpp"
 
 namespace kr570 {
 namespace {
-
-std::unique_ptr<EepromImage> imageFrom(const std::string& text, Diagnostics* diagnostics = nullptr,
-                                       FileKind kind = FileKind::IntelHex) {
-    auto image = std::make_unique<EepromImage>();
-    image->fillImage(0xEE);  // reading must clear what was there
-    Diagnostics silent(nullptr, "in.hex");
-    Diagnostics& used = diagnostics != nullptr ? *diagnostics : silent;
-    std::FILE* stream = test::streamWith(text);
-    ByteSource source(stream);
-    ImageStore store(*image, used, kind == FileKind::Binary ? nullptr : &source);
-    readImageFile(kind, source, store, used);
-    std::fclose(stream);
-    return image;
-}
 
 // The offsets that hold something other than zero.
 std::map<std::size_t, int> nonZeroBytes(const EepromImage& image) {
@@ -46,8 +30,7 @@ struct ReadCase : test::NamedCase {
 class HexReader : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(HexReader, StoresExactlyTheFilesData) {
-    EXPECT_EQ(GetParam().bytes,
-              nonZeroBytes(*imageFrom(GetParam().text, nullptr, GetParam().kind)));
+    EXPECT_EQ(GetParam().bytes, nonZeroBytes(*test::imageFrom(GetParam().text, GetParam().kind)));
 }
 
 using K = FileKind;
@@ -97,7 +80,7 @@ TEST(HexReader, CountFfStoresAll255Bytes) {
         record += "5a";
     }
     record += "00\n";
-    const auto bytes = nonZeroBytes(*imageFrom(record));
+    const auto bytes = nonZeroBytes(*test::imageFrom(record));
     ASSERT_EQ(255U, bytes.size());
     EXPECT_EQ(0x100U, bytes.begin()->first);
     EXPECT_EQ(0x1FEU, bytes.rbegin()->first);
@@ -112,12 +95,11 @@ struct DumpCase : test::NamedCase {
 class AvrdudeDump : public ::testing::TestWithParam<DumpCase> {};
 
 TEST_P(AvrdudeDump, ReadsTheBlockWithoutWarnings) {
-    test::OutputCapture sink;
-    Diagnostics diagnostics(sink.stream(), "dump.hex");
-    const auto image = imageFrom(
-        test::readFile(test::sourcePath(std::string("tests/data/avrdude/") + GetParam().file)),
-        &diagnostics);
-    EXPECT_EQ("", sink.text());
+    std::string warnings;
+    const auto image =
+        test::imageFrom(test::sourceFile(std::string("tests/data/avrdude/") + GetParam().file),
+                        K::IntelHex, &warnings);
+    EXPECT_EQ("", warnings);
     auto expected = std::make_unique<EepromImage>();
     buildBlock(*expected, test::defaultRecord());
     for (std::size_t i = 72; i < 1024; ++i) {
@@ -134,10 +116,7 @@ INSTANTIATE_TEST_SUITE_P(Files, AvrdudeDump,
 TEST(HexReader, ReadsBackWhatTheWriterWrote) {
     auto written = std::make_unique<EepromImage>();
     buildBlock(*written, test::defaultRecord());
-    test::OutputCapture hex;
-    writeHex(hex.stream(), *written, 72);
-    auto read = imageFrom(hex.text());
-    EXPECT_EQ(nonZeroBytes(*written), nonZeroBytes(*read));
+    EXPECT_EQ(nonZeroBytes(*written), nonZeroBytes(*test::imageFrom(test::hexOf(*written))));
 }
 
 struct WarningCase : test::NamedCase {
@@ -149,10 +128,9 @@ struct WarningCase : test::NamedCase {
 class HexReaderWarnings : public ::testing::TestWithParam<WarningCase> {};
 
 TEST_P(HexReaderWarnings, ReportWhatAStrictReaderRefuses) {
-    test::OutputCapture sink;
-    Diagnostics diagnostics(sink.stream(), "in.hex");
-    imageFrom(GetParam().text, &diagnostics, GetParam().kind);
-    EXPECT_EQ(GetParam().warnings, sink.text());
+    std::string warnings;
+    test::imageFrom(GetParam().text, GetParam().kind, &warnings);
+    EXPECT_EQ(GetParam().warnings, warnings);
 }
 
 // The warning about data beyond the image, at an address.

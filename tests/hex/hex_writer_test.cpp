@@ -13,11 +13,7 @@
 namespace kr570 {
 namespace {
 
-std::string hexOf(const EepromImage& image, int count) {
-    test::OutputCapture out;
-    writeHex(out.stream(), image, count);
-    return out.text();
-}
+using test::hexOf;
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -31,7 +27,7 @@ std::vector<std::string> linesOf(const std::string& text) {
 TEST(HexWriter, DefaultBlockIsSixLines) {
     auto image = std::make_unique<EepromImage>();
     buildBlock(*image, test::defaultRecord());
-    EXPECT_EQ(test::readFile(test::sourcePath("tests/golden/default.hex")), hexOf(*image, 72));
+    EXPECT_EQ(test::kDefaultHex, hexOf(*image, 72));
 }
 
 struct LengthCase : test::NamedCase {

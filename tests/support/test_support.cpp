@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "config/settings.hpp"
+#include "driver/conversion.hpp"
 #include "eeprom/config_block.hpp"
 #include "hex/hex_writer.hpp"
 
@@ -159,15 +160,6 @@ std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
     return text;
 }
 
-// One field as the block keeps it, in hexadecimal bytes; the times in full, in decimal.
-std::string fieldText(const ConfigRecord& record, const EepromImage& block,
-                      const Setting& setting) {
-    if (setting.kind == ValueKind::Time) {
-        return std::to_string(setting.timeIn(record));
-    }
-    return hexBytes(block.data() + setting.offset, blockWidth(setting.kind));
-}
-
 }  // namespace
 
 ConfigRecord withSettings(const std::string& changes, ConfigRecord record) {
@@ -184,35 +176,38 @@ std::string hexOf(const ConfigRecord& record) {
     return hexOf(*image);
 }
 
-::testing::AssertionResult sameSettings(const ConfigRecord& expected, const ConfigRecord& actual) {
-    auto expectedBlock = std::make_unique<EepromImage>();
-    auto actualBlock = std::make_unique<EepromImage>();
-    buildBlock(*expectedBlock, expected);
-    buildBlock(*actualBlock, actual);
-    std::string differences;
-    const auto compare = [&differences](const char* name, const std::string& a,
-                                        const std::string& b) {
-        if (a != b) {
-            differences += std::string("\n  ") + name + ": " + a + " != " + b;
-        }
-    };
+std::unique_ptr<EepromImage> imageFrom(const std::string& bytes, FileKind kind,
+                                       std::string* warnings) {
+    auto image = std::make_unique<EepromImage>();
+    image->fillImage(0xEE);
+    OutputCapture sink;
+    Diagnostics diagnostics(warnings != nullptr ? sink.stream() : nullptr, "in.hex");
+    std::FILE* stream = streamWith(bytes);
+    ByteSource source(stream);
+    ImageStore store(*image, diagnostics, kind == FileKind::Binary ? nullptr : &source);
+    readImageFile(kind, source, store, diagnostics);
+    std::fclose(stream);
+    if (warnings != nullptr) {
+        *warnings = sink.text();
+    }
+    return image;
+}
+
+std::string settingsOf(const ConfigRecord& record) {
+    auto block = std::make_unique<EepromImage>();
+    buildBlock(*block, record);
+    std::string text;
     for (const Setting& setting : kSettings) {
-        compare(setting.keyword, fieldText(expected, *expectedBlock, setting),
-                fieldText(actual, *actualBlock, setting));
+        text += std::string(setting.keyword) + " " +
+                (setting.kind == ValueKind::Time
+                     ? std::to_string(setting.timeIn(record))
+                     : hexBytes(block->data() + setting.offset, blockWidth(setting.kind))) +
+                "\n";
     }
-    const auto header = [](const ConfigRecord& r) {
-        const std::uint8_t bytes[] = {r.productId, r.revisionMajor, r.revisionMinor, r.fixedByte57};
-        return hexBytes(bytes, sizeof bytes);
-    };
-    compare("product id, revision, reserved byte", header(expected), header(actual));
-    compare("notice",
-            hexBytes(reinterpret_cast<const std::uint8_t*>(expected.notice.data()), kNoticeLength),
-            hexBytes(reinterpret_cast<const std::uint8_t*>(actual.notice.data()), kNoticeLength));
-    if (differences.empty()) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "the records differ (expected != actual):" << differences;
+    const std::uint8_t header[] = {record.productId, record.revisionMajor, record.revisionMinor,
+                                   record.fixedByte57};
+    return text + "product id, revision, reserved byte " + hexBytes(header, sizeof header) +
+           "\nnotice " + hexBytes(block->data() + block::kNotice, kNoticeLength) + "\n";
 }
 
 std::string sourcePath(const std::string& relative) {

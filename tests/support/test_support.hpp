@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "config/config_record.hpp"
+#include "driver/file_kind.hpp"
 #include "eeprom/eeprom_image.hpp"
 
 namespace kr570::test {
@@ -119,9 +121,14 @@ ConfigRecord withSettings(const std::string& changes, ConfigRecord record = defa
 std::string hexOf(const ConfigRecord& record);
 std::string hexOf(const EepromImage& image, int count = 72);
 
-// Whether two records hold the same configuration: every setting as the block stores it (the
-// two times in full), the header fields, the notice and the reserved byte. A failure lists each
-// field that differs with both values.
-::testing::AssertionResult sameSettings(const ConfigRecord& expected, const ConfigRecord& actual);
+// The image the tool's reader of `kind` makes of `bytes`, over an image that held 0xee (reading
+// must clear it), with the warnings about "in.hex" in `warnings` when given.
+std::unique_ptr<EepromImage> imageFrom(const std::string& bytes, FileKind kind = FileKind::IntelHex,
+                                       std::string* warnings = nullptr);
+
+// A record as the block stores it, a line a field: every setting (the two times in full), the
+// header bytes and the notice. Two records hold the same configuration when theirs are equal,
+// and a failure shows the lines that differ.
+std::string settingsOf(const ConfigRecord& record);
 
 }  // namespace kr570::test

@@ -7,6 +7,15 @@
 
 namespace kr570::test {
 
+Tool& Tool::keeps(const std::string& path) {
+    for (const auto& [file, text] : files) {
+        if (file == path) {
+            writesBytes(path, text);
+        }
+    }
+    return *this;
+}
+
 RunResult Tool::in(const std::string& folder) const {
     for (const auto& [file, contents] : files) {
         writeFile(folder + "/" + file, contents);

@@ -103,6 +103,7 @@ struct Tool : NamedCase {
     Tool& writes(std::string path, std::string text) { return writesBytes(path, nativeText(text)); }
     Tool& writesBytes(std::string path, std::string bytes) { return add(written, {path, bytes}); }
     Tool& makesNo(std::string path) { return add(written, {path, std::nullopt}); }
+    Tool& keeps(const std::string& path);  // as file() wrote it
     Tool& traces(std::vector<std::string> expected) { return set(calls, std::move(expected)); }
 
     // Writes the files into `folder` and runs the tool there.

@@ -42,8 +42,8 @@ struct ParseCase : test::NamedCase {
 class ConfigParser : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ConfigParser, StoresWhatTheTextSays) {
-    EXPECT_TRUE(
-        test::sameSettings(test::withSettings(GetParam().changes), parse(GetParam().text).record));
+    EXPECT_EQ(test::settingsOf(test::withSettings(GetParam().changes)),
+              test::settingsOf(parse(GetParam().text).record));
 }
 
 // clang-format off

@@ -135,7 +135,8 @@ TEST(ConfigReport, ReadsBackIntoTheSameSettings) {
     // The switches compared with 1 come back off, those tested for non-zero on; a stepmode the
     // report has no line for keeps the default; a text carries no notice.
     const std::string onAgain = " i2cmode=1 checklimitswitch=1 checkestop=1 followstepdir=1";
-    EXPECT_TRUE(test::sameSettings(withSettings(settings + onAgain, withSwitches(0)), back));
+    EXPECT_EQ(test::settingsOf(withSettings(settings + onAgain, withSwitches(0))),
+              test::settingsOf(back));
 }
 
 struct ClockCase : test::NamedCase {
