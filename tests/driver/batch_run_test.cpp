@@ -114,15 +114,12 @@ void protect(const std::string& path, bool on) {
     fs::permissions(path, write, on ? fs::perm_options::remove : fs::perm_options::add);
 }
 
-class BatchFailures : public ::testing::TestWithParam<Tool> {};
+class BatchFailures : public test::ToolRows {};
 
 // Every failure exits 1 without a key wait, says why on standard error, and leaves every file
 // as it was: the existing output, the link to it, and no temporary file.
 TEST_P(BatchFailures, ExitOneSayWhyAndChangeNothing) {
     const Tool& row = GetParam();
-    if (const char* why = test::unsupported(row)) {
-        GTEST_SKIP() << why;
-    }
     test::TempDir dir;
     if (row.setup.whileRunning && !test::makeFifo(dir.file("fifo.txt"))) {
         GTEST_SKIP() << "this system has no FIFO to keep a run reading";
@@ -230,13 +227,10 @@ const std::vector<std::pair<std::string, std::string>> kOutputFolder{
     {"old.hex", "old\n"}, {"shared.hex", "old\n"}};
 // clang-format on
 
-class BatchOutputs : public ::testing::TestWithParam<Tool> {};
+class BatchOutputs : public test::ToolRows {};
 
 TEST_P(BatchOutputs, WriteExactlyWhatTheyShould) {
     const Tool& row = GetParam();
-    if (const char* why = test::unsupported(row)) {
-        GTEST_SKIP() << why;
-    }
     test::TempDir dir;
     for (const auto& [name, contents] : kOutputFolder) {
         test::writeFile(dir.file(name), contents);

@@ -145,12 +145,10 @@ class OwnedWindow : public ::testing::TestWithParam<WindowCase> {};
 
 TEST_P(OwnedWindow, WaitsForAKeyAfterWhatMustBeRead) {
     const WindowCase& c = GetParam();
+    test::TempDir dir;
     const Tool row = dialogue(c.typed, "in.txt", "ontime 5\n").file("typo.txt", "stepmod half\n");
-    const auto run = Tool(row)
-                         .file("config.hex", kDefaultHex)
-                         .args(c.arguments)
-                         .env(std::string("KR570_OWNS_CONSOLE=") + c.owns)
-                         .in(test::TempDir().path());
+    const Tool owned = Tool(row).file("config.hex", kDefaultHex).args(c.arguments);
+    const auto run = Tool(owned).env(std::string("KR570_OWNS_CONSOLE=") + c.owns).in(dir.path());
     const std::string wait = "Hit any key to exit\n";
     const bool waited = run.out.size() >= wait.size() &&
                         run.out.compare(run.out.size() - wait.size(), wait.size(), wait) == 0;

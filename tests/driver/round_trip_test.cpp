@@ -113,7 +113,7 @@ std::vector<ReadbackCase> readbackCases() {
 INSTANTIATE_TEST_SUITE_P(Avrdude, Readbacks, ::testing::ValuesIn(readbackCases()),
                          test::CaseName());
 
-class KindOfInput : public ::testing::TestWithParam<Tool> {};
+class KindOfInput : public test::ToolRows {};
 
 // The content decides what a file holds wherever it says so unmistakably; the name decides
 // only where it cannot, and then as it always has. Every row writes out.x.
@@ -163,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, KindOfInput, ::testing::Values(
     Tool("text_on_standard_input").input(kDefaultText).args("-q --from=text -")
         .writes("out.x", kDefaultHex),
     Tool("erased_on_standard_input").input(readback("erased-1024-r.bin")).args("-q -")
-        .makesNo("out.x").fails("(standard input) holds no configuration: the EEPROM is erased (every byte 0xff)"),
+        .makesNo("out.x")
+        .fails("(standard input) holds no configuration: the EEPROM is erased (every byte 0xff)"),
     Tool("from_wins_over_content").file("in.bin", readback("default-1024-r.bin"))
         .args("-q --from=hex in.bin").fails(noBlock("in.bin")).makesNo("out.x"),
     // --to names what is written.

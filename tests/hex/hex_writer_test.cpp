@@ -48,16 +48,15 @@ TEST_P(HexWriterLengths, RecordsCoverTheBytesWithoutGaps) {
     EXPECT_EQ(":00000001FF", lines.back());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, HexWriterLengths,
-    ::testing::Values(LengthCase{"count_0", 0, {":00000001"}},
-                      LengthCase{"count_16", 16, {":10000000", ":00000001"}},
-                      LengthCase{"count_19", 19, {":10000000", ":03001000", ":00000001"}},
-                      LengthCase{"count_72",
-                                 72,
-                                 {":10000000", ":10001000", ":10002000", ":10003000", ":08004000",
-                                  ":00000001"}}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Lengths, HexWriterLengths, ::testing::ValuesIn(std::vector<LengthCase>{
+    {"count_0", 0, {":00000001"}},
+    {"count_16", 16, {":10000000", ":00000001"}},
+    {"count_19", 19, {":10000000", ":03001000", ":00000001"}},
+    {"count_72", 72,
+        {":10000000", ":10001000", ":10002000", ":10003000", ":08004000", ":00000001"}},
+}), test::CaseName());
+// clang-format on
 
 TEST(HexWriter, ShortLastRecordAndItsChecksum) {
     auto image = std::make_unique<EepromImage>();

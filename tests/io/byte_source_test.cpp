@@ -79,11 +79,11 @@ TEST_P(LineEnds, CountLinesAcrossRefills) {
     std::fclose(stream);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds,
-                         ::testing::Values(LineEndCase{"line_feed", "\n"},
-                                           LineEndCase{"return_line_feed", "\r\n"},
-                                           LineEndCase{"return", "\r"}),
-                         test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds, ::testing::ValuesIn(std::vector<LineEndCase>{
+    {"line_feed", "\n"}, {"return_line_feed", "\r\n"}, {"return", "\r"},
+}), test::CaseName());
+// clang-format on
 
 struct LineCase : test::NamedCase {
     std::string text;
@@ -103,15 +103,16 @@ TEST_P(LineNumbers, CountEveryKindOfLineEndOnce) {
     std::fclose(stream);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LineNumbers,
-    ::testing::Values(LineCase{"mixed", "a\r\nb\nc\rd", 4},
-                      LineCase{"line_feed_then_return", "a\n\rb", 3},
-                      LineCase{"returns_in_a_row", "\r\r\r\nb", 4},
-                      // The first read fills the 64 KiB buffer: the pair is split by a refill.
-                      LineCase{"pair_split_by_a_refill", std::string(65535, 'x') + "\r\ny", 2},
-                      LineCase{"return_alone_at_a_refill", std::string(65535, 'x') + "\ry", 2}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, LineNumbers, ::testing::ValuesIn(std::vector<LineCase>{
+    {"mixed", "a\r\nb\nc\rd", 4},
+    {"line_feed_then_return", "a\n\rb", 3},
+    {"returns_in_a_row", "\r\r\r\nb", 4},
+    // The first read fills the 64 KiB buffer: the pair is split by a refill.
+    {"pair_split_by_a_refill", std::string(65535, 'x') + "\r\ny", 2},
+    {"return_alone_at_a_refill", std::string(65535, 'x') + "\ry", 2},
+}), test::CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace kr570

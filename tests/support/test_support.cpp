@@ -44,14 +44,13 @@ OutputCapture::~OutputCapture() {
     std::fclose(stream_);
 }
 
+// Everything written so far; later writes go on at the end, where the reading stops.
 std::string OutputCapture::text() {
-    std::fflush(stream_);
-    const long end = std::ftell(stream_);
-    std::string text(static_cast<std::size_t>(end), '\0');
     std::rewind(stream_);
-    const std::size_t got = std::fread(text.data(), 1, text.size(), stream_);
-    text.resize(got);
-    std::fseek(stream_, 0, SEEK_END);
+    std::string text;
+    for (int c = std::getc(stream_); c != EOF; c = std::getc(stream_)) {
+        text.push_back(static_cast<char>(c));
+    }
     return text;
 }
 

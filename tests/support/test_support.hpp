@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <ostream>
@@ -33,9 +34,7 @@ struct CaseName {
     std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
         std::string name = info.param.name;
         for (char& c : name) {
-            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                               (c >= '0' && c <= '9') || c == '_';
-            c = plain ? c : '_';
+            c = std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_';  // in the "C" locale
         }
         return name;
     }

@@ -125,15 +125,25 @@ struct Tool : NamedCase {
     }
 };
 
+// Why this system cannot run `row` (a file size limit, strace, a device that is always full);
+// nullptr when it can.
+const char* unsupported(const Tool& row);
+
+// A table of runs, each row a Tool; a row this system cannot run is skipped with the reason.
+class ToolRows : public ::testing::TestWithParam<Tool> {
+  protected:
+    void SetUp() override {
+        if (const char* why = unsupported(GetParam())) {
+            GTEST_SKIP() << why;
+        }
+    }
+};
+
 // Checks the run's status, outputs and files against what `row` says must come of it.
 void expectOutcome(const Tool& row, const RunResult& run, const std::string& folder);
 
 // Runs `row` in a folder of its own and checks what came of it.
 RunResult check(const Tool& row);
-
-// Why this system cannot run `row` (a file size limit, strace, a device that is always full);
-// nullptr when it can.
-const char* unsupported(const Tool& row);
 
 // The system calls of a traced run as rows give them: without the process id, descriptor
 // numbers and the padding before the result, with the run's folder as DIR and the random part

@@ -216,11 +216,7 @@ bool stopRun(int processId) {
 }
 
 void setEnvironment(const char* name, const char* value) {
-    if (value != nullptr) {
-        setenv(name, value, 1);
-    } else {
-        unsetenv(name);
-    }
+    value != nullptr ? setenv(name, value, 1) : unsetenv(name);
 }
 
 }  // namespace kr570::test

@@ -182,10 +182,7 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
 std::string nativeText(const std::string& text) {
     std::string native;
     for (const char c : text) {
-        if (c == '\n') {
-            native.push_back('\r');
-        }
-        native.push_back(c);
+        native += c == '\n' ? std::string("\r\n") : std::string(1, c);
     }
     return native;
 }
