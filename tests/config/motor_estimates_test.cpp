@@ -44,7 +44,7 @@ TEST_P(MotorEstimates, FollowTheRiseTimeFormula) {
     record.resistance = c.resistance;
     record.drive_voltage = c.drive_voltage;
     record.current = c.current;
-    test::OutputCapture warnings;
+    test::TempStream warnings;
     Diagnostics diagnostics(warnings.stream(), "m.txt");
     warnAboutMotorSettings(record, diagnostics);
     EXPECT_EQ(c.warning, warnings.text());
@@ -72,13 +72,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, MotorEstimates,
 // clang-format on
 
 TEST(MotorParameterBlock, DefaultsPrintTheKnownFigures) {
-    test::OutputCapture out;
+    test::TempStream out;
     writeMotorParameterBlock(out.stream(), test::defaultRecord());
     EXPECT_EQ(test::kDefaultMotorBlock, out.text());
 }
 
 TEST(MotorParameterBlock, NonFiniteEstimatesStillPrintFourLines) {
-    test::OutputCapture out;
+    test::TempStream out;
     writeMotorParameterBlock(out.stream(), test::withSettings("current=16"));  // I*R/V = 1
     EXPECT_EQ(
         "; Calculated motor parameters:\n"

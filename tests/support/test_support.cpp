@@ -24,28 +24,35 @@ std::vector<std::string> words(const std::string& line) {
     return list;
 }
 
-std::FILE* streamWith(const std::string& text) {
-    std::FILE* stream = std::tmpfile();
-    if (stream == nullptr) {
-        throw std::runtime_error("tmpfile failed");
-    }
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::rewind(stream);
-    return stream;
+namespace {
+
+// A name in the system's temporary folder that no other test run takes.
+std::filesystem::path randomPath(const std::string& prefix) {
+    std::random_device seed;
+    return std::filesystem::temp_directory_path() /
+           (prefix + std::to_string(std::mt19937_64(seed())() % 1000000000000U));
 }
 
-OutputCapture::OutputCapture() : stream_(std::tmpfile()) {
+}  // namespace
+
+// Under a random name: std::tmpfile's names collide between test processes that run side by side
+// under Wine.
+TempStream::TempStream(const std::string& text)
+    : path_(randomPath("kr570-stream-").string()), stream_(std::fopen(path_.c_str(), "w+b")) {
     if (stream_ == nullptr) {
-        throw std::runtime_error("tmpfile failed");
+        throw std::runtime_error("no temporary file could be made: " + path_);
     }
+    std::fwrite(text.data(), 1, text.size(), stream_);
+    std::rewind(stream_);
 }
 
-OutputCapture::~OutputCapture() {
+TempStream::~TempStream() {
     std::fclose(stream_);
+    std::remove(path_.c_str());
 }
 
-// Everything written so far; later writes go on at the end, where the reading stops.
-std::string OutputCapture::text() {
+// Everything the file holds; later writes go on at the end, where the reading stops.
+std::string TempStream::text() {
     std::rewind(stream_);
     std::string text;
     for (int c = std::getc(stream_); c != EOF; c = std::getc(stream_)) {
@@ -57,11 +64,8 @@ std::string OutputCapture::text() {
 // A fresh folder under a random name: creating it fails when the name is taken, so a folder is
 // never shared with another test run.
 TempDir::TempDir() {
-    std::random_device seed;
-    std::mt19937_64 names(seed());
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-        const auto candidate = std::filesystem::temp_directory_path() /
-                               ("kr570-test-" + std::to_string(names() % 100000000U));
+        const auto candidate = randomPath("kr570-test-");
         if (std::filesystem::create_directory(candidate)) {
             path_ = candidate.generic_u8string();
         }
@@ -114,7 +118,7 @@ ConfigRecord defaultRecord() {
 }
 
 std::string hexOf(const EepromImage& image, int count) {
-    OutputCapture out;
+    TempStream out;
     writeHex(out.stream(), image, count);
     return out.text();
 }
@@ -179,13 +183,12 @@ std::unique_ptr<EepromImage> imageFrom(const std::string& bytes, FileKind kind,
                                        std::string* warnings) {
     auto image = std::make_unique<EepromImage>();
     image->fillImage(0xEE);
-    OutputCapture sink;
+    TempStream sink;
     Diagnostics diagnostics(warnings != nullptr ? sink.stream() : nullptr, "in.hex");
-    std::FILE* stream = streamWith(bytes);
-    ByteSource source(stream);
+    TempStream input(bytes);
+    ByteSource source(input.stream());
     ImageStore store(*image, diagnostics, kind == FileKind::Binary ? nullptr : &source);
     readImageFile(kind, source, store, diagnostics);
-    std::fclose(stream);
     if (warnings != nullptr) {
         *warnings = sink.text();
     }

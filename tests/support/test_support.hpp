@@ -43,21 +43,20 @@ struct CaseName {
 // The words of `line`, split at blanks: a command line as a row writes it.
 std::vector<std::string> words(const std::string& line);
 
-// A readable stream holding `text`; closed by the caller.
-std::FILE* streamWith(const std::string& text);
-
-// Collects what is written to a stream.
-class OutputCapture {
+// A stream on a file of its own, removed with the object: it holds `text`, read from its start,
+// and text() gives back all it holds, what was written to it included.
+class TempStream {
   public:
-    OutputCapture();
-    ~OutputCapture();
-    OutputCapture(const OutputCapture&) = delete;
-    OutputCapture& operator=(const OutputCapture&) = delete;
+    explicit TempStream(const std::string& text = "");
+    ~TempStream();
+    TempStream(const TempStream&) = delete;
+    TempStream& operator=(const TempStream&) = delete;
 
     std::FILE* stream() const { return stream_; }
     std::string text();
 
   private:
+    std::string path_;
     std::FILE* stream_;
 };
 

@@ -18,14 +18,13 @@ struct Parsed {
 
 Parsed parse(const std::string& text) {
     Parsed parsed{test::defaultRecord(), "", 0};
-    test::OutputCapture warnings;
+    test::TempStream warnings;
     for (const bool shown : {true, false}) {
         ConfigRecord record = test::defaultRecord();
-        std::FILE* input = test::streamWith(text);
-        ByteSource source(input);
+        test::TempStream input(text);
+        ByteSource source(input.stream());
         Diagnostics diagnostics(shown ? warnings.stream() : nullptr, "in.txt");
         parseConfigText(source, record, diagnostics);
-        std::fclose(input);
         (shown ? parsed.record : record) = record;
         parsed.count = shown ? 0 : diagnostics.count();
     }
@@ -100,11 +99,10 @@ INSTANTIATE_TEST_SUITE_P(Settings, ConfigParser, ::testing::ValuesIn(std::vector
 // clang-format on
 
 TEST(ConfigParser, SkipRestOfLineStopsAfterOneLineEnd) {
-    std::FILE* stream = test::streamWith("comment text\r\nnext");
-    ByteSource source(stream);
+    test::TempStream stream("comment text\r\nnext");
+    ByteSource source(stream.stream());
     skipRestOfLine(source);
     EXPECT_EQ('\n', source.get());
-    std::fclose(stream);
 }
 
 // A text and the warnings it gives, every one of them.

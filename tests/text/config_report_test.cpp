@@ -22,7 +22,7 @@ std::tm exampleTime() {
 }
 
 std::string reportOf(const ConfigRecord& record, const std::string& source = "config.hex") {
-    test::OutputCapture out;
+    test::TempStream out;
     writeConfigReport(out.stream(), record, source, exampleTime());
     return out.text();
 }
@@ -125,13 +125,12 @@ TEST(ConfigReport, SourceNameIsWrittenUnchanged) {
 TEST(ConfigReport, ReadsBackIntoTheSameSettings) {
     // With no stepmode line of its own, the report would take one from the notice.
     const std::string settings = "steppolarity=n ontime=201 resistance=0.75 TWI_slaveAddress=0x0a";
-    std::FILE* report = test::streamWith(
+    test::TempStream report(
         reportOf(withSwitches(2, noticed("\nstepmode half\r\n", settings + " stepmode=W"))));
     ConfigRecord back = test::defaultRecord();
-    ByteSource source(report);
+    ByteSource source(report.stream());
     Diagnostics silent(nullptr, "report.txt");
     parseConfigText(source, back, silent);
-    std::fclose(report);
     // The switches compared with 1 come back off, those tested for non-zero on; a stepmode the
     // report has no line for keeps the default; a text carries no notice.
     const std::string onAgain = " i2cmode=1 checklimitswitch=1 checkestop=1 followstepdir=1";

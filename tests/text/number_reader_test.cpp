@@ -16,14 +16,13 @@ namespace {
 // Reads a number with `read` and returns it with what the stream still holds after it.
 template <typename T, typename Reader>
 std::pair<NumberValue<T>, std::string> readFrom(const std::string& text, Reader read) {
-    std::FILE* stream = test::streamWith(text);
-    ByteSource source(stream);
+    test::TempStream stream(text);
+    ByteSource source(stream.stream());
     NumberValue<T> number = read(source);
     std::string rest;
     for (int c = source.get(); c != -1; c = source.get()) {
         rest.push_back(static_cast<char>(c));
     }
-    std::fclose(stream);
     return {number, rest};
 }
 
