@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <ostream>
 
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"

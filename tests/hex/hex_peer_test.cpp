@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <ostream>
 
 #include "driver/conversion.hpp"
 #include "eeprom/config_block.hpp"

@@ -2,7 +2,6 @@
 
 #include <map>
 #include <memory>
-#include <ostream>
 
 #include "eeprom/config_block.hpp"
 #include "support/test_support.hpp"

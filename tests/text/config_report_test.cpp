@@ -6,7 +6,6 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <ostream>
 
 #include "config/settings.hpp"
 #include "eeprom/config_block.hpp"

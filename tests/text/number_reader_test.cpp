@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <ostream>
 #include <random>
 
 #include "support/test_support.hpp"
