@@ -3,223 +3,83 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <ostream>
 
 #include "support/test_support.hpp"
 
 namespace kr570 {
 namespace {
 
-using Action = CommandLine::Action;
-
+// A command line, split at blanks, and what it parses into as `summary` writes it.
 struct CommandLineCase : test::NamedCase {
-    std::vector<std::string> arguments;
-    Action action;
-    std::string input;
-    std::string output;
-    // q s(trict) f(orce), the kind of --from, > and that of --to, @ for an output beside
-    std::string flags;
-    std::string error;
+    std::string arguments;
+    std::string parsed;
 };
 
-std::string flagsOf(const CommandLine& parsed) {
-    std::string flags;
-    flags += parsed.quiet ? "q" : "";
-    flags += parsed.strict ? "s" : "";
-    flags += parsed.force ? "f" : "";
-    // t(ext), h(ex), S(-records), b(inary), l(ist).
-    const auto letter = [](std::optional<FileKind> kind) -> std::string {
-        return !kind ? "" : std::string(1, "thSbl"[static_cast<int>(*kind)]);
+// "ACTION INPUT OUTPUT FLAGS: ERROR", an empty name as _, no flags and no error left out. The
+// flags are q s(trict) f(orce), the kind of --from, > and that of --to, @ for an output beside
+// the input; the kinds t(ext), h(ex), S(-records), b(inary), l(ist).
+std::string summary(const CommandLine& parsed) {
+    const char* const actions[] = {"interactive", "convert", "compare", "help", "version", "usage"};
+    const auto name = [](const std::string& file) { return file.empty() ? "_" : file; };
+    const auto kind = [](std::optional<FileKind> k) {
+        return k ? std::string(1, "thSbl"[static_cast<int>(*k)]) : "";
     };
-    flags += letter(parsed.from);
-    flags += parsed.to ? ">" + letter(parsed.to) : "";
-    flags += parsed.besideInput ? "@" : "";
-    return flags;
+    const std::string flags = std::string(parsed.quiet ? "q" : "") + (parsed.strict ? "s" : "") +
+                              (parsed.force ? "f" : "") + kind(parsed.from) +
+                              (parsed.to ? ">" + kind(parsed.to) : "") +
+                              (parsed.besideInput ? "@" : "");
+    const bool compare = parsed.action == CommandLine::Action::Compare;
+    return actions[static_cast<int>(parsed.action)] +
+           (" " + name((compare ? parsed.compared[0] : parsed.input).given)) + " " +
+           name((compare ? parsed.compared[1] : parsed.output).given) +
+           (flags.empty() ? "" : " " + flags) +
+           (parsed.mistake.what.empty() ? "" : ": " + parsed.mistake.what);
 }
 
 class CommandLineParsing : public ::testing::TestWithParam<CommandLineCase> {};
 
 TEST_P(CommandLineParsing, ReadsNamesOptionsAndMistakes) {
-    const CommandLineCase& c = GetParam();
-    const CommandLine parsed = parseCommandLine(c.arguments);
-    EXPECT_EQ(c.action, parsed.action);
-    EXPECT_EQ(c.input,
-              parsed.action == Action::Compare ? parsed.compared[0].given : parsed.input.given);
-    EXPECT_EQ(c.output,
-              parsed.action == Action::Compare ? parsed.compared[1].given : parsed.output.given);
-    EXPECT_EQ(c.flags, flagsOf(parsed));
-    EXPECT_EQ(c.error, parsed.mistake.what);
+    EXPECT_EQ(GetParam().parsed, summary(parseCommandLine(test::words(GetParam().arguments))));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CommandLineParsing,
-    ::testing::Values(
-        CommandLineCase{"none", {}, Action::Interactive, "", "", "", ""},
-        CommandLineCase{
-            "joined", {"-ia.txt", "-ob.hex"}, Action::Convert, "a.txt", "b.hex", "", ""},
-        CommandLineCase{"separate_upper",
-                        {"-O", "b.hex", "-I", "a.txt"},
-                        Action::Convert,
-                        "a.txt",
-                        "b.hex",
-                        "",
-                        ""},
-        CommandLineCase{
-            "plain_pair", {"-w", "a.hex", "b.txt"}, Action::Convert, "a.hex", "b.txt", "", ""},
-        CommandLineCase{"long_warnings",
-                        {"--warnings", "-i", "a", "-o", "b"},
-                        Action::Convert,
-                        "a",
-                        "b",
-                        "",
-                        ""},
-        CommandLineCase{"name_after_double_dash",
-                        {"--", "-a.txt", "-b.hex"},
-                        Action::Convert,
-                        "-a.txt",
-                        "-b.hex",
-                        "",
-                        ""},
-        CommandLineCase{
-            "dash_is_a_name", {"-", "out.hex"}, Action::Convert, "-", "out.hex", "", ""},
-        CommandLineCase{"safety_options",
-                        {"-q", "--strict", "--force", "--from=text", "-", "-"},
-                        Action::Convert,
-                        "-",
-                        "-",
-                        "qsft",
-                        ""},
-        CommandLineCase{"long_quiet_and_hex",
-                        {"--quiet", "--from", "hex", "-i", "in.txt", "-o-"},
-                        Action::Convert,
-                        "in.txt",
-                        "-",
-                        "qh",
-                        ""},
-        CommandLineCase{"unknown_kind",
-                        {"--from=binary", "a", "b"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "--from takes text, hex, srec, bin or list, not 'binary'"},
-        CommandLineCase{"every_kind_in_and_out",
-                        {"--from=list", "--to", "srec", "a.csv", "b.srec"},
-                        Action::Convert,
-                        "a.csv",
-                        "b.srec",
-                        "l>S",
-                        ""},
-        CommandLineCase{"no_list_is_written",
-                        {"--to=list", "a", "b"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "--to takes text, hex, srec or bin, not 'list'"},
-        CommandLineCase{"kind_missing",
-                        {"a", "b", "--to"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "option '--to' needs a value"},
-        CommandLineCase{"help_wins", {"-x", "--help"}, Action::Help, "", "", "", ""},
-        CommandLineCase{"version", {"--version"}, Action::Version, "", "", "", ""},
-        CommandLineCase{"unknown_option",
-                        {"-x", "a", "b"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "unknown option '-x'"},
-        CommandLineCase{"stray_argument",
-                        {"-i", "a", "-o", "b", "c"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "unexpected argument 'c'"},
-        CommandLineCase{"three_plain",
-                        {"a", "b", "c"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "unexpected argument 'c'"},
-        CommandLineCase{"repeated_input",
-                        {"-ia", "-ib", "-oc"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "input file named more than once"},
-        CommandLineCase{"only_input",
-                        {"-i", "a.txt"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "missing output file name (-o NAME)"},
-        CommandLineCase{"only_output",
-                        {"-o", "a.txt"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "missing input file name (-i NAME)"},
-        // One file alone, as Windows names a file dropped on the executable: converted beside.
-        CommandLineCase{"one_plain", {"a.txt"}, Action::Convert, "a.txt", "", "@", ""},
-        CommandLineCase{"standard_input_alone",
-                        {"-"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "missing output file name (-o NAME)"},
-        CommandLineCase{"option_without_name",
-                        {"-o", "b", "-i"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "option '-i' needs a file name"},
-        CommandLineCase{"warnings_alone",
-                        {"-w"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "missing input file name (-i NAME)"},
-        CommandLineCase{"compare",
-                        {"a.txt", "--compare", "-w", "b.hex"},
-                        Action::Compare,
-                        "a.txt",
-                        "b.hex",
-                        "",
-                        ""},
-        CommandLineCase{"compare_from",
-                        {"--compare", "--from=hex", "a.txt", "b.txt"},
-                        Action::Compare,
-                        "a.txt",
-                        "b.txt",
-                        "h",
-                        ""},
-        CommandLineCase{"compare_one_name",
-                        {"--compare", "a.txt"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "--compare needs two file names, A and B"},
-        CommandLineCase{"compare_with_output",
-                        {"--compare", "a", "-o", "c"},
-                        Action::UsageError,
-                        "",
-                        "",
-                        "",
-                        "--compare needs two file names, A and B"}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, CommandLineParsing,
+                         ::testing::ValuesIn(std::vector<CommandLineCase>{
+    {"none", "", "interactive _ _"},
+    {"joined", "-ia.txt -ob.hex", "convert a.txt b.hex"},
+    {"separate_upper", "-O b.hex -I a.txt", "convert a.txt b.hex"},
+    {"plain_pair", "-w a.hex b.txt", "convert a.hex b.txt"},
+    {"long_warnings", "--warnings -i a -o b", "convert a b"},
+    {"name_after_double_dash", "-- -a.txt -b.hex", "convert -a.txt -b.hex"},
+    {"dash_is_a_name", "- out.hex", "convert - out.hex"},
+    {"safety_options", "-q --strict --force --from=text - -", "convert - - qsft"},
+    {"long_quiet_and_hex", "--quiet --from hex -i in.txt -o-", "convert in.txt - qh"},
+    {"unknown_kind", "--from=binary a b",
+        "usage _ _: --from takes text, hex, srec, bin or list, not 'binary'"},
+    {"every_kind_in_and_out", "--from=list --to srec a.csv b.srec", "convert a.csv b.srec l>S"},
+    {"no_list_is_written", "--to=list a b",
+        "usage _ _: --to takes text, hex, srec or bin, not 'list'"},
+    {"kind_missing", "a b --to", "usage _ _: option '--to' needs a value"},
+    {"help_wins", "-x --help", "help _ _"},
+    {"version", "--version", "version _ _"},
+    {"unknown_option", "-x a b", "usage _ _: unknown option '-x'"},
+    {"stray_argument", "-i a -o b c", "usage _ _: unexpected argument 'c'"},
+    {"three_plain", "a b c", "usage _ _: unexpected argument 'c'"},
+    {"repeated_input", "-ia -ib -oc", "usage _ _: input file named more than once"},
+    {"only_input", "-i a.txt", "usage _ _: missing output file name (-o NAME)"},
+    {"only_output", "-o a.txt", "usage _ _: missing input file name (-i NAME)"},
+    // One file alone, as Windows names a file dropped on the executable: converted beside.
+    {"one_plain", "a.txt", "convert a.txt _ @"},
+    {"standard_input_alone", "-", "usage _ _: missing output file name (-o NAME)"},
+    {"option_without_name", "-o b -i", "usage _ _: option '-i' needs a file name"},
+    {"warnings_alone", "-w", "usage _ _: missing input file name (-i NAME)"},
+    {"compare", "a.txt --compare -w b.hex", "compare a.txt b.hex"},
+    {"compare_from", "--compare --from=hex a.txt b.txt", "compare a.txt b.txt h"},
+    {"compare_one_name", "--compare a.txt", "usage _ _: --compare needs two file names, A and B"},
+    {"compare_with_output", "--compare a -o c",
+        "usage _ _: --compare needs two file names, A and B"},
+}), test::CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace kr570

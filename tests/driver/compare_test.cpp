@@ -2,212 +2,107 @@
 // text it was programmed from: through the real executable.
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
 
 namespace kr570 {
 namespace {
 
-struct CompareCase : test::NamedCase {
-    std::vector<std::pair<std::string, std::string>> files;  // name, contents
-    std::vector<std::string> arguments;
-    int status;
-    std::string out;
-    std::string err;
-    test::RunSetup setup = {};
-    std::string standardInput = "";  // given when an argument is '-'
-};
+using test::kDefaultHex;
+using test::kDefaultText;
+using test::Tool;
 
-class CompareRun : public ::testing::TestWithParam<CompareCase> {};
+class CompareRun : public test::ToolRows {};
 
+// Standard input is closed unless a row gives it.
 TEST_P(CompareRun, ReportsEveryDifferenceAndExitsByTheSettings) {
-    test::TempDir dir;
-    for (const auto& [name, contents] : GetParam().files) {
-        test::writeFile(dir.file(name), contents);
-    }
-    if (!GetParam().setup.descriptors.empty() && test::fullDevice() == nullptr) {
-        GTEST_SKIP() << "this system has no device that is always full";
-    }
-    const CompareCase& c = GetParam();
-    const auto run =
-        test::runTool(c.arguments, c.standardInput, dir.path(), {},
-                      c.standardInput.empty() ? test::Stdin::Closed : test::Stdin::Text, c.setup);
-    if (!c.setup.strace.empty() && !run.trace) {
-        GTEST_SKIP() << "this system cannot run the tool under strace";
-    }
-    EXPECT_EQ(GetParam().status, run.status);
-    EXPECT_EQ(GetParam().out, run.out);
-    EXPECT_EQ(GetParam().err, run.err);
+    Tool row = GetParam();
+    test::check(row.setup.input.empty() ? row.closedInput() : row);
 }
 
-std::string source(const std::string& relative) {
-    return test::readFile(test::sourcePath(relative));
+// The summary of two files whose settings are equal.
+std::string equal(const std::string& a, const std::string& b, int settings = 24) {
+    return "The " + std::to_string(settings) + " settings are equal in A (" + a + ") and B (" + b +
+           ")\n";
 }
 
-const std::string kDump = "tests/data/avrdude/default-1k-I.hex";
+const std::string kDump = test::sourceFile("tests/data/avrdude/default-1k-I.hex");
+const std::string kHalfstep = test::sourceFile("examples/x-axis-halfstep.txt");
+// One unit of a line of controllers on one bus: its address 0x21.
+const std::string kUnit = kDefaultHex + ":0100220021bc\n";
+const std::string kAnotherHeader = kDefaultHex + ":0100050002f8\n";  // product id 2
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CompareRun,
-    ::testing::Values(
-        CompareCase{"text_matches_the_dump",
-                    {{"default.txt", source("examples/default.txt")}, {"dump.hex", source(kDump)}},
-                    {"--compare", "default.txt", "dump.hex"},
-                    0,
-                    "The 24 settings are equal in A (default.txt) and B (dump.hex)\n",
-                    ""},
-        CompareCase{
-            "text_differs_from_the_dump",
-            {{"x.txt", source("examples/x-axis-halfstep.txt")}, {"dump.hex", source(kDump)}},
-            {"--compare", "x.txt", "dump.hex"},
-            1,
-            "followmotorparameters: yes (A) != no (B)\n"
-            "resistance: 0.9 (A) != 1.5 (B)\n"
-            "inductance: 2.5 (A) != 1.7 (B)\n"
-            "current: 2.8 (A) != 2.5 (B)\n"
-            "followpots: no (A) != yes (B)\n"
-            "ontime: 96 (A) != 128 (B)\n"
-            "dutycycle: 140 (A) != 128 (B)\n"
-            "slewrate: 12 (A) != 0 (B)\n"
-            "recoverytime: 8 (A) != 10 (B)\n"
-            "followstepheader: no (A) != yes (B)\n"
-            "stepmode: half (A) != wave (B)\n"
-            "checklimitswitch: yes (A) != no (B)\n"
-            "checkestop: yes (A) != no (B)\n"
-            "motorshutofftime: 30000 (A) != 8000 (B)\n"
-            "motorpowerreduction: 40 (A) != 50 (B)\n"
-            "powerreductiontime: 2000 (A) != 4000 (B)\n"
-            "16 of the 24 settings differ between A (x.txt) and B (dump.hex)\n",
-            ""},
-        // Both decimals are the same single-precision value, the one the block stores.
-        CompareCase{"floats_as_stored",
-                    {{"a.txt", "resistance 1.50000001\nTWI_slaveAddress 0x123\n"},
-                     {"b.txt", "resistance 1.5\n"}},
-                    {"-q", "--compare", "a.txt", "b.txt"},
-                    0,
-                    "The 24 settings are equal in A (a.txt) and B (b.txt)\n",
-                    ""},
-        // A later record sets the product id: only two HEX files carry a header to compare.
-        // -q silences the warnings about that record.
-        CompareCase{"header_of_two_dumps",
-                    {{"a.hex", source("examples/default.hex")},
-                     {"b.hex", source("examples/default.hex") + ":0100050002f8\n"}},
-                    {"-q", "--compare", "a.hex", "b.hex"},
-                    1,
-                    "product id: 1 (A) != 2 (B)\n"
-                    "The 24 settings are equal in A (a.hex) and B (b.hex); 1 header field "
-                    "differs\n",
-                    ""},
-        CompareCase{"dump_bytes_without_a_word",
-                    {{"a.txt", "checkestop yes\n"},
-                     {"b.hex", source("examples/default.hex") + ":01003d0002c0\n"}},
-                    {"-q", "--compare", "a.txt", "b.hex"},
-                    1,
-                    "checkestop: yes (A) != 0x02 (B)\n"
-                    "1 of the 24 settings differs between A (a.txt) and B (b.hex)\n",
-                    ""},
-        CompareCase{"from_overrides_the_names",
-                    {{"a.dat", "ontime 7\n"}, {"b.hex", "ontime 7\n"}},
-                    {"--compare", "--from", "text", "a.dat", "b.hex"},
-                    0,
-                    "The 24 settings are equal in A (a.dat) and B (b.hex)\n",
-                    ""},
-        CompareCase{"warnings_about_either_input",
-                    {{"a.txt", "ontime 7\nontme\n"},
-                     {"b.hex", source("examples/default.hex") + ":0100350007ff\n"}},
-                    {"-w", "--compare", "a.txt", "b.hex"},
-                    0,
-                    "The 24 settings are equal in A (a.txt) and B (b.hex)\n",
-                    "a.txt:2: warning: 'ontme' is not a keyword; did you mean 'ontime'?\n"
-                    "b.hex:7: warning: record after the end-of-file record; it is still applied\n"
-                    "b.hex:7: warning: address 0x0035 is written twice, with 0x80 and then 0x07; "
-                    "the later value is kept\n"
-                    "b.hex:7: warning: checksum is 0xff, expected 0xc3; the record is applied\n"},
-        // A text carries no header: against an image, the settings alone count.
-        CompareCase{"text_against_an_image_with_another_header",
-                    {{"a.txt", source("examples/default.txt")},
-                     {"b.hex", source("examples/default.hex") + ":0100050002f8\n"}},
-                    {"-q", "--compare", "a.txt", "b.hex"},
-                    0,
-                    "The 24 settings are equal in A (a.txt) and B (b.hex)\n",
-                    ""},
-        // Notice bytes 2 to 4 replaced by 0x13, 0x80 and a backslash, then its end.
-        CompareCase{"notice_shown_in_printable_ascii",
-                    {{"a.hex", source("examples/default.hex")},
-                     {"b.hex", source("examples/default.hex") + ":04000a0013805c000b\n"}},
-                    {"-q", "--compare", "a.hex", "b.hex"},
-                    1,
-                    "notice: 'Copyright KR570 Controls' (A) != 'Co\\x13\\x80\\\\' (B)\n"
-                    "The 24 settings are equal in A (a.hex) and B (b.hex); 1 header field "
-                    "differs\n",
-                    ""},
-        // One unit of a line of controllers on one bus, checked against the shared text.
-        CompareCase{"ignored_address",
-                    {{"base.txt", source("examples/default.txt")},
-                     {"unit.hex", source("examples/default.hex") + ":0100220021bc\n"}},
-                    {"-q", "--compare", "base.txt", "unit.hex", "--ignore", "TWI_slaveAddress"},
-                    0,
-                    "The 23 settings are equal in A (base.txt) and B (unit.hex)\n",
-                    ""},
-        CompareCase{"address_not_ignored",
-                    {{"base.txt", source("examples/default.txt")},
-                     {"unit.hex", source("examples/default.hex") + ":0100220021bc\n"}},
-                    {"-q", "--compare", "base.txt", "unit.hex"},
-                    1,
-                    "TWI_slaveAddress: 0x23 (A) != 0x21 (B)\n"
-                    "1 of the 24 settings differs between A (base.txt) and B (unit.hex)\n",
-                    ""},
-        CompareCase{"read_back_on_standard_input",
-                    {{"base.txt", source("examples/default.txt")}},
-                    {"--compare", "base.txt", "-"},
-                    0,
-                    "The 24 settings are equal in A (base.txt) and B (-)\n",
-                    "",
-                    {},
-                    source("tests/data/readbacks/default-1024-r.bin")},
-        CompareCase{"strict_gives_no_verdict_on_a_warned_file",
-                    {{"a.txt", "ontime 7\nontme\n"}, {"b.txt", "ontime 7\n"}},
-                    {"--strict", "-q", "--compare", "a.txt", "b.txt"},
-                    2,
-                    "",
-                    "kr570convert: 1 warning(s) about A (a.txt) or B (b.txt); not compared "
-                    "(--strict)\n"},
-        CompareCase{"ignore_names_a_keyword",
-                    {},
-                    {"--compare", "a.txt", "b.txt", "--ignore", "stepmod"},
-                    2,
-                    "",
-                    "kr570convert: --ignore stepmod: 'stepmod' is not a keyword; did you mean "
-                    "'stepmode'?\nTry 'kr570convert --help'\n"},
-        CompareCase{"read_error",
-                    {{"a.txt", "ontime 7\n"}, {"b.hex", source("examples/default.hex")}},
-                    {"--compare", "a.txt", "b.hex"},
-                    2,
-                    "",
-                    "kr570convert: Can't read input file b.hex: Input/output error\n",
-                    {{}, -1, {}, {"-e", "inject=read:error=EIO:when=1", "-P", "b.hex"}}},
-        CompareCase{"unreadable",
-                    {{"a.txt", ""}},
-                    {"--compare", "a.txt", "missing.hex"},
-                    2,
-                    "",
-                    "kr570convert: Can't open input file missing.hex: No such file or directory\n"},
-        CompareCase{"standard_output_full",
-                    {{"a.txt", "ontime 7\n"}, {"b.txt", ""}},
-                    {"--compare", "a.txt", "b.txt"},
-                    2,
-                    "",
-                    "kr570convert: Can't write standard output: No space left on device\n",
-                    {{{1, "/dev/full"}}, -1, {}}},
-        CompareCase{"one_name",
-                    {},
-                    {"--compare", "a.txt"},
-                    2,
-                    "",
-                    "kr570convert: --compare needs two file names, A and B\n"
-                    "Try 'kr570convert --help'\n"}),
-    test::CaseName());
+// The summaries of two files that differ in one header field or in one setting.
+std::string headerDiffers(const std::string& a, const std::string& b) {
+    return "The 24 settings are equal in A (" + a + ") and B (" + b + "); 1 header field differs\n";
+}
+std::string oneDiffers(const std::string& a, const std::string& b) {
+    return "1 of the 24 settings differs between A (" + a + ") and B (" + b + ")\n";
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, CompareRun, ::testing::Values(
+    Tool("text_matches_the_dump").file("default.txt", kDefaultText).file("dump.hex", kDump)
+        .args("--compare default.txt dump.hex").prints(equal("default.txt", "dump.hex")),
+    Tool("text_differs_from_the_dump").file("x.txt", kHalfstep).file("dump.hex", kDump)
+        .args("--compare x.txt dump.hex").exits(1)
+        .prints(test::sourceFile("tests/golden/halfstep_against_default.txt")),
+    // Both decimals are the same single-precision value, the one the block stores.
+    Tool("floats_as_stored").file("a.txt", "resistance 1.50000001\nTWI_slaveAddress 0x123\n")
+        .file("b.txt", "resistance 1.5\n").args("-q --compare a.txt b.txt")
+        .prints(equal("a.txt", "b.txt")),
+    // A later record sets the product id: only two HEX files carry a header to compare.
+    // -q silences the warnings about that record.
+    Tool("header_of_two_dumps").file("a.hex", kDefaultHex).file("b.hex", kAnotherHeader)
+        .args("-q --compare a.hex b.hex").exits(1)
+        .prints("product id: 1 (A) != 2 (B)\n" + headerDiffers("a.hex", "b.hex")),
+    Tool("dump_bytes_without_a_word").file("a.txt", "checkestop yes\n")
+        .file("b.hex", kDefaultHex + ":01003d0002c0\n").args("-q --compare a.txt b.hex").exits(1)
+        .prints("checkestop: yes (A) != 0x02 (B)\n" + oneDiffers("a.txt", "b.hex")),
+    Tool("from_overrides_the_names").file("a.dat", "ontime 7\n").file("b.hex", "ontime 7\n")
+        .args("--compare --from text a.dat b.hex").prints(equal("a.dat", "b.hex")),
+    Tool("warnings_about_either_input").file("a.txt", "ontime 7\nontme\n")
+        .file("b.hex", kDefaultHex + ":0100350007ff\n").args("-w --compare a.txt b.hex")
+        .prints(equal("a.txt", "b.hex")).warns(
+            "a.txt:2: warning: 'ontme' is not a keyword; did you mean 'ontime'?\n"
+            "b.hex:7: warning: record after the end-of-file record; it is still applied\n"
+            "b.hex:7: warning: address 0x0035 is written twice, with 0x80 and then 0x07; the "
+            "later value is kept\n"
+            "b.hex:7: warning: checksum is 0xff, expected 0xc3; the record is applied\n"),
+    // A text carries no header: against an image, the settings alone count.
+    Tool("text_against_an_image_with_another_header").file("a.txt", kDefaultText)
+        .file("b.hex", kAnotherHeader).args("-q --compare a.txt b.hex")
+        .prints(equal("a.txt", "b.hex")),
+    // Notice bytes 2 to 4 replaced by 0x13, 0x80 and a backslash, then its end.
+    Tool("notice_shown_in_printable_ascii").file("a.hex", kDefaultHex)
+        .file("b.hex", kDefaultHex + ":04000a0013805c000b\n").args("-q --compare a.hex b.hex")
+        .exits(1).prints("notice: 'Copyright KR570 Controls' (A) != 'Co\\x13\\x80\\\\' (B)\n" +
+                         headerDiffers("a.hex", "b.hex")),
+    Tool("ignored_address").file("base.txt", kDefaultText).file("unit.hex", kUnit)
+        .args("-q --compare base.txt unit.hex --ignore TWI_slaveAddress")
+        .prints(equal("base.txt", "unit.hex", 23)),
+    Tool("address_not_ignored").file("base.txt", kDefaultText).file("unit.hex", kUnit)
+        .args("-q --compare base.txt unit.hex").exits(1)
+        .prints("TWI_slaveAddress: 0x23 (A) != 0x21 (B)\n" + oneDiffers("base.txt", "unit.hex")),
+    Tool("read_back_on_standard_input").file("base.txt", kDefaultText).args("--compare base.txt -")
+        .input(test::sourceFile("tests/data/readbacks/default-1024-r.bin"))
+        .prints(equal("base.txt", "-")),
+    Tool("strict_gives_no_verdict_on_a_warned_file").file("a.txt", "ontime 7\nontme\n")
+        .file("b.txt", "ontime 7\n").args("--strict -q --compare a.txt b.txt")
+        .refused("1 warning(s) about A (a.txt) or B (b.txt); not compared (--strict)"),
+    Tool("ignore_names_a_keyword").args("--compare a.txt b.txt --ignore stepmod")
+        .misused("--ignore stepmod: 'stepmod' is not a keyword; did you mean 'stepmode'?"),
+    Tool("read_error").file("a.txt", "ontime 7\n").file("b.hex", kDefaultHex)
+        .args("--compare a.txt b.hex").strace({"-e", "inject=read:error=EIO:when=1", "-P", "b.hex"})
+        .refused("Can't read input file b.hex: Input/output error"),
+    Tool("unreadable").file("a.txt", "").args("--compare a.txt missing.hex")
+        .refused("Can't open input file missing.hex: No such file or directory"),
+    Tool("standard_output_full").file("a.txt", "ontime 7\n").file("b.txt", "")
+        .args("--compare a.txt b.txt").fd(1, "/dev/full")
+        .refused("Can't write standard output: No space left on device"),
+    Tool("one_name").args("--compare a.txt").misused("--compare needs two file names, A and B")
+    ), test::CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace kr570

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <ostream>
 
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
@@ -10,8 +9,8 @@
 namespace kr570 {
 namespace {
 
-using test::nativeText;
-using test::runTool;
+using test::kDefaultHex;
+using test::Tool;
 
 const std::string kBanner =
     "KR570 Motor Controller Configuration Compiler Utility V1.01\n"
@@ -20,31 +19,28 @@ const std::string kBanner =
     "Enter input file with .hex or .txt extension - \n"
     "program will convert according to the file extension\n\n"
     "Enter input file name: ";
+const std::string kAsked = kBanner + "Enter output file name: ";
+const std::string kFinished = "\nProgram finished!\n";
+const std::string kEstimates = test::kDefaultMotorBlock + kFinished;
+const std::string kErased(1024, '\xff');  // a read-back of an EEPROM never written
+// After a failure's message: the key wait and the closing message.
+const std::string kWaited = "\nHit any key to exit\n" + kFinished;
 
-const std::string kMotorBlock = test::kDefaultMotorBlock;
-
-const std::string kDefaultHex = test::readFile(test::sourcePath("tests/golden/default.hex"));
+// The dialogue with `typed` on its standard input, in a folder that holds `file` with `text`.
+Tool dialogue(const std::string& typed, const std::string& file = "in.txt",
+              const std::string& text = "") {
+    return Tool().file(file, text).input(typed);
+}
 
 TEST(ConsoleRun, TextToHexDialogue) {
-    test::TempDir dir;
-    test::writeFile(dir.file("x-axis.txt"), "; nothing changed\n");
-    const auto run = runTool({}, "x-axis.txt\nx-axis.hex\n", dir.path());
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(kBanner + "Enter output file name: " + kMotorBlock + "\nProgram finished!\n",
-              run.out);
-    EXPECT_EQ("", run.err);
-    EXPECT_EQ(nativeText(kDefaultHex), test::readFile(dir.file("x-axis.hex")));
+    const Tool row = dialogue("x-axis.txt\nx-axis.hex\n", "x-axis.txt", "; nothing changed\n");
+    test::check(Tool(row).prints(kAsked + kEstimates).writes("x-axis.hex", kDefaultHex));
 }
 
 TEST(ConsoleRun, HexToTextDialogue) {
-    test::TempDir dir;
-    test::writeFile(dir.file("config.hex"), kDefaultHex);
-    const auto run =
-        runTool({}, "config.hex config.txt", dir.path(), {"SOURCE_DATE_EPOCH=1268903103"});
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(kBanner + "Enter output file name: \nProgram finished!\n", run.out);
-    EXPECT_EQ(nativeText(test::readFile(test::sourcePath("tests/golden/default_report.txt"))),
-              test::readFile(dir.file("config.txt")));
+    const Tool row = dialogue("config.hex config.txt", "config.hex", kDefaultHex);
+    const Tool report = Tool(row).env("SOURCE_DATE_EPOCH=1268903103").prints(kAsked + kFinished);
+    test::check(Tool(report).writes("config.txt", test::kDefaultReport));
 }
 
 // Each row is named by the input file name typed.
@@ -57,17 +53,17 @@ class ConsoleDirection : public ::testing::TestWithParam<DirectionCase> {};
 TEST_P(ConsoleDirection, FollowsTheLastCharacterOfTheName) {
     test::TempDir dir;
     // Valid both ways: as text, and as HEX whose first line is text, it sets ontime to 7.
-    test::writeFile(dir.file(GetParam().name), "ontime 7\n:0100350007c3\n");
-    const auto run =
-        runTool({}, std::string(GetParam().name) + "\nout\n", dir.path(), {"SOURCE_DATE_EPOCH=0"});
-    ASSERT_EQ(0, run.status);
+    const std::string& name = GetParam().name;
+    const Tool row = dialogue(name + "\nout\n", name, "ontime 7\n:0100350007c3\n");
+    const auto run = Tool(row).env("SOURCE_DATE_EPOCH=0").in(dir.path());
+    ASSERT_EQ(0, run.status) << run.out << run.err;
     const std::string out = test::readFile(dir.file("out"));
     if (GetParam().text) {
         EXPECT_EQ(0U, out.find(":1000000085c21e4f")) << out;
         EXPECT_NE(std::string::npos, run.out.find("; Calculated motor parameters:"));
     } else {
         EXPECT_EQ(0U, out.find("; KR570 Configuration File")) << out;
-        EXPECT_NE(std::string::npos, out.find(nativeText("ontime  7\n")));
+        EXPECT_NE(std::string::npos, out.find(test::nativeText("ontime  7\n")));
     }
 }
 
@@ -76,42 +72,27 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DirectionCase{"a.txt", true}, DirectionCase{"a.TXT", true},
                       DirectionCase{"a.lst", true}, DirectionCase{"t", true},
                       DirectionCase{"a.hex", false}, DirectionCase{"a.bak", false},
-                      DirectionCase{"noextension", false}, DirectionCase{"a.tx", false}));
+                      DirectionCase{"noextension", false}, DirectionCase{"a.tx", false},
+                      // A name typed is a file's, "-" too: never standard input.
+                      DirectionCase{"-", false}));
 
 TEST(ConsoleRun, MissingInputEndsWithoutAskingForTheOutput) {
-    test::TempDir dir;
-    const auto run = runTool({}, "missing.txt\n", dir.path());
-    EXPECT_EQ(1, run.status);
-    EXPECT_EQ(
-        kBanner + "Can't open input file missing.txt\nHit any key to exit\n\nProgram finished!\n",
-        run.out);
+    const Tool row = Tool().input("missing.txt\n").exits(1);
+    test::check(Tool(row).prints(kBanner + "Can't open input file missing.txt" + kWaited));
 }
 
 TEST(ConsoleRun, ClosedStandardInputNeverHangs) {
-    test::TempDir dir;
-    const auto run = runTool({}, "", dir.path(), {}, test::Stdin::Closed);
-    EXPECT_EQ(1, run.status);
-    EXPECT_EQ(kBanner + "Can't open input file \nHit any key to exit\n\nProgram finished!\n",
-              run.out);
+    test::check(Tool().closedInput().exits(1).prints(kBanner + "Can't open input file " + kWaited));
 }
 
 TEST(ConsoleRun, InputThatIsAFolderIsNotConverted) {
-    test::TempDir dir;
-    const auto run = runTool({}, ".\nout.hex\n", dir.path());
-    EXPECT_EQ(1, run.status);
+    const auto run = test::check(Tool().input(".\nout.hex\n").exits(1).makesNo("out.hex"));
     EXPECT_NE(std::string::npos, run.out.find("Can't open input file .\n"));
-    EXPECT_FALSE(test::fileExists(dir.file("out.hex")));
 }
 
 TEST(ConsoleRun, OutputInAMissingFolder) {
-    test::TempDir dir;
-    test::writeFile(dir.file("in.txt"), "");
-    const auto run = runTool({}, "in.txt\nnowhere/out.hex\n", dir.path());
-    EXPECT_EQ(1, run.status);
-    EXPECT_EQ(kBanner +
-                  "Enter output file name: Can't open output file nowhere/out.hex\n"
-                  "Hit any key to exit\n\nProgram finished!\n",
-              run.out);
+    const Tool row = dialogue("in.txt\nnowhere/out.hex\n").exits(1);
+    test::check(Tool(row).prints(kAsked + "Can't open output file nowhere/out.hex" + kWaited));
 }
 
 // Failures found once both names are known: the message, the key wait, the closing message,
@@ -124,49 +105,36 @@ struct DialogueFailure : test::NamedCase {
 class ConsoleFailures : public ::testing::TestWithParam<DialogueFailure> {};
 
 TEST_P(ConsoleFailures, SayWhyWaitAndKeepTheFiles) {
-    test::TempDir dir;
-    test::writeFile(dir.file("config.hex"), kDefaultHex);
-    test::writeFile(dir.file("notes.txt"), "; my notes\n");
-    test::writeFile(dir.file("erased.bin"), std::string(1024, '\xff'));
-    const auto run = runTool({}, GetParam().typed, dir.path());
-    EXPECT_EQ(1, run.status);
-    EXPECT_EQ(kBanner + "Enter output file name: " + GetParam().message +
-                  "\nHit any key to exit\n\nProgram finished!\n",
-              run.out);
-    EXPECT_EQ("; my notes\n", test::readFile(dir.file("notes.txt")));
-    EXPECT_FALSE(test::fileExists(dir.file("out.txt")));
+    const Tool row = dialogue(GetParam().typed, "notes.txt", "; my notes\n").keeps("notes.txt");
+    const Tool files = Tool(row).file("config.hex", kDefaultHex).file("erased.bin", kErased);
+    test::check(
+        Tool(files).exits(1).prints(kAsked + GetParam().message + kWaited).makesNo("out.txt"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ConsoleFailures,
-    ::testing::Values(
-        // A report never replaces a text the user wrote, in the dialogue as in a batch run.
-        DialogueFailure{"hand_written_text", "config.hex\nnotes.txt\n",
-                        "notes.txt exists and was not written by kr570convert; it is kept"},
-        DialogueFailure{"erased_readback", "erased.bin\nout.txt\n",
-                        "erased.bin holds no configuration: the EEPROM is erased (every byte "
-                        "0xff)"}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, ConsoleFailures, ::testing::ValuesIn(std::vector<DialogueFailure>{
+    // A report never replaces a text the user wrote, in the dialogue as in a batch run.
+    {"hand_written_text", "config.hex\nnotes.txt\n",
+        "notes.txt exists and was not written by kr570convert; it is kept"},
+    {"erased_readback", "erased.bin\nout.txt\n",
+        "erased.bin holds no configuration: the EEPROM is erased (every byte 0xff)"},
+}), test::CaseName());
+// clang-format on
 
 // The dialogue warns as a batch run does, on standard error; its standard output stays the
 // dialogue.
 TEST(ConsoleRun, WarningsGoToStandardError) {
-    test::TempDir dir;
-    test::writeFile(dir.file("typo.txt"), "stepmod half\n");
-    const auto run = runTool({}, "typo.txt\nout.hex\n", dir.path());
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(kBanner + "Enter output file name: " + kMotorBlock + "\nProgram finished!\n",
-              run.out);
-    EXPECT_EQ(
-        "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did "
-        "you mean 'stepmode'?\n",
-        run.err);
+    const Tool row = dialogue("typo.txt\nout.hex\n", "typo.txt", "stepmod half\n");
+    const std::string typoWarning =
+        "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did you mean "
+        "'stepmode'?\n";
+    test::check(Tool(row).prints(kAsked + kEstimates).warns(typoWarning));
 }
 
 // A window that the run owns (a double-click, a file dropped on the executable) stays open
 // after anything worth reading; KR570_OWNS_CONSOLE plays the owned window here.
 struct WindowCase : test::NamedCase {
-    std::vector<std::string> arguments;
+    std::string arguments;
     std::string typed;
     const char* owns;
     bool waits;
@@ -175,60 +143,53 @@ struct WindowCase : test::NamedCase {
 class OwnedWindow : public ::testing::TestWithParam<WindowCase> {};
 
 TEST_P(OwnedWindow, WaitsForAKeyAfterWhatMustBeRead) {
+    const WindowCase& c = GetParam();
     test::TempDir dir;
-    test::writeFile(dir.file("in.txt"), "ontime 5\n");
-    test::writeFile(dir.file("typo.txt"), "stepmod half\n");
-    test::writeFile(dir.file("config.hex"), kDefaultHex);
-    const auto run = runTool(GetParam().arguments, GetParam().typed, dir.path(),
-                             {std::string("KR570_OWNS_CONSOLE=") + GetParam().owns});
+    const Tool row = dialogue(c.typed, "in.txt", "ontime 5\n").file("typo.txt", "stepmod half\n");
+    const Tool owned = Tool(row).file("config.hex", kDefaultHex).args(c.arguments);
+    const auto run = Tool(owned).env(std::string("KR570_OWNS_CONSOLE=") + c.owns).in(dir.path());
     const std::string wait = "Hit any key to exit\n";
     const bool waited = run.out.size() >= wait.size() &&
                         run.out.compare(run.out.size() - wait.size(), wait.size(), wait) == 0;
-    EXPECT_EQ(GetParam().waits, waited) << run.out;
+    EXPECT_EQ(c.waits, waited) << run.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OwnedWindow,
-    ::testing::Values(WindowCase{"dialogue_warned", {}, "typo.txt\nout.hex\n", "1", true},
-                      WindowCase{"dialogue_quiet", {}, "config.hex\nout.txt\n", "1", false},
-                      WindowCase{"dialogue_not_owned", {}, "typo.txt\nout.hex\n", "0", false},
-                      WindowCase{"dropped_text_shows_estimates", {"in.txt"}, "", "1", true},
-                      WindowCase{"dropped_image_says_nothing", {"config.hex"}, "", "1", false},
-                      WindowCase{"batch_failure", {"missing.txt", "out.hex"}, "", "1", true},
-                      WindowCase{"batch_not_owned", {"in.txt", "out.hex"}, "", "0", false}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, OwnedWindow, ::testing::ValuesIn(std::vector<WindowCase>{
+    {"dialogue_warned", "", "typo.txt\nout.hex\n", "1", true},
+    {"dialogue_quiet", "", "config.hex\nout.txt\n", "1", false},
+    {"dialogue_not_owned", "", "typo.txt\nout.hex\n", "0", false},
+    {"dropped_text_shows_estimates", "in.txt", "", "1", true},
+    {"dropped_image_says_nothing", "config.hex", "", "1", false},
+    {"batch_failure", "missing.txt out.hex", "", "1", true},
+    {"batch_not_owned", "in.txt out.hex", "", "0", false},
+}), test::CaseName());
+// clang-format on
 
 TEST(ConsoleRun, OutputThatIsTheInputLeavesItUntouched) {
     test::TempDir dir;
-    const std::string text = "ontime 5\n";
-    test::writeFile(dir.file("in.txt"), text);
     std::filesystem::create_directory(dir.file("sub"));
+    test::writeFile(dir.file("in.txt"), "ontime 5\n");
     std::filesystem::create_hard_link(dir.file("in.txt"), dir.file("hard.hex"));
     // Windows lets only privileged users make symbolic links.
     std::error_code noSymlink;
     std::filesystem::create_symlink("in.txt", dir.file("link.hex"), noSymlink);
-    for (const char* output : {"in.txt", "./in.txt", "sub/../in.txt", "hard.hex", "link.hex"}) {
-        if (noSymlink && std::string(output) == "link.hex") {
-            continue;
+    for (const std::string output :
+         {"in.txt", "./in.txt", "sub/../in.txt", "hard.hex", "link.hex"}) {
+        if (!noSymlink || output != "link.hex") {
+            const Tool row = Tool().input("in.txt\n" + output + "\n").exits(1);
+            const std::string message = "Output file " + output + " is the input file";
+            test::expectOutcome(Tool(row).prints(kAsked + message + kWaited), row.in(dir.path()),
+                                dir.path());
+            EXPECT_EQ("ontime 5\n", test::readFile(dir.file("in.txt")));
         }
-        const auto run = runTool({}, std::string("in.txt\n") + output + "\n", dir.path());
-        EXPECT_EQ(1, run.status);
-        EXPECT_EQ(kBanner + "Enter output file name: Output file " + output +
-                      " is the input file\nHit any key to exit\n\nProgram finished!\n",
-                  run.out);
-        EXPECT_EQ(text, test::readFile(dir.file("in.txt")));
     }
 }
 
 TEST(ConsoleRun, ExistingOutputThatIsAnotherFileIsReplaced) {
-    test::TempDir dir;
-    test::writeFile(dir.file("in.txt"), "; nothing changed\n");
-    test::writeFile(dir.file("old.hex"), std::string(5000, 'x'));
-    const auto run = runTool({}, "in.txt\nold.hex\n", dir.path());
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(kBanner + "Enter output file name: " + kMotorBlock + "\nProgram finished!\n",
-              run.out);
-    EXPECT_EQ(nativeText(kDefaultHex), test::readFile(dir.file("old.hex")));
+    const Tool row = dialogue("in.txt\nold.hex\n", "in.txt", "; nothing changed\n");
+    const Tool replaced = Tool(row).file("old.hex", std::string(5000, 'x'));
+    test::check(Tool(replaced).prints(kAsked + kEstimates).writes("old.hex", kDefaultHex));
 }
 
 TEST(ConsoleRun, FullDiskIsReported) {
@@ -236,21 +197,16 @@ TEST(ConsoleRun, FullDiskIsReported) {
     if (full == nullptr) {
         GTEST_SKIP() << "this system has no device that is always full";
     }
-    test::TempDir dir;
-    test::writeFile(dir.file("in.txt"), "");
-    const auto run = runTool({}, std::string("in.txt\n") + full + "\n", dir.path());
-    EXPECT_EQ(1, run.status);
-    EXPECT_NE(std::string::npos, run.out.find("Can't write output file " + std::string(full) +
-                                              "\nHit any key to exit\n\nProgram finished!\n"));
+    const auto run = test::check(dialogue(std::string("in.txt\n") + full + "\n").exits(1));
+    EXPECT_NE(std::string::npos,
+              run.out.find("Can't write output file " + std::string(full) + kWaited));
 }
 
 TEST(ConsoleRun, LongFileNamesAreKeptWhole) {
-    test::TempDir dir;
     const std::string name = std::string(230, 'n') + ".txt";
-    test::writeFile(dir.file(name), "ontime 9\n");
-    const auto run = runTool({}, name + "\n" + std::string(230, 'o') + ".hex\n", dir.path());
-    EXPECT_EQ(0, run.status);
-    EXPECT_TRUE(test::fileExists(dir.file(std::string(230, 'o') + ".hex")));
+    const std::string output = std::string(230, 'o') + ".hex";
+    const Tool row = dialogue(name + "\n" + output + "\n", name, "ontime 9\n");
+    test::check(Tool(row).writes(output, test::hexOf(test::withSettings("ontime=9"))));
 }
 
 }  // namespace

@@ -12,9 +12,9 @@
 namespace kr570 {
 namespace {
 
-using test::runTool;
+using test::Tool;
 
-const std::vector<std::string> kFixedTime{"SOURCE_DATE_EPOCH=1268903103"};
+const Tool kFixedTime = Tool().env("SOURCE_DATE_EPOCH=1268903103");
 
 struct NameCase : test::NamedCase {
     std::string folder;  // the run's working folder inside the test's own, "" for that one
@@ -39,11 +39,6 @@ std::vector<std::string> listing(const std::string& folder) {
     return names;
 }
 
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    const std::size_t at = text.find(from);
-    return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
-
 class FileNames : public ::testing::TestWithParam<NameCase> {};
 
 // The file converted under its own name is the one converted under a plain name, with that name
@@ -54,20 +49,18 @@ TEST_P(FileNames, ReachTheFilesAndTheReport) {
     const std::string work = c.folder.empty() ? dir.path() : dir.file(c.folder);
     std::filesystem::create_directories(std::filesystem::u8path(work + "/sub"));
     const bool fromText = c.input.back() == 't';
-    const std::string contents = fromText
-                                     ? "ontime 77\nstepmode half\n"
-                                     : test::readFile(test::sourcePath("tests/golden/default.hex"));
+    const std::string contents = fromText ? "ontime 77\nstepmode half\n" : test::kDefaultHex;
     const std::string plainInput = fromText ? "plain.txt" : "plain.hex";
     test::writeFile(work + "/" + plainInput, contents);
     test::writeFile(work + "/" + c.input, contents);
-    ASSERT_EQ(0, runTool({plainInput, "plain.out"}, "", work, kFixedTime).status);
+    ASSERT_EQ(0, Tool(kFixedTime).argv({plainInput, "plain.out"}).in(work).status);
 
-    const auto run = c.typed   ? runTool({}, c.input + "\n" + c.output + "\n", work, kFixedTime)
-                     : c.alone ? runTool({c.input}, "", work, kFixedTime)
-                               : runTool({c.input, c.output}, "", work, kFixedTime);
+    const auto run = c.typed   ? Tool(kFixedTime).input(c.input + "\n" + c.output + "\n").in(work)
+                     : c.alone ? Tool(kFixedTime).argv({c.input}).in(work)
+                               : Tool(kFixedTime).argv({c.input, c.output}).in(work);
     EXPECT_EQ(0, run.status) << run.out << run.err;
-    EXPECT_EQ(replaced(test::readFile(work + "/plain.out"), "; Source file: " + plainInput,
-                       "; Source file: " + c.input),
+    EXPECT_EQ(test::replaced(test::readFile(work + "/plain.out"), "; Source file: " + plainInput,
+                             "; Source file: " + c.input),
               test::readFile(work + "/" + c.output));
     std::vector<std::string> expected{plainInput, "plain.out", c.input, c.output};
     std::sort(expected.begin(), expected.end());
@@ -90,17 +83,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A name that opens nothing is shown as it was given, in UTF-8.
 TEST(FileNames, MessagesShowTheNameAsGiven) {
-    test::TempDir dir;
-    test::writeFile(dir.file("Ось.txt"), "");
-    const auto input = runTool({"Нет.txt", "Нет.hex"}, "", dir.path());
-    EXPECT_EQ(1, input.status);
-    EXPECT_NE(std::string::npos, input.err.find("kr570convert: Can't open input file Нет.txt: "))
-        << input.err;
-    const auto output = runTool({"Ось.txt", "Папка/軸.hex"}, "", dir.path());
-    EXPECT_EQ(1, output.status);
-    EXPECT_NE(std::string::npos,
-              output.err.find("kr570convert: Can't open output file Папка/軸.hex: "))
-        << output.err;
+    const Tool folder = Tool().file("Ось.txt", "").exits(1);
+    const std::string cannot = "kr570convert: Can't open ";
+    test::check(Tool(folder).args("Нет.txt Нет.hex").saying(cannot + "input file Нет.txt: "));
+    test::check(
+        Tool(folder).args("Ось.txt Папка/軸.hex").saying(cannot + "output file Папка/軸.hex: "));
 }
 
 }  // namespace

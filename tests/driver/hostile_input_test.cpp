@@ -10,7 +10,7 @@
 namespace kr570 {
 namespace {
 
-using test::runTool;
+using test::Tool;
 
 // Writes `count` copies of `piece` without holding them all in memory.
 void writeRepeated(const std::string& path, const std::string& piece, std::size_t count,
@@ -25,7 +25,7 @@ void writeRepeated(const std::string& path, const std::string& piece, std::size_
 // Peak memory of a run on a tiny file of the same direction, as the baseline.
 long baselineKib(const test::TempDir& dir, const std::string& input, const std::string& output) {
     test::writeFile(dir.file(input), "ontime 5\n:0100000011ee\n");
-    return runTool({input, output}, "", dir.path()).peakKib;
+    return test::runTool({input, output}, dir.path()).peakKib;
 }
 
 struct LargeCase : test::NamedCase {
@@ -45,7 +45,7 @@ TEST_P(LargeInput, IsStreamedInBoundedMemory) {
     const std::string output = toHex ? "out.hex" : "out.report";
     const long baseline = baselineKib(dir, toHex ? "small.txt" : "small.hex", output);
     writeRepeated(dir.file(c.input), c.piece, c.count, c.tail);
-    const auto run = runTool({c.input, output}, "", dir.path());
+    const auto run = test::runTool({c.input, output}, dir.path());
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_NE(std::string::npos,
               test::readFile(dir.file(output)).find(test::nativeText(c.expectInOutput)));
@@ -55,18 +55,18 @@ TEST_P(LargeInput, IsStreamedInBoundedMemory) {
     EXPECT_LE(run.peakKib, baseline + 4096) << "the reader must not hold the file";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, LargeInput,
-    ::testing::Values(LargeCase{"hex_64_mib_without_colon_or_line_end", "big.hex",
-                                std::string(1 << 20, 'x'), 64, ":0100230001db\n",
-                                "followmotorparameters yes\n"},
-                      LargeCase{"hex_10_mb_word", "word.hex", std::string(1000, 'A'), 10000,
-                                "\n:0100210000de\n", "i2cmode  off\n"},
-                      LargeCase{"text_10_mb_word", "word.txt", std::string(1000, 'o'), 10000,
-                                " ontime 3\n", ":100030000000c041010380000ab9"},
-                      LargeCase{"text_64_mib_comment", "comment.txt", std::string(1 << 20, ';'), 64,
-                                "\nontime 4\n", ":100030000000c041010480000ab9"}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, LargeInput, ::testing::ValuesIn(std::vector<LargeCase>{
+    {"hex_64_mib_without_colon_or_line_end", "big.hex", std::string(1 << 20, 'x'), 64,
+        ":0100230001db\n", "followmotorparameters yes\n"},
+    {"hex_10_mb_word", "word.hex", std::string(1000, 'A'), 10000, "\n:0100210000de\n",
+        "i2cmode  off\n"},
+    {"text_10_mb_word", "word.txt", std::string(1000, 'o'), 10000, " ontime 3\n",
+        ":100030000000c041010380000ab9"},
+    {"text_64_mib_comment", "comment.txt", std::string(1 << 20, ';'), 64, "\nontime 4\n",
+        ":100030000000c041010480000ab9"},
+}), test::CaseName());
+// clang-format on
 
 struct GarbageCase : test::NamedCase {
     std::string input;
@@ -79,41 +79,38 @@ class Garbage : public ::testing::TestWithParam<GarbageCase> {};
 // Garbage gives a full output, or, when not one byte of a configuration block can be found
 // in it, a failure that says so and writes nothing.
 TEST_P(Garbage, GivesAFullOutputOrNone) {
+    const GarbageCase& c = GetParam();
     test::TempDir dir;
-    test::writeFile(dir.file(GetParam().input), GetParam().content);
-    const bool toHex = GetParam().input.back() == 't';
-    const auto quiet = runTool({GetParam().input, "out"}, "", dir.path(), {"SOURCE_DATE_EPOCH=0"});
-    if (!GetParam().configuration) {
-        EXPECT_EQ(1, quiet.status);
-        EXPECT_NE(std::string::npos, quiet.err.find(GetParam().input + " holds no configuration"));
-        EXPECT_FALSE(test::fileExists(dir.file("out")));
-        return;
+    const Tool garbage = Tool().file(c.input, c.content).env("SOURCE_DATE_EPOCH=0");
+    const auto quiet = Tool(garbage).args(c.input + " out").in(dir.path());
+    if (!c.configuration) {
+        const Tool none =
+            Tool().exits(1).saying(c.input + " holds no configuration").makesNo("out");
+        return test::expectOutcome(none, quiet, dir.path());
     }
     ASSERT_EQ(0, quiet.status) << quiet.err;
     const std::string output = test::readFile(dir.file("out"));
+    const bool toHex = c.input.back() == 't';
     EXPECT_NE(std::string::npos,
               output.find(test::nativeText(toHex ? ":00000001FF\n"
                                                  : "; End of KR570 Configuration settings\n")));
     // Warnings describe the garbage but never change what is written.
-    const auto loud =
-        runTool({"-w", GetParam().input, "out2"}, "", dir.path(), {"SOURCE_DATE_EPOCH=0"});
-    ASSERT_EQ(0, loud.status);
+    ASSERT_EQ(0, Tool(garbage).args("-w " + c.input + " out2").in(dir.path()).status);
     EXPECT_EQ(output, test::readFile(dir.file("out2")));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, Garbage,
-    ::testing::Values(
-        GarbageCase{"binary_as_hex", "noise.hex", test::randomBytes(1 << 20, 1), false},
-        GarbageCase{"binary_as_text", "noise.txt", test::randomBytes(1 << 20, 2)},
-        GarbageCase{"colons_as_hex", "colons.hex", std::string(100000, ':'), false},
-        GarbageCase{"nul_bytes_as_hex", "nul.hex", std::string(":01000000\0\0ee\n", 14), false},
-        GarbageCase{"nul_bytes_as_text", "nul.txt", std::string("ontime\0 5 ontime 6\0", 19)},
-        GarbageCase{"non_ascii_as_text", "utf8.txt",
-                    "stepmode h\xC3\xA4lf \xE2\x82\xAC ontime 7\n"},
-        GarbageCase{"truncated_hex", "cut.hex", ":1000000085c21e4f1101006343"},
-        GarbageCase{"truncated_text", "cut.txt", "ontime 5\nfollowmotorparam"}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, Garbage, ::testing::ValuesIn(std::vector<GarbageCase>{
+    {"binary_as_hex", "noise.hex", test::randomBytes(1 << 20, 1), false},
+    {"binary_as_text", "noise.txt", test::randomBytes(1 << 20, 2)},
+    {"colons_as_hex", "colons.hex", std::string(100000, ':'), false},
+    {"nul_bytes_as_hex", "nul.hex", std::string(":01000000\0\0ee\n", 14), false},
+    {"nul_bytes_as_text", "nul.txt", std::string("ontime\0 5 ontime 6\0", 19)},
+    {"non_ascii_as_text", "utf8.txt", "stepmode h\xC3\xA4lf \xE2\x82\xAC ontime 7\n"},
+    {"truncated_hex", "cut.hex", ":1000000085c21e4f1101006343"},
+    {"truncated_text", "cut.txt", "ontime 5\nfollowmotorparam"},
+}), test::CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace kr570

@@ -14,6 +14,8 @@
 namespace kr570 {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 class Terminal {
   public:
     explicit Terminal(const std::string& workDir) {
@@ -26,7 +28,7 @@ class Terminal {
         }
     }
     ~Terminal() {
-        if (pid_ > 0 && !exited_) {
+        if (pid_ > 0 && status_ == -1) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
@@ -38,63 +40,50 @@ class Terminal {
     Terminal& operator=(const Terminal&) = delete;
 
     bool started() const { return pid_ > 0; }
-
-    // Reads what the tool shows until `text` appears or the time runs out.
-    bool waitFor(const std::string& text, int milliseconds = 5000) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-        while (screen_.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
-            if (left <= 0 || !readSome(static_cast<int>(left))) {
-                return false;
-            }
-        }
-        return true;
-    }
+    const std::string& screen() const { return screen_; }
 
     void type(const std::string& keys) {
         ASSERT_EQ(static_cast<ssize_t>(keys.size()), write(master_, keys.data(), keys.size()));
     }
 
-    // The exit status, or -1 if the tool is still running after `milliseconds`.
-    int exitStatus(int milliseconds) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-        do {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                while (readSome(50)) {
-                }
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-            }
+    // Reads what the tool shows until `text` appears or the time runs out.
+    bool waitFor(const std::string& text, int milliseconds = 5000) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+        while (screen_.find(text) == std::string::npos && Clock::now() < deadline) {
             readSome(20);
-        } while (std::chrono::steady_clock::now() < deadline);
-        return -1;
+        }
+        return screen_.find(text) != std::string::npos;
     }
 
-    const std::string& screen() const { return screen_; }
+    // The exit status, or -1 if the tool is still running after `milliseconds`; what it shows
+    // meanwhile is read.
+    int exitStatus(int milliseconds) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+        int status = 0;
+        while (status_ == -1 && Clock::now() < deadline) {
+            readSome(20);
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+                while (readSome(50)) {
+                }
+            }
+        }
+        return status_;
+    }
 
   private:
     bool readSome(int milliseconds) {
         pollfd request{master_, POLLIN, 0};
-        if (poll(&request, 1, milliseconds) <= 0) {
-            return false;
-        }
         char chunk[256];
-        const ssize_t got = read(master_, chunk, sizeof chunk);
-        if (got <= 0) {
-            return false;
-        }
-        screen_.append(chunk, static_cast<std::size_t>(got));
-        return true;
+        const ssize_t got =
+            poll(&request, 1, milliseconds) > 0 ? read(master_, chunk, sizeof chunk) : 0;
+        screen_.append(chunk, static_cast<std::size_t>(got > 0 ? got : 0));
+        return got > 0;
     }
 
     int master_ = -1;
     pid_t pid_ = -1;
-    bool exited_ = false;
+    int status_ = -1;  // the exit status once the tool has ended
     std::string screen_;
 };
 

@@ -83,11 +83,9 @@ TEST(ConfigBlock, DefaultsBuildTheFactoryBlock) {
 
 TEST(ConfigBlock, PackReturnsTheLengthAndKeepsTheHeader) {
     auto image = std::make_unique<EepromImage>();
-    ConfigRecord record = test::defaultRecord();
-    buildBlock(*image, record);
-    record.productId = 7;
+    buildBlock(*image, test::defaultRecord());
+    ConfigRecord record = test::withSettings("productId=7 ontime=3");
     record.notice.fill('z');
-    record.ontime = 3;
     EXPECT_EQ(72, packBlock(*image, record));
     EXPECT_EQ(1, image->getByte(block::kProductId));
     EXPECT_EQ('C', image->getByte(block::kNotice));
@@ -96,10 +94,7 @@ TEST(ConfigBlock, PackReturnsTheLengthAndKeepsTheHeader) {
 
 TEST(ConfigBlock, TimesKeepOnlyTheirLow16Bits) {
     auto image = std::make_unique<EepromImage>();
-    ConfigRecord record = test::defaultRecord();
-    record.motorshutofftime = 70000;
-    record.powerreductiontime = -1;
-    buildBlock(*image, record);
+    buildBlock(*image, test::withSettings("motorshutofftime=70000 powerreductiontime=-1"));
     ConfigRecord back{};
     unpackBlock(*image, back);
     EXPECT_EQ(70000 - 65536, back.motorshutofftime);
@@ -126,18 +121,14 @@ TEST(ConfigBlock, UnpackTakesEveryByteAsItStands) {
 }
 
 TEST(ConfigBlock, PackThenUnpackGivesTheRecordBack) {
-    ConfigRecord record = test::defaultRecord();
-    record.followmotorparameters = 1;
-    record.resistance = 0.25F;
-    record.stepmode = 'h';
-    record.dirpolarity = 'w';
-    record.fixedByte57 = 0x12;
-    record.motorshutofftime = 65535;
+    const ConfigRecord record = test::withSettings(
+        "followmotorparameters=1 resistance=0.25 stepmode=h dirpolarity=w fixedByte57=0x12 "
+        "motorshutofftime=65535");
     auto image = std::make_unique<EepromImage>();
     buildBlock(*image, record);
     ConfigRecord back{};
     unpackBlock(*image, back);
-    EXPECT_TRUE(test::sameSettings(record, back));
+    EXPECT_EQ(test::settingsOf(record), test::settingsOf(back));
     EXPECT_TRUE(hasBlockSignature(*image));
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 #include <sstream>
 #include <vector>
 
@@ -12,11 +11,7 @@
 namespace kr570 {
 namespace {
 
-std::string hexOf(const EepromImage& image, int count) {
-    test::OutputCapture out;
-    writeHex(out.stream(), image, count);
-    return out.text();
-}
+using test::hexOf;
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -30,7 +25,7 @@ std::vector<std::string> linesOf(const std::string& text) {
 TEST(HexWriter, DefaultBlockIsSixLines) {
     auto image = std::make_unique<EepromImage>();
     buildBlock(*image, test::defaultRecord());
-    EXPECT_EQ(test::readFile(test::sourcePath("tests/golden/default.hex")), hexOf(*image, 72));
+    EXPECT_EQ(test::kDefaultHex, hexOf(*image, 72));
 }
 
 struct LengthCase : test::NamedCase {
@@ -51,16 +46,15 @@ TEST_P(HexWriterLengths, RecordsCoverTheBytesWithoutGaps) {
     EXPECT_EQ(":00000001FF", lines.back());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, HexWriterLengths,
-    ::testing::Values(LengthCase{"count_0", 0, {":00000001"}},
-                      LengthCase{"count_16", 16, {":10000000", ":00000001"}},
-                      LengthCase{"count_19", 19, {":10000000", ":03001000", ":00000001"}},
-                      LengthCase{"count_72",
-                                 72,
-                                 {":10000000", ":10001000", ":10002000", ":10003000", ":08004000",
-                                  ":00000001"}}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Lengths, HexWriterLengths, ::testing::ValuesIn(std::vector<LengthCase>{
+    {"count_0", 0, {":00000001"}},
+    {"count_16", 16, {":10000000", ":00000001"}},
+    {"count_19", 19, {":10000000", ":03001000", ":00000001"}},
+    {"count_72", 72,
+        {":10000000", ":10001000", ":10002000", ":10003000", ":08004000", ":00000001"}},
+}), test::CaseName());
+// clang-format on
 
 TEST(HexWriter, ShortLastRecordAndItsChecksum) {
     auto image = std::make_unique<EepromImage>();

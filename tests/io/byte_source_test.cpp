@@ -20,20 +20,19 @@ std::string numberedLines(int count, const std::string& lineEnd = "\n") {
 
 TEST(ByteSource, ReadsEveryByteInOrderAcrossRefills) {
     const std::string text = numberedLines(40000);
-    std::FILE* stream = test::streamWith(text);
-    ByteSource source(stream);
+    test::TempStream stream(text);
+    ByteSource source(stream.stream());
     std::string back;
     for (int c = source.get(); c != -1; c = source.get()) {
         back.push_back(static_cast<char>(c));
     }
-    std::fclose(stream);
     EXPECT_EQ(text, back);
 }
 
 TEST(ByteSource, EnsureKeepsAWindowAcrossTheBufferEnd) {
     const std::string text = numberedLines(40000);
-    std::FILE* stream = test::streamWith(text);
-    ByteSource source(stream);
+    test::TempStream stream(text);
+    ByteSource source(stream.stream());
     std::size_t offset = 0;
     while (offset + 600 < text.size()) {
         ASSERT_GE(source.ensure(600), 600U);
@@ -43,17 +42,15 @@ TEST(ByteSource, EnsureKeepsAWindowAcrossTheBufferEnd) {
         offset += 599;
     }
     EXPECT_EQ(text.size() - offset, source.ensure(600));
-    std::fclose(stream);
 }
 
 TEST(ByteSource, PeekBeyondTheEndIsMinusOne) {
-    std::FILE* stream = test::streamWith("ab");
-    ByteSource source(stream);
+    test::TempStream stream("ab");
+    ByteSource source(stream.stream());
     EXPECT_EQ('a', source.peek(0));
     EXPECT_EQ('b', source.peek(1));
     EXPECT_EQ(-1, source.peek(2));
     EXPECT_EQ('a', source.get());
-    std::fclose(stream);
 }
 
 struct LineEndCase : test::NamedCase {
@@ -64,8 +61,8 @@ class LineEnds : public ::testing::TestWithParam<LineEndCase> {};
 
 TEST_P(LineEnds, CountLinesAcrossRefills) {
     const std::string text = numberedLines(40000, GetParam().lineEnd);
-    std::FILE* stream = test::streamWith(text);
-    ByteSource source(stream);
+    test::TempStream stream(text);
+    ByteSource source(stream.stream());
     long expectedLine = 1;
     for (int c = source.get(); c != -1; c = source.get()) {
         if (c == GetParam().lineEnd[0]) {
@@ -76,14 +73,13 @@ TEST_P(LineEnds, CountLinesAcrossRefills) {
         }
     }
     EXPECT_EQ(40001, source.line());
-    std::fclose(stream);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds,
-                         ::testing::Values(LineEndCase{"line_feed", "\n"},
-                                           LineEndCase{"return_line_feed", "\r\n"},
-                                           LineEndCase{"return", "\r"}),
-                         test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds, ::testing::ValuesIn(std::vector<LineEndCase>{
+    {"line_feed", "\n"}, {"return_line_feed", "\r\n"}, {"return", "\r"},
+}), test::CaseName());
+// clang-format on
 
 struct LineCase : test::NamedCase {
     std::string text;
@@ -93,25 +89,25 @@ struct LineCase : test::NamedCase {
 class LineNumbers : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(LineNumbers, CountEveryKindOfLineEndOnce) {
-    std::FILE* stream = test::streamWith(GetParam().text);
-    ByteSource source(stream);
+    test::TempStream stream(GetParam().text);
+    ByteSource source(stream.stream());
     while (source.ensure(2) > 1) {
         source.advance(1);
         source.line();  // counting piecemeal must give the same as counting at once
     }
     EXPECT_EQ(GetParam().lastLine, source.line());
-    std::fclose(stream);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LineNumbers,
-    ::testing::Values(LineCase{"mixed", "a\r\nb\nc\rd", 4},
-                      LineCase{"line_feed_then_return", "a\n\rb", 3},
-                      LineCase{"returns_in_a_row", "\r\r\r\nb", 4},
-                      // The first read fills the 64 KiB buffer: the pair is split by a refill.
-                      LineCase{"pair_split_by_a_refill", std::string(65535, 'x') + "\r\ny", 2},
-                      LineCase{"return_alone_at_a_refill", std::string(65535, 'x') + "\ry", 2}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, LineNumbers, ::testing::ValuesIn(std::vector<LineCase>{
+    {"mixed", "a\r\nb\nc\rd", 4},
+    {"line_feed_then_return", "a\n\rb", 3},
+    {"returns_in_a_row", "\r\r\r\nb", 4},
+    // The first read fills the 64 KiB buffer: the pair is split by a refill.
+    {"pair_split_by_a_refill", std::string(65535, 'x') + "\r\ny", 2},
+    {"return_alone_at_a_refill", std::string(65535, 'x') + "\ry", 2},
+}), test::CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace kr570

@@ -50,15 +50,15 @@ TEST_P(ConsoleWindow, IsOwnedWhenNoOtherProgramShowsIt) {
     EXPECT_EQ(c.owns, status);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Starts, ConsoleWindow,
-    ::testing::Values(
-        ConsoleCase{{"double_click"}, CREATE_NEW_CONSOLE, L"", nullptr, 1},
-        ConsoleCase{{"from_a_console"}, CREATE_NEW_CONSOLE, L"--started-from-console", nullptr, 0},
-        ConsoleCase{{"without_console"}, DETACHED_PROCESS, L"", nullptr, 0},
-        ConsoleCase{{"seam_says_not_owned"}, CREATE_NEW_CONSOLE, L"", "0", 0},
-        ConsoleCase{{"seam_says_owned"}, DETACHED_PROCESS, L"", "1", 1}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Starts, ConsoleWindow, ::testing::ValuesIn(std::vector<ConsoleCase>{
+    {"double_click", CREATE_NEW_CONSOLE, L"", nullptr, 1},
+    {"from_a_console", CREATE_NEW_CONSOLE, L"--started-from-console", nullptr, 0},
+    {"without_console", DETACHED_PROCESS, L"", nullptr, 0},
+    {"seam_says_not_owned", CREATE_NEW_CONSOLE, L"", "0", 0},
+    {"seam_says_owned", DETACHED_PROCESS, L"", "1", 1},
+}), test::CaseName());
+// clang-format on
 
 struct SyncCase : test::NamedCase {
     const wchar_t* path;  // "" for a file of the test's own
@@ -118,15 +118,17 @@ TEST_P(VersionInformation, ShowsTheProject) {
     EXPECT_EQ(GetParam().expected, std::string(text.begin(), text.end()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Strings, VersionInformation,
-    ::testing::Values(VersionString{{"product"}, L"ProductName", KR570_PROJECT_NAME},
-                      VersionString{{"description"}, L"FileDescription", KR570_DESCRIPTION},
-                      VersionString{{"file_version"}, L"FileVersion", KR570_PROJECT_VERSION},
-                      VersionString{{"product_version"}, L"ProductVersion", KR570_PROJECT_VERSION},
-                      VersionString{{"copyright"}, L"LegalCopyright", KR570_COPYRIGHT},
-                      VersionString{{"file_name"}, L"OriginalFilename", "kr570convert.exe"}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Strings, VersionInformation,
+                         ::testing::ValuesIn(std::vector<VersionString>{
+    {"product", L"ProductName", KR570_PROJECT_NAME},
+    {"description", L"FileDescription", KR570_DESCRIPTION},
+    {"file_version", L"FileVersion", KR570_PROJECT_VERSION},
+    {"product_version", L"ProductVersion", KR570_PROJECT_VERSION},
+    {"copyright", L"LegalCopyright", KR570_COPYRIGHT},
+    {"file_name", L"OriginalFilename", "kr570convert.exe"},
+}), test::CaseName());
+// clang-format on
 
 // The numbers Windows compares versions by: 1.01 is 1.1.0.0.
 TEST(VersionInformation, NumbersAreTheProjectVersion) {

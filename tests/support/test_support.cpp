@@ -10,48 +10,61 @@
 
 #include "config/settings.hpp"
 #include "eeprom/config_block.hpp"
+#include "formats/intel_hex.hpp"
 
 namespace kr570::test {
 
-std::FILE* streamWith(const std::string& text) {
-    std::FILE* stream = std::tmpfile();
-    if (stream == nullptr) {
-        throw std::runtime_error("tmpfile failed");
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> list;
+    for (std::string word; in >> word;) {
+        list.push_back(word);
     }
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::rewind(stream);
-    return stream;
+    return list;
 }
 
-OutputCapture::OutputCapture() : stream_(std::tmpfile()) {
+namespace {
+
+// A name in the system's temporary folder that no other test run takes.
+std::filesystem::path randomPath(const std::string& prefix) {
+    std::random_device seed;
+    return std::filesystem::temp_directory_path() /
+           (prefix + std::to_string(std::mt19937_64(seed())() % 1000000000000U));
+}
+
+}  // namespace
+
+// Under a random name: std::tmpfile's names collide between test processes that run side by side
+// under Wine.
+TempStream::TempStream(const std::string& text)
+    : path_(randomPath("kr570-stream-").string()), stream_(std::fopen(path_.c_str(), "w+b")) {
     if (stream_ == nullptr) {
-        throw std::runtime_error("tmpfile failed");
+        throw std::runtime_error("no temporary file could be made: " + path_);
     }
-}
-
-OutputCapture::~OutputCapture() {
-    std::fclose(stream_);
-}
-
-std::string OutputCapture::text() {
-    std::fflush(stream_);
-    const long end = std::ftell(stream_);
-    std::string text(static_cast<std::size_t>(end), '\0');
+    std::fwrite(text.data(), 1, text.size(), stream_);
     std::rewind(stream_);
-    const std::size_t got = std::fread(text.data(), 1, text.size(), stream_);
-    text.resize(got);
-    std::fseek(stream_, 0, SEEK_END);
+}
+
+TempStream::~TempStream() {
+    std::fclose(stream_);
+    std::remove(path_.c_str());
+}
+
+// Everything the file holds; later writes go on at the end, where the reading stops.
+std::string TempStream::text() {
+    std::rewind(stream_);
+    std::string text;
+    for (int c = std::getc(stream_); c != EOF; c = std::getc(stream_)) {
+        text.push_back(static_cast<char>(c));
+    }
     return text;
 }
 
 // A fresh folder under a random name: creating it fails when the name is taken, so a folder is
 // never shared with another test run.
 TempDir::TempDir() {
-    std::random_device seed;
-    std::mt19937_64 names(seed());
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-        const auto candidate = std::filesystem::temp_directory_path() /
-                               ("kr570-test-" + std::to_string(names() % 100000000U));
+        const auto candidate = randomPath("kr570-test-");
         if (std::filesystem::create_directory(candidate)) {
             path_ = candidate.generic_u8string();
         }
@@ -83,6 +96,11 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::u8path(path), ignored);
 }
 
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
 std::string randomBytes(std::size_t count, unsigned seed) {
     std::mt19937 generator(seed);
     std::string bytes;
@@ -98,7 +116,41 @@ ConfigRecord defaultRecord() {
     return record;
 }
 
+std::string hexOf(const EepromImage& image, int count) {
+    TempStream out;
+    writeHex(out.stream(), image, count);
+    return out.text();
+}
+
 namespace {
+
+// The header bytes a row may change by their record names.
+const std::pair<const char*, std::uint8_t ConfigRecord::*> kHeaderBytes[] = {
+    {"productId", &ConfigRecord::productId},
+    {"revisionMajor", &ConfigRecord::revisionMajor},
+    {"revisionMinor", &ConfigRecord::revisionMinor},
+    {"fixedByte57", &ConfigRecord::fixedByte57}};
+
+void store(ConfigRecord& record, const std::string& field, const std::string& value) {
+    const auto number = [&value] { return std::stol(value, nullptr, 0); };
+    for (const auto& [name, byte] : kHeaderBytes) {
+        if (field == name) {
+            record.*byte = static_cast<std::uint8_t>(number());
+            return;
+        }
+    }
+    const Setting* setting = findSetting(field);
+    if (setting == nullptr) {
+        throw std::invalid_argument("no setting named " + field);
+    } else if (setting->kind == ValueKind::Float) {
+        setting->floatIn(record) = std::stof(value);
+    } else if (setting->kind == ValueKind::Time) {
+        setting->timeIn(record) = static_cast<std::int32_t>(number());
+    } else {
+        const bool letter = setting->kind == ValueKind::Code && value.size() == 1;
+        setting->byteIn(record) = static_cast<std::uint8_t>(letter ? value[0] : number());
+    }
+}
 
 std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
     std::string text;
@@ -110,46 +162,54 @@ std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
     return text;
 }
 
-// One field as the block keeps it, in hexadecimal bytes; the times in full, in decimal.
-std::string fieldText(const ConfigRecord& record, const EepromImage& block,
-                      const Setting& setting) {
-    if (setting.kind == ValueKind::Time) {
-        return std::to_string(setting.timeIn(record));
-    }
-    return hexBytes(block.data() + setting.offset, blockWidth(setting.kind));
-}
-
 }  // namespace
 
-::testing::AssertionResult sameSettings(const ConfigRecord& expected, const ConfigRecord& actual) {
-    auto expectedBlock = std::make_unique<EepromImage>();
-    auto actualBlock = std::make_unique<EepromImage>();
-    buildBlock(*expectedBlock, expected);
-    buildBlock(*actualBlock, actual);
-    std::string differences;
-    const auto compare = [&differences](const char* name, const std::string& a,
-                                        const std::string& b) {
-        if (a != b) {
-            differences += std::string("\n  ") + name + ": " + a + " != " + b;
-        }
-    };
+ConfigRecord withSettings(const std::string& changes, ConfigRecord record) {
+    for (const std::string& change : words(changes)) {
+        const std::size_t equals = change.find('=');
+        store(record, change.substr(0, equals), change.substr(equals + 1));
+    }
+    return record;
+}
+
+std::string hexOf(const ConfigRecord& record) {
+    auto image = std::make_unique<EepromImage>();
+    buildBlock(*image, record);
+    return hexOf(*image);
+}
+
+std::unique_ptr<EepromImage> imageFrom(const std::string& bytes, FileKind kind,
+                                       std::string* warnings) {
+    auto image = std::make_unique<EepromImage>();
+    image->fillImage(0xEE);
+    TempStream sink;
+    Reporter reporter(nullptr, warnings != nullptr ? sink.stream() : nullptr, nullptr, {});
+    Diagnostics diagnostics(reporter, "in.hex");
+    TempStream input(bytes);
+    ByteSource source(input.stream());
+    ImageStore store(*image, diagnostics, kind == FileKind::Binary ? nullptr : &source);
+    kindRow(kind).read(source, store, diagnostics);
+    if (warnings != nullptr) {
+        *warnings = sink.text();
+    }
+    return image;
+}
+
+std::string settingsOf(const ConfigRecord& record) {
+    auto block = std::make_unique<EepromImage>();
+    buildBlock(*block, record);
+    std::string text;
     for (const Setting& setting : kSettings) {
-        compare(setting.keyword, fieldText(expected, *expectedBlock, setting),
-                fieldText(actual, *actualBlock, setting));
+        text += std::string(setting.keyword) + " " +
+                (setting.kind == ValueKind::Time
+                     ? std::to_string(setting.timeIn(record))
+                     : hexBytes(block->data() + setting.offset, blockWidth(setting.kind))) +
+                "\n";
     }
-    const auto header = [](const ConfigRecord& r) {
-        const std::uint8_t bytes[] = {r.productId, r.revisionMajor, r.revisionMinor, r.fixedByte57};
-        return hexBytes(bytes, sizeof bytes);
-    };
-    compare("product id, revision, reserved byte", header(expected), header(actual));
-    compare("notice",
-            hexBytes(reinterpret_cast<const std::uint8_t*>(expected.notice.data()), kNoticeLength),
-            hexBytes(reinterpret_cast<const std::uint8_t*>(actual.notice.data()), kNoticeLength));
-    if (differences.empty()) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "the records differ (expected != actual):" << differences;
+    const std::uint8_t header[] = {record.productId, record.revisionMajor, record.revisionMinor,
+                                   record.fixedByte57};
+    return text + "product id, revision, reserved byte " + hexBytes(header, sizeof header) +
+           "\nnotice " + hexBytes(block->data() + block::kNotice, kNoticeLength) + "\n";
 }
 
 std::string sourcePath(const std::string& relative) {

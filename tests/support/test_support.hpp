@@ -1,16 +1,19 @@
-// Helpers shared by the tests: in-memory streams, temporary folders and runs of the real
-// executable.
+// Helpers shared by the tests: table rows, in-memory streams, temporary folders, the files of the
+// source tree and records with settings changed.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "config/config_record.hpp"
 #include "eeprom/eeprom_image.hpp"
+#include "formats/kinds.hpp"
 
 namespace kr570::test {
 
@@ -31,29 +34,29 @@ struct CaseName {
     std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
         std::string name = info.param.name;
         for (char& c : name) {
-            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                               (c >= '0' && c <= '9') || c == '_';
-            c = plain ? c : '_';
+            c = std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_';  // in the "C" locale
         }
         return name;
     }
 };
 
-// A readable stream holding `text`; closed by the caller.
-std::FILE* streamWith(const std::string& text);
+// The words of `line`, split at blanks: a command line as a row writes it.
+std::vector<std::string> words(const std::string& line);
 
-// Collects what is written to a stream.
-class OutputCapture {
+// A stream on a file of its own, removed with the object: it holds `text`, read from its start,
+// and text() gives back all it holds, what was written to it included.
+class TempStream {
   public:
-    OutputCapture();
-    ~OutputCapture();
-    OutputCapture(const OutputCapture&) = delete;
-    OutputCapture& operator=(const OutputCapture&) = delete;
+    explicit TempStream(const std::string& text = "");
+    ~TempStream();
+    TempStream(const TempStream&) = delete;
+    TempStream& operator=(const TempStream&) = delete;
 
     std::FILE* stream() const { return stream_; }
     std::string text();
 
   private:
+    std::string path_;
     std::FILE* stream_;
 };
 
@@ -77,8 +80,17 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 
-// `count` bytes of any value, the same for the same seed.
-std::string randomBytes(std::size_t count, unsigned seed);
+// Path of a file shipped in the source tree, and what it holds.
+std::string sourcePath(const std::string& relative);
+inline std::string sourceFile(const std::string& relative) {
+    return readFile(sourcePath(relative));
+}
+
+// The default block as the tool writes it, its report read from "config.hex" at 09:05:03 on
+// 18 March 2010 (SOURCE_DATE_EPOCH=1268903103), and the shipped default text.
+inline const std::string kDefaultHex = sourceFile("tests/golden/default.hex");
+inline const std::string kDefaultReport = sourceFile("tests/golden/default_report.txt");
+inline const std::string kDefaultText = sourceFile("examples/default.txt");
 
 // The calculated motor parameters block of the controller's defaults.
 inline const std::string kDefaultMotorBlock =
@@ -87,15 +99,34 @@ inline const std::string kDefaultMotorBlock =
     ";   Duty Cycle= 0.192552 %\n"
     ";   Slew Rate= 0.192552 \n\n";
 
+// `text` with its first `from` replaced by `to`; unchanged when it holds no `from`.
+std::string replaced(std::string text, const std::string& from, const std::string& to);
+
+// `count` bytes of any value, the same for the same seed.
+std::string randomBytes(std::size_t count, unsigned seed);
+
 // The default record, as the tool holds it after start-up.
 ConfigRecord defaultRecord();
 
-// Whether two records hold the same configuration: every setting as the block stores it (the
-// two times in full), the header fields, the notice and the reserved byte. A failure lists each
-// field that differs with both values.
-::testing::AssertionResult sameSettings(const ConfigRecord& expected, const ConfigRecord& actual);
+// `record` (the defaults unless given) with each KEYWORD=VALUE of `changes` (separated by blanks)
+// stored straight into its field, without the parser: a decimal or 0x number, a float, or for a
+// code a letter (a longer value is a number). productId, revisionMajor, revisionMinor and
+// fixedByte57 name the header bytes.
+ConfigRecord withSettings(const std::string& changes, ConfigRecord record = defaultRecord());
 
-// Path of a file shipped in the source tree.
-std::string sourcePath(const std::string& relative);
+// The block built from `record` (header, notice and settings), as the first 72 bytes of an
+// image, then written as Intel HEX.
+std::string hexOf(const ConfigRecord& record);
+std::string hexOf(const EepromImage& image, int count = 72);
+
+// The image the tool's reader of `kind` makes of `bytes`, over an image that held 0xee (reading
+// must clear it), with the warnings about "in.hex" in `warnings` when given.
+std::unique_ptr<EepromImage> imageFrom(const std::string& bytes, FileKind kind = FileKind::IntelHex,
+                                       std::string* warnings = nullptr);
+
+// A record as the block stores it, a line a field: every setting (the two times in full), the
+// header bytes and the notice. Two records hold the same configuration when theirs are equal,
+// and a failure shows the lines that differ.
+std::string settingsOf(const ConfigRecord& record);
 
 }  // namespace kr570::test

@@ -1,3 +1,5 @@
+// Runs of the tool on POSIX systems: forked with its standard streams on files, perhaps under
+// strace or as the unprivileged user nobody, and waited for with a deadline.
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -7,188 +9,185 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
-#include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
 
 namespace kr570::test {
 
 namespace {
 
-// The executable `program` in the first folder of PATH that has one; "" when none has.
-std::string findOnPath(const std::string& program) {
-    const char* variable = std::getenv("PATH");
-    const std::string folders = variable != nullptr ? variable : "/usr/bin:/bin";
-    for (std::size_t start = 0; start <= folders.size();) {
-        const std::size_t end = std::min(folders.find(':', start), folders.size());
-        const std::string folder = end > start ? folders.substr(start, end - start) : ".";
-        const std::string candidate = folder + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-        start = end + 1;
-    }
-    return "";
-}
+namespace fs = std::filesystem;
 
-// Who an unprivileged run is: nobody, with no group but its own.
-struct User {
-    uid_t uid;
-    gid_t gid;
-};
-
-User nobody() {
-    const passwd* entry = getpwnam("nobody");
-    // 65534 is nobody and nogroup wherever the name is not in the user database.
-    return entry != nullptr ? User{entry->pw_uid, entry->pw_gid} : User{65534, 65534};
-}
-
-// Lets every user reach the folder and read the files in it, as they may in a shared folder.
-void openToEveryUser(const std::string& folder) {
-    namespace fs = std::filesystem;
+// Lets every user reach `folder` and use the files in it as `files` says.
+void openToEveryUser(const std::string& folder, fs::perms files = fs::perms::others_read) {
     fs::permissions(folder, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
     for (const auto& entry : fs::directory_iterator(folder)) {
-        std::error_code ignored;
-        if (entry.is_regular_file(ignored)) {
-            fs::permissions(entry.path(), fs::perms::others_read, fs::perm_options::add, ignored);
-        }
+        std::error_code ignored;  // a link that leads nowhere, say
+        fs::permissions(entry.path(), files, fs::perm_options::add, ignored);
     }
 }
 
-// The whole command line: the tool and its arguments, after strace and its options when the
-// run is traced to `tracePath`.
-std::vector<std::string> commandLine(const std::vector<std::string>& arguments,
-                                     const RunSetup& setup, const std::string& tracePath,
-                                     const std::string& inPath) {
-    std::vector<std::string> argv;
-    if (!setup.strace.empty()) {
-        argv = {findOnPath("strace"), "-f", "-qq", "-y", "-o", tracePath};
-        for (const std::string& option : setup.strace) {
-            argv.push_back(option == "{stdin}" ? inPath : option);
-        }
-        argv.emplace_back("--");
+// Puts the open descriptor `fd` in the place of `target`; -1 leaves `target` closed.
+void moveTo(int fd, int target) {
+    if (fd >= 0 && fd != target) {
+        dup2(fd, target);
+        close(fd);
     }
-    argv.emplace_back(KR570CONVERT_PATH);
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return argv;
 }
+
+// In the child, which cannot report through the test: says on the run's standard error which
+// step failed and why, and ends with status 127.
+[[noreturn]] void childFails(const std::string& step) {
+    const std::string message = "test runner: " + step + ": " + std::strerror(errno) + "\n";
+    (void)!write(STDERR_FILENO, message.data(), message.size());
+    _exit(127);
+}
+
+// One run of the tool: its standard streams and trace in a folder of their own, its command line
+// and environment, the user it runs as, the child and the wait for it.
+class ToolRun {
+  public:
+    ToolRun(const std::vector<std::string>& arguments, const std::string& workDir,
+            const RunSetup& setup)
+        : setup_(setup), workDir_(workDir), environment_(setup.environment) {
+        writeFile(io_.file("stdin"), setup.input);
+        if (!setup.strace.empty()) {
+            argv_ = {"strace", "-f", "-qq", "-y", "-o", io_.file("trace")};
+            for (const std::string& option : setup.strace) {
+                argv_.push_back(option == "{stdin}" ? io_.file("stdin") : option);
+            }
+            argv_.emplace_back("--");
+            // LeakSanitizer cannot work under ptrace: a traced run of a sanitizer build is
+            // checked for everything but leaks, which the untraced runs check.
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            environment_.push_back("ASAN_OPTIONS=" + std::string(asan ? asan : "") +
+                                   ":detect_leaks=0");
+        }
+        const bool asNobody = setup.unprivileged && writesAnyFile();
+        argv_.emplace_back(asNobody ? unprivilegedTool() : std::string(KR570CONVERT_PATH));
+        argv_.insert(argv_.end(), arguments.begin(), arguments.end());
+    }
+
+    RunResult run() {
+        const pid_t child = fork();
+        if (child == 0) {
+            startTool();
+        }
+        if (setup_.whileRunning) {
+            setup_.whileRunning(child, workDir_);
+        }
+        RunResult result;
+        waitFor(child, result);
+        result.out = readFile(io_.file("stdout"));
+        result.err = readFile(io_.file("stderr"));
+        if (!setup_.strace.empty()) {
+            result.trace = readFile(io_.file("trace"));
+            // strace notes on the shared standard error how it resolved a -P path: not the tool's.
+            const std::size_t note = result.err.find("strace: Requested path");
+            if (note != std::string::npos) {
+                const std::size_t from = result.err.rfind('\n', note) + 1;  // npos + 1 is 0
+                result.err.erase(from, result.err.find('\n', note) + 1 - from);
+            }
+        }
+        return result;
+    }
+
+  private:
+    // The build tree may lie where only its owner may enter (under /root, in a mktemp -d
+    // folder): nobody runs a copy in the run's own folder, which every user may enter, in a work
+    // folder opened to every user.
+    std::string unprivilegedTool() {
+        const passwd* nobody = getpwnam("nobody");
+        // 65534 is nobody and nogroup wherever the name is not in the user database.
+        user_ = nobody != nullptr ? User{nobody->pw_uid, nobody->pw_gid} : User{65534, 65534};
+        const std::string tool = io_.file("kr570convert");
+        fs::copy_file(KR570CONVERT_PATH, tool);
+        openToEveryUser(io_.path(), fs::perms::others_read | fs::perms::others_exec);
+        openToEveryUser(workDir_);
+        return tool;
+    }
+
+    // In the child: the standard streams, the limit, the environment, the user, the folder,
+    // then the tool.
+    [[noreturn]] void startTool() {
+        if (setup_.inputClosed) {
+            close(STDIN_FILENO);
+        } else {
+            moveTo(open(io_.file("stdin").c_str(), O_RDONLY), STDIN_FILENO);
+        }
+        moveTo(open(io_.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+        moveTo(open(io_.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+        for (const auto& [descriptor, path] : setup_.descriptors) {
+            close(descriptor);
+            moveTo(path.empty() ? -1 : open(path.c_str(), O_WRONLY), descriptor);
+        }
+        const auto limit = static_cast<rlim_t>(setup_.fileSizeLimit);
+        const rlimit fileSize{limit, limit};
+        if (setup_.fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &fileSize) != 0) {
+            childFails("no file size limit");
+        }
+        for (std::string& entry : environment_) {
+            putenv(entry.data());
+        }
+        // As setpriv --reuid=nobody --regid=nogroup --clear-groups does.
+        if (user_.uid != 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(user_.gid) != 0 || setuid(user_.uid) != 0)) {
+            childFails("cannot become nobody");
+        }
+        if (chdir(workDir_.c_str()) != 0) {
+            childFails("cannot enter the work folder " + workDir_);
+        }
+        std::vector<char*> argv;
+        for (std::string& argument : argv_) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        childFails("cannot start " + argv_[0]);
+    }
+
+    // The status, the signal and the peak memory, or status -1 when the run hangs and is killed.
+    static void waitFor(pid_t child, RunResult& result) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        int status = 0;
+        rusage usage{};
+        while (wait4(child, &status, WNOHANG, &usage) != child) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        result.peakKib = usage.ru_maxrss;
+    }
+
+    struct User {
+        uid_t uid;
+        gid_t gid;
+    };
+
+    const RunSetup& setup_;
+    const std::string workDir_;
+    TempDir io_;
+    std::vector<std::string> argv_;
+    std::vector<std::string> environment_;
+    User user_{0, 0};  // the user the run goes as; 0: the test's own
+};
 
 }  // namespace
 
-RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
-                  const std::string& workDir, const std::vector<std::string>& environment,
-                  Stdin stdinKind, const RunSetup& setup) {
-    TempDir io;
-    const std::string inPath = io.file("stdin");
-    const std::string outPath = io.file("stdout");
-    const std::string errPath = io.file("stderr");
-    const std::string tracePath = io.file("trace");
-    writeFile(inPath, input);
-    const bool dropPrivileges = setup.unprivileged && writesAnyFile();
-    const User user = dropPrivileges ? nobody() : User{0, 0};
-    if (dropPrivileges) {
-        openToEveryUser(workDir);
-    }
-
-    std::vector<std::string> argv = commandLine(arguments, setup, tracePath, inPath);
-    std::vector<std::string> entries = environment;
-    if (!setup.strace.empty()) {
-        // LeakSanitizer cannot work under ptrace: a traced run of a sanitizer build is checked
-        // for everything but leaks, which the untraced runs check.
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        entries.push_back("ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
-                          ":detect_leaks=0");
-    }
-    std::vector<char*> rawArgv;
-    for (std::string& argument : argv) {
-        rawArgv.push_back(argument.data());
-    }
-    rawArgv.push_back(nullptr);
-
-    const pid_t child = fork();
-    if (child == 0) {
-        if (stdinKind == Stdin::Closed) {
-            close(STDIN_FILENO);
-        } else {
-            const int in = open(inPath.c_str(), O_RDONLY);
-            dup2(in, STDIN_FILENO);
-            close(in);
-        }
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, STDOUT_FILENO);
-        dup2(err, STDERR_FILENO);
-        close(out);
-        close(err);
-        for (const auto& [descriptor, path] : setup.descriptors) {
-            close(descriptor);
-            const int fd = path.empty() ? descriptor : open(path.c_str(), O_WRONLY);
-            if (fd != descriptor) {
-                dup2(fd, descriptor);
-                close(fd);
-            }
-        }
-        if (setup.fileSizeLimit >= 0) {
-            const auto limit = static_cast<rlim_t>(setup.fileSizeLimit);
-            const rlimit fileSize{limit, limit};
-            setrlimit(RLIMIT_FSIZE, &fileSize);
-        }
-        for (const std::string& entry : entries) {
-            putenv(const_cast<char*>(entry.c_str()));
-        }
-        // As setpriv --reuid=nobody --regid=nogroup --clear-groups does.
-        if (dropPrivileges &&
-            (setgroups(0, nullptr) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0)) {
-            _exit(126);
-        }
-        if (chdir(workDir.c_str()) != 0) {
-            _exit(127);
-        }
-        execv(rawArgv[0], rawArgv.data());
-        _exit(127);
-    }
-
-    if (setup.whileRunning) {
-        setup.whileRunning(child);
-    }
-    RunResult result;
-    int waitStatus = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-        rusage usage{};
-        const pid_t done = wait4(child, &waitStatus, WNOHANG, &usage);
-        if (done == child) {
-            result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-            result.signal = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
-            result.peakKib = usage.ru_maxrss;
-            break;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(child, SIGKILL);
-            waitpid(child, &waitStatus, 0);
-            result.status = -1;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    if (!setup.strace.empty()) {
-        result.trace = readFile(tracePath);
-        // strace notes on the shared standard error how it resolved a -P path: not the tool's.
-        const std::size_t note = result.err.find("strace: Requested path");
-        if (note != std::string::npos) {
-            const std::size_t start = result.err.rfind('\n', note);
-            const std::size_t from = start == std::string::npos ? 0 : start + 1;
-            result.err.erase(from, result.err.find('\n', note) + 1 - from);
-        }
-    }
-    return result;
+RunResult runTool(const std::vector<std::string>& arguments, const std::string& workDir,
+                  const RunSetup& setup) {
+    return ToolRun(arguments, workDir, setup).run();
 }
 
 std::string nativeText(const std::string& text) {
@@ -200,10 +199,8 @@ const char* fullDevice() {
 }
 
 const char* missingFeature(const RunSetup& setup) {
-    if (!setup.strace.empty() && findOnPath("strace").empty()) {
-        return "strace is not installed (Debian package strace)";
-    }
-    return nullptr;
+    const bool strace = setup.strace.empty() || std::system("strace -V >/dev/null 2>&1") == 0;
+    return strace ? nullptr : "strace is not installed (Debian package strace)";
 }
 
 bool writesAnyFile() {
@@ -219,11 +216,7 @@ bool stopRun(int processId) {
 }
 
 void setEnvironment(const char* name, const char* value) {
-    if (value != nullptr) {
-        setenv(name, value, 1);
-    } else {
-        unsetenv(name);
-    }
+    value != nullptr ? setenv(name, value, 1) : unsetenv(name);
 }
 
 }  // namespace kr570::test

@@ -1,3 +1,5 @@
+// Runs of the tool on Windows: started by CreateProcessW with its standard handles on files, a
+// command line the C runtime splits back into the arguments, and an environment of its own.
 #include <windows.h>
 // psapi.h needs the types of windows.h.
 #include <psapi.h>
@@ -6,7 +8,6 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
 
 namespace kr570::test {
@@ -20,15 +21,6 @@ std::wstring wide(const std::string& utf8) {
     const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, text.data(), size);
     text.resize(static_cast<std::size_t>(length > 0 ? length : 0));
     return text;
-}
-
-std::string utf8(const std::wstring& text) {
-    const int size = static_cast<int>(text.size());
-    std::string bytes(3 * text.size(), '\0');
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, bytes.data(),
-                                           static_cast<int>(bytes.size()), nullptr, nullptr);
-    bytes.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-    return bytes;
 }
 
 // One argument as the C runtime of the child splits its command line again: quoted when it
@@ -52,35 +44,26 @@ std::string quoted(const std::string& argument) {
     return out + "\"";
 }
 
-std::string commandLine(const std::vector<std::string>& arguments) {
-    std::string line = quoted(KR570CONVERT_PATH);
-    for (const std::string& argument : arguments) {
-        line += " " + quoted(argument);
-    }
-    return line;
-}
-
 // This process's environment with the entries NAME=VALUE added or replaced, as the block of
 // NUL-terminated strings that CreateProcessW takes.
 std::wstring environmentBlock(const std::vector<std::string>& extra) {
+    std::wstring added;
+    std::wstring names;  // each added name with its '=', between NULs
+    for (const std::string& entry : extra) {
+        added += wide(entry) + L'\0';
+        names += L'\0' + wide(entry.substr(0, entry.find('=', 1) + 1)) + L'\0';
+    }
     std::wstring block;
     wchar_t* const strings = GetEnvironmentStringsW();
     for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
         const std::wstring current(entry);
-        const std::string name = utf8(current.substr(0, current.find(L'=', 1) + 1));
-        bool replaced = false;
-        for (const std::string& added : extra) {
-            replaced = replaced || added.compare(0, name.size(), name) == 0;
-        }
-        if (!replaced) {
+        const std::wstring name = current.substr(0, current.find(L'=', 1) + 1);
+        if (names.find(L'\0' + name + L'\0') == std::wstring::npos) {
             block += current + L'\0';
         }
     }
     FreeEnvironmentStringsW(strings);
-    for (const std::string& added : extra) {
-        block += wide(added) + L'\0';
-    }
-    return block + L'\0';
+    return block + added + L'\0';
 }
 
 enum class Access { Read, Create, Write };
@@ -93,45 +76,35 @@ HANDLE inheritable(const std::string& path, Access access) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+void closeHandle(HANDLE& handle) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+    }
+    handle = nullptr;
+}
+
 // The three standard handles a run starts with, closed again here once it has ended.
-class StandardHandles {
-  public:
-    StandardHandles(const TempDir& io, Stdin stdinKind, const RunSetup& setup) {
-        handles_[0] =
-            stdinKind == Stdin::Closed ? nullptr : inheritable(io.file("stdin"), Access::Read);
-        handles_[1] = inheritable(io.file("stdout"), Access::Create);
-        handles_[2] = inheritable(io.file("stderr"), Access::Create);
+struct StandardHandles {
+    std::array<HANDLE, 3> handles{};
+
+    StandardHandles(const TempDir& io, const RunSetup& setup) {
+        handles[0] = setup.inputClosed ? nullptr : inheritable(io.file("stdin"), Access::Read);
+        handles[1] = inheritable(io.file("stdout"), Access::Create);
+        handles[2] = inheritable(io.file("stderr"), Access::Create);
         for (const auto& [descriptor, path] : setup.descriptors) {
-            HANDLE& handle = handles_.at(static_cast<std::size_t>(descriptor));
-            close(handle);
+            HANDLE& handle = handles.at(static_cast<std::size_t>(descriptor));
+            closeHandle(handle);
             // A closed descriptor is a process started without that handle.
             handle = path.empty() ? nullptr : inheritable(path, Access::Write);
         }
     }
     ~StandardHandles() {
-        for (HANDLE& handle : handles_) {
-            close(handle);
+        for (HANDLE& handle : handles) {
+            closeHandle(handle);
         }
     }
     StandardHandles(const StandardHandles&) = delete;
     StandardHandles& operator=(const StandardHandles&) = delete;
-
-    void into(STARTUPINFOW& startup) const {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = handles_[0];
-        startup.hStdOutput = handles_[1];
-        startup.hStdError = handles_[2];
-    }
-
-  private:
-    static void close(HANDLE& handle) {
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-        }
-        handle = nullptr;
-    }
-
-    std::array<HANDLE, 3> handles_{};
 };
 
 // Console text with CR LF line ends back to "\n"; a line end without its CR is marked, so
@@ -172,24 +145,31 @@ void finish(const PROCESS_INFORMATION& process, RunResult& result) {
 
 }  // namespace
 
-RunResult runTool(const std::vector<std::string>& arguments, const std::string& input,
-                  const std::string& workDir, const std::vector<std::string>& environment,
-                  Stdin stdinKind, const RunSetup& setup) {
+RunResult runTool(const std::vector<std::string>& arguments, const std::string& workDir,
+                  const RunSetup& setup) {
     TempDir io;
-    writeFile(io.file("stdin"), input);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+    writeFile(io.file("stdin"), setup.input);
+    std::string line = quoted(KR570CONVERT_PATH);
+    for (const std::string& argument : arguments) {
+        line += " " + quoted(argument);
+    }
+    std::wstring commandLine = wide(line);
+    std::wstring environment = environmentBlock(setup.environment);
     RunResult result;
     {
-        const StandardHandles handles(io, stdinKind, setup);
-        handles.into(startup);
-        std::wstring line = wide(commandLine(arguments));
-        std::wstring block = environmentBlock(environment);
+        const StandardHandles standard(io, setup);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = standard.handles[0];
+        startup.hStdOutput = standard.handles[1];
+        startup.hStdError = standard.handles[2];
         PROCESS_INFORMATION process{};
-        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                           block.data(), wide(workDir).c_str(), &startup, &process) != 0) {
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                           CREATE_UNICODE_ENVIRONMENT, environment.data(), wide(workDir).c_str(),
+                           &startup, &process) != 0) {
             if (setup.whileRunning) {
-                setup.whileRunning(static_cast<int>(process.dwProcessId));
+                setup.whileRunning(static_cast<int>(process.dwProcessId), workDir);
             }
             finish(process, result);
         }
@@ -202,10 +182,7 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
 std::string nativeText(const std::string& text) {
     std::string native;
     for (const char c : text) {
-        if (c == '\n') {
-            native.push_back('\r');
-        }
-        native.push_back(c);
+        native += c == '\n' ? std::string("\r\n") : std::string(1, c);
     }
     return native;
 }
@@ -216,6 +193,9 @@ const char* fullDevice() {
 }
 
 const char* missingFeature(const RunSetup& setup) {
+    if (!setup.strace.empty()) {
+        return "this system cannot run the tool under strace";
+    }
     return setup.fileSizeLimit >= 0 ? "Windows has no file size limit" : nullptr;
 }
 

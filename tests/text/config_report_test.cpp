@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <ostream>
 
+#include "config/settings.hpp"
 #include "eeprom/config_block.hpp"
 #include "support/test_support.hpp"
 #include "text/config_parser.hpp"
@@ -20,7 +21,7 @@ std::tm exampleTime() {
 }
 
 std::string reportOf(const ConfigRecord& record, const std::string& source = "config.hex") {
-    test::OutputCapture out;
+    test::TempStream out;
     writeConfigReport(out.stream(), record, source, exampleTime());
     return out.text();
 }
@@ -34,28 +35,26 @@ ConfigRecord unpacked(const EepromImage& image) {
 TEST(ConfigReport, DefaultBlockGivesTheReferenceReport) {
     auto image = std::make_unique<EepromImage>();
     buildBlock(*image, test::defaultRecord());
-    EXPECT_EQ(test::readFile(test::sourcePath("tests/golden/default_report.txt")),
-              reportOf(unpacked(*image)));
+    EXPECT_EQ(test::kDefaultReport, reportOf(unpacked(*image)));
 }
 
 TEST(ConfigReport, ZeroBlockGivesTheEmptyReport) {
     auto image = std::make_unique<EepromImage>();
-    EXPECT_EQ(test::readFile(test::sourcePath("tests/golden/zero_report.txt")),
+    EXPECT_EQ(test::sourceFile("tests/golden/zero_report.txt"),
               reportOf(unpacked(*image), "empty.hex"));
 }
 
+// A record and texts its report must hold and must not hold.
 struct LayoutCase : test::NamedCase {
-    std::function<void(ConfigRecord&)> change;
-    std::vector<std::string> present;  // texts the report holds
-    std::vector<std::string> absent;   // texts it must not hold
+    ConfigRecord record;
+    std::vector<std::string> present;
+    std::vector<std::string> absent;
 };
 
 class ConfigReportLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(ConfigReportLayout, ShowsEachByteAsTheControllerReadsIt) {
-    ConfigRecord record = test::defaultRecord();
-    GetParam().change(record);
-    const std::string report = reportOf(record);
+    const std::string report = reportOf(GetParam().record);
     for (const std::string& text : GetParam().present) {
         EXPECT_NE(std::string::npos, report.find(text)) << "missing: " << text;
     }
@@ -64,92 +63,58 @@ TEST_P(ConfigReportLayout, ShowsEachByteAsTheControllerReadsIt) {
     }
 }
 
-void allSwitches(ConfigRecord& r, std::uint8_t value) {
-    for (std::uint8_t* field : {&r.followmotorparameters, &r.followpots, &r.followstepheader,
-                                &r.automotorshutoff, &r.motorpowerreductionmode, &r.i2cmode,
-                                &r.checklimitswitch, &r.checkestop, &r.followstepdir}) {
-        *field = value;
+// `record` with every switch holding `value`.
+ConfigRecord withSwitches(std::uint8_t value, ConfigRecord record = test::defaultRecord()) {
+    for (const Setting& setting : kSettings) {
+        if (setting.kind == ValueKind::Switch) {
+            setting.byteIn(record) = value;
+        }
     }
+    return record;
 }
 
-// Puts `text` and a NUL at the start of the notice.
-void setNotice(ConfigRecord& r, const char* text) {
-    std::memcpy(r.notice.data(), text, std::strlen(text) + 1);
+// The default record with `changes` and `text` at the start of the notice, with a NUL after it
+// where the notice has room.
+ConfigRecord noticed(const std::string& text, const std::string& changes = "") {
+    ConfigRecord record = test::withSettings(changes);
+    std::memcpy(record.notice.data(), text.c_str(), std::min(text.size() + 1, kNoticeLength));
+    return record;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ConfigReportLayout,
-    ::testing::Values(
-        LayoutCase{"switches_hold_2",
-                   [](ConfigRecord& r) { allSwitches(r, 2); },
-                   {"\nfollowmotorparameters no\n", "\nfollowpots no\n", "\nfollowstepheader  no\n",
-                    "\nautomotorshutoff  no\n\nmotorshutofftime",
-                    "\nmotorpowerreductionmode  off\n", "\ni2cmode  on\n",
-                    "\nchecklimitswitch  yes\n", "\ncheckestop  yes\n\n", "\nfollowstepdir  yes\n"},
-                   {}},
-        LayoutCase{"switches_hold_1",
-                   [](ConfigRecord& r) { allSwitches(r, 1); },
-                   {"\nfollowmotorparameters yes\n", "\nautomotorshutoff  yes\nmotorshutofftime"},
-                   {}},
-        LayoutCase{"upper_case_stepmode",
-                   [](ConfigRecord& r) { r.stepmode = 'W'; },
-                   {"followstepheader  yes\n;  Automatic Motor shut off mode"},
-                   {"stepmode"}},
-        LayoutCase{"zero_stepmode", [](ConfigRecord& r) { r.stepmode = 0; }, {}, {"stepmode"}},
-        LayoutCase{"half_and_full",
-                   [](ConfigRecord& r) { r.stepmode = 'h'; },
-                   {"\nstepmode  half\n\n;  Automatic"},
-                   {}},
-        LayoutCase{"other_polarities",
-                   [](ConfigRecord& r) {
-                       r.steppolarity = 'x';
-                       r.dirpolarity = 'C';
-                   },
-                   {"\nsteppolarity negative\ndirpolarity lowcw\n\n"},
-                   {}},
-        LayoutCase{"notice_without_nul",
-                   [](ConfigRecord& r) {
-                       r.notice.fill('N');
-                       r.fixedByte57 = 'X';
-                   },
-                   {"Notice:  " + std::string(25, 'N') + "\n;\n\n"},
-                   {std::string(26, 'N')}},
-        LayoutCase{"notice_empty",
-                   [](ConfigRecord& r) { r.notice[0] = '\0'; },
-                   {"; Embedded Copyright Notice:  \n;\n\n"},
-                   {}},
-        // A notice from a dump must not start a line that compiling the report would read.
-        LayoutCase{"notice_line_feeds",
-                   [](ConfigRecord& r) { setNotice(r, "\nstepmode half\n"); },
-                   {"Notice:  ?stepmode half?\n;\n\n"},
-                   {"\nstepmode half"}},
-        LayoutCase{"notice_control_characters",
-                   [](ConfigRecord& r) { setNotice(r, "\x01\t\r\x1b[2J\x1f\x7f ~\x80\xe9\xff"); },
-                   {"Notice:  ????[2J?? ~\x80\xe9\xff\n;\n\n"},
-                   {}},
-        LayoutCase{"revision_minor_plain",
-                   [](ConfigRecord& r) {
-                       r.revisionMajor = 1;
-                       r.revisionMinor = 5;
-                   },
-                   {"; Software Revision Level: 1.5\n"},
-                   {}},
-        LayoutCase{"times_are_unsigned_words",
-                   [](ConfigRecord& r) {
-                       r.motorshutofftime = 0xFFFF;
-                       r.powerreductiontime = 0xFFFF;
-                   },
-                   {"motorshutofftime  65535\n\n", "powerreductiontime  65535\n\n"},
-                   {"-1"}},
-        LayoutCase{"address_in_lower_hex",
-                   [](ConfigRecord& r) { r.TWI_slaveAddress = 0xAB; },
-                   {"TWI_slaveAddress 0xab\n\n"},
-                   {}},
-        LayoutCase{"floats_two_decimals",
-                   [](ConfigRecord& r) { r.resistance = -0.125F; },
-                   {"resistance -0.12\n"},
-                   {}}),
-    test::CaseName());
+using test::withSettings;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, ConfigReportLayout, ::testing::ValuesIn(std::vector<LayoutCase>{
+    {"switches_hold_2", withSwitches(2),
+        {"\nfollowmotorparameters no\n", "\nfollowpots no\n", "\nfollowstepheader  no\n",
+         "\nautomotorshutoff  no\n\nmotorshutofftime", "\nmotorpowerreductionmode  off\n",
+         "\ni2cmode  on\n", "\nchecklimitswitch  yes\n", "\ncheckestop  yes\n\n",
+         "\nfollowstepdir  yes\n"}, {}},
+    {"switches_hold_1", withSwitches(1),
+        {"\nfollowmotorparameters yes\n", "\nautomotorshutoff  yes\nmotorshutofftime"}, {}},
+    {"upper_case_stepmode", withSettings("stepmode=W"),
+        {"followstepheader  yes\n;  Automatic Motor shut off mode"}, {"stepmode"}},
+    {"zero_stepmode", withSettings("stepmode=0x0"), {}, {"stepmode"}},
+    {"half_and_full", withSettings("stepmode=h"), {"\nstepmode  half\n\n;  Automatic"}, {}},
+    {"other_polarities", withSettings("steppolarity=x dirpolarity=C"),
+        {"\nsteppolarity negative\ndirpolarity lowcw\n\n"}, {}},
+    {"notice_without_nul", noticed(std::string(25, 'N'), "fixedByte57=0x58"),
+        {"Notice:  " + std::string(25, 'N') + "\n;\n\n"}, {std::string(26, 'N')}},
+    {"notice_empty", noticed(""), {"; Embedded Copyright Notice:  \n;\n\n"}, {}},
+    // A notice from a dump must not start a line that compiling the report would read.
+    {"notice_line_feeds", noticed("\nstepmode half\n"), {"Notice:  ?stepmode half?\n;\n\n"},
+        {"\nstepmode half"}},
+    {"notice_control_characters", noticed("\x01\t\r\x1b[2J\x1f\x7f ~\x80\xe9\xff"),
+        {"Notice:  ????[2J?? ~\x80\xe9\xff\n;\n\n"}, {}},
+    {"revision_minor_plain", withSettings("revisionMajor=1 revisionMinor=5"),
+        {"; Software Revision Level: 1.5\n"}, {}},
+    {"times_are_unsigned_words", withSettings("motorshutofftime=65535 powerreductiontime=65535"),
+        {"motorshutofftime  65535\n\n", "powerreductiontime  65535\n\n"}, {"-1"}},
+    {"address_in_lower_hex", withSettings("TWI_slaveAddress=0xab"), {"TWI_slaveAddress 0xab\n\n"},
+        {}},
+    {"floats_two_decimals", withSettings("resistance=-0.125"), {"resistance -0.12\n"}, {}},
+}), test::CaseName());
+// clang-format on
 
 TEST(ConfigReport, SourceNameIsWrittenUnchanged) {
     const std::string report = reportOf(test::defaultRecord(), "50%d\\x%s.hex");
@@ -157,31 +122,20 @@ TEST(ConfigReport, SourceNameIsWrittenUnchanged) {
 }
 
 TEST(ConfigReport, ReadsBackIntoTheSameSettings) {
-    ConfigRecord record = test::defaultRecord();
-    allSwitches(record, 2);
-    record.stepmode = 'W';
-    record.steppolarity = 'n';
-    record.ontime = 201;
-    record.resistance = 0.75F;
-    record.TWI_slaveAddress = 0x0A;
     // With no stepmode line of its own, the report would take one from the notice.
-    setNotice(record, "\nstepmode half\r\n");
-    std::FILE* report = test::streamWith(reportOf(record));
+    const std::string settings = "steppolarity=n ontime=201 resistance=0.75 TWI_slaveAddress=0x0a";
+    test::TempStream report(
+        reportOf(withSwitches(2, noticed("\nstepmode half\r\n", settings + " stepmode=W"))));
     ConfigRecord back = test::defaultRecord();
-    ByteSource source(report);
+    ByteSource source(report.stream());
     Reporter reporter;
     Diagnostics silent(reporter, "report.txt");
     parseConfigText(source, back, silent);
-    std::fclose(report);
     // The switches compared with 1 come back off, those tested for non-zero on; a stepmode the
     // report has no line for keeps the default; a text carries no notice.
-    ConfigRecord expected = record;
-    expected.notice = test::defaultRecord().notice;
-    allSwitches(expected, 0);
-    expected.i2cmode = expected.checklimitswitch = expected.checkestop = 1;
-    expected.followstepdir = 1;
-    expected.stepmode = 'w';
-    EXPECT_TRUE(test::sameSettings(expected, back));
+    const std::string onAgain = " i2cmode=1 checklimitswitch=1 checkestop=1 followstepdir=1";
+    EXPECT_EQ(test::settingsOf(withSettings(settings + onAgain, withSwitches(0))),
+              test::settingsOf(back));
 }
 
 struct ClockCase : test::NamedCase {
@@ -206,14 +160,13 @@ TEST_P(ReportClock, TakesOnlyAWellFormedSourceDateEpoch) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ReportClock,
-    ::testing::Values(ClockCase{"epoch", "1268903103", true}, ClockCase{"unset", nullptr, false},
-                      ClockCase{"empty", "", false}, ClockCase{"trailing_letter", "12x", false},
-                      ClockCase{"negative", "-5", false},
-                      ClockCase{"leading_blank", " 1268903103", false},
-                      ClockCase{"too_large", "99999999999999999999999", false}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Values, ReportClock, ::testing::ValuesIn(std::vector<ClockCase>{
+    {"epoch", "1268903103", true}, {"unset", nullptr, false}, {"empty", "", false},
+    {"trailing_letter", "12x", false}, {"negative", "-5", false},
+    {"leading_blank", " 1268903103", false}, {"too_large", "99999999999999999999999", false},
+}), test::CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace kr570

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <ostream>
 #include <random>
 
 #include "support/test_support.hpp"
@@ -16,117 +15,89 @@ namespace {
 // Reads a number with `read` and returns it with what the stream still holds after it.
 template <typename T, typename Reader>
 std::pair<NumberValue<T>, std::string> readFrom(const std::string& text, Reader read) {
-    std::FILE* stream = test::streamWith(text);
-    ByteSource source(stream);
+    test::TempStream stream(text);
+    ByteSource source(stream.stream());
     NumberValue<T> number = read(source);
     std::string rest;
     for (int c = source.get(); c != -1; c = source.get()) {
         rest.push_back(static_cast<char>(c));
     }
-    std::fclose(stream);
     return {number, rest};
 }
 
-// Each row is named by the text it reads.
-struct DecimalCase : test::NamedCase {
+// Each row is named by the text it reads: whether a number starts it, whether it fits the type,
+// its value then, and what the stream still holds after it.
+template <typename T>
+struct NumberCase : test::NamedCase {
     bool found;
     bool inRange;
-    std::int32_t value;
+    T value;
     std::string rest;
 };
 
-class DecimalNumbers : public ::testing::TestWithParam<DecimalCase> {};
+template <typename T, NumberValue<T> (*read)(ByteSource&)>
+class Numbers : public ::testing::TestWithParam<NumberCase<T>> {
+  protected:
+    void expectRead() {
+        const NumberCase<T>& row = this->GetParam();
+        const auto [number, rest] = readFrom<T>(row.name, read);
+        EXPECT_EQ(row.found, number.found);
+        EXPECT_EQ(row.inRange, number.inRange);
+        if (number.inRange) {
+            EXPECT_EQ(row.value, number.value);
+        }
+        EXPECT_EQ(row.rest, rest);
+    }
+};
+
+class DecimalNumbers : public Numbers<std::int32_t, readDecimal> {};
+class HexNumbers : public Numbers<std::uint32_t, readHexNumber> {};
+class FloatNumbers : public Numbers<float, readFloat> {};
 
 TEST_P(DecimalNumbers, TakeTheLongestPrefix) {
-    const auto [number, rest] = readFrom<std::int32_t>(GetParam().name, readDecimal);
-    EXPECT_EQ(GetParam().found, number.found);
-    EXPECT_EQ(GetParam().inRange, number.inRange);
-    if (number.inRange) {
-        EXPECT_EQ(GetParam().value, number.value);
-    }
-    EXPECT_EQ(GetParam().rest, rest);
+    expectRead();
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DecimalNumbers,
-    ::testing::Values(
-        DecimalCase{" 128\n", true, true, 128, "\n"}, DecimalCase{"\n\t-1 x", true, true, -1, " x"},
-        DecimalCase{"+7", true, true, 7, ""}, DecimalCase{"128;note", true, true, 128, ";note"},
-        DecimalCase{"-x", false, false, 0, "-x"}, DecimalCase{"+", false, false, 0, "+"},
-        DecimalCase{"abc", false, false, 0, "abc"}, DecimalCase{"", false, false, 0, ""},
-        DecimalCase{"2147483647", true, true, 2147483647, ""},
-        DecimalCase{"-2147483648", true, true, INT32_MIN, ""},
-        DecimalCase{"2147483648 y", true, false, 0, " y"},
-        DecimalCase{"99999999999999999999999", true, false, 0, ""},
-        DecimalCase{"0007", true, true, 7, ""},
-        DecimalCase{"-123456789 ", true, true, -123456789, " "},
-        DecimalCase{"1234567890 ", true, true, 1234567890, " "}));
-
-// Each row is named by the text it reads.
-struct HexCase : test::NamedCase {
-    bool found;
-    bool inRange;
-    std::uint32_t value;
-    std::string rest;
-};
-
-class HexNumbers : public ::testing::TestWithParam<HexCase> {};
 
 TEST_P(HexNumbers, TakeTheLongestPrefix) {
-    const auto [number, rest] = readFrom<std::uint32_t>(GetParam().name, readHexNumber);
-    EXPECT_EQ(GetParam().found, number.found);
-    EXPECT_EQ(GetParam().inRange, number.inRange);
-    if (number.inRange) {
-        EXPECT_EQ(GetParam().value, number.value);
-    }
-    EXPECT_EQ(GetParam().rest, rest);
+    expectRead();
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, HexNumbers,
-                         ::testing::Values(HexCase{"0x2A", true, true, 0x2A, ""},
-                                           HexCase{"0X2a\n", true, true, 0x2A, "\n"},
-                                           HexCase{"2a", true, true, 0x2A, ""},
-                                           HexCase{"123", true, true, 0x123, ""},
-                                           HexCase{"-1", true, true, 0xFFFFFFFFU, ""},
-                                           HexCase{"0xg", true, true, 0, "xg"},
-                                           HexCase{"x1", false, false, 0, "x1"},
-                                           HexCase{"ffffffff", true, true, 0xFFFFFFFFU, ""},
-                                           HexCase{"100000000", true, false, 0, ""},
-                                           HexCase{"; c", false, false, 0, "; c"}));
-
-// Each row is named by the text it reads.
-struct FloatCase : test::NamedCase {
-    bool found;
-    float value;
-    std::string rest;
-};
-
-class FloatNumbers : public ::testing::TestWithParam<FloatCase> {};
 
 TEST_P(FloatNumbers, TakeTheLongestPrefixAsTheNearestFloat) {
-    const auto [number, rest] = readFrom<float>(GetParam().name, readFloat);
-    EXPECT_EQ(GetParam().found, number.found);
-    if (number.found) {
-        EXPECT_EQ(GetParam().value, number.value);
-    }
-    EXPECT_EQ(GetParam().rest, rest);
+    expectRead();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FloatNumbers,
-    ::testing::Values(
-        FloatCase{"1.5ohm", true, 1.5F, "ohm"}, FloatCase{" 24", true, 24.0F, ""},
-        FloatCase{"1.7", true, 1.7F, ""}, FloatCase{"-.5", true, -0.5F, ""},
-        FloatCase{"5.", true, 5.0F, ""}, FloatCase{"2.5e1x", true, 25.0F, "x"},
-        FloatCase{"2.5E-1", true, 0.25F, ""}, FloatCase{"3e", true, 3.0F, "e"},
-        FloatCase{"3e+x", true, 3.0F, "e+x"}, FloatCase{".x", false, 0, ".x"},
-        FloatCase{"nan", false, 0, "nan"}, FloatCase{"inf", false, 0, "inf"},
-        FloatCase{"-", false, 0, "-"}, FloatCase{";1.0", false, 0, ";1.0"},
-        FloatCase{"0.000000000000000000000000000000000000000000001", true, 1e-45F, ""},
-        FloatCase{"340282356779733661637539395458142568447", true, 3.40282347e38F, ""},
-        FloatCase{"1.7 ", true, 1.7F, " "}, FloatCase{"1.2.3 ", true, 1.2F, ".3 "},
-        FloatCase{"2.5e1 ", true, 25.0F, " "}, FloatCase{"16777217 ", true, 16777216.0F, " "},
-        FloatCase{".000000001;", true, 1e-9F, ";"}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, DecimalNumbers,
+                         ::testing::ValuesIn(std::vector<NumberCase<std::int32_t>>{
+    {" 128\n", true, true, 128, "\n"}, {"\n\t-1 x", true, true, -1, " x"},
+    {"+7", true, true, 7, ""}, {"128;note", true, true, 128, ";note"},
+    {"-x", false, false, 0, "-x"}, {"+", false, false, 0, "+"}, {"abc", false, false, 0, "abc"},
+    {"", false, false, 0, ""}, {"2147483647", true, true, 2147483647, ""},
+    {"-2147483648", true, true, INT32_MIN, ""}, {"2147483648 y", true, false, 0, " y"},
+    {"99999999999999999999999", true, false, 0, ""}, {"0007", true, true, 7, ""},
+    {"-123456789 ", true, true, -123456789, " "}, {"1234567890 ", true, true, 1234567890, " "}}));
+
+INSTANTIATE_TEST_SUITE_P(Cases, HexNumbers,
+                         ::testing::ValuesIn(std::vector<NumberCase<std::uint32_t>>{
+    {"0x2A", true, true, 0x2A, ""}, {"0X2a\n", true, true, 0x2A, "\n"},
+    {"2a", true, true, 0x2A, ""}, {"123", true, true, 0x123, ""},
+    {"-1", true, true, 0xFFFFFFFFU, ""}, {"0xg", true, true, 0, "xg"},
+    {"x1", false, false, 0, "x1"}, {"ffffffff", true, true, 0xFFFFFFFFU, ""},
+    {"100000000", true, false, 0, ""}, {"; c", false, false, 0, "; c"}}));
+
+INSTANTIATE_TEST_SUITE_P(Cases, FloatNumbers, ::testing::ValuesIn(std::vector<NumberCase<float>>{
+    {"1.5ohm", true, true, 1.5F, "ohm"}, {" 24", true, true, 24.0F, ""},
+    {"1.7", true, true, 1.7F, ""}, {"-.5", true, true, -0.5F, ""}, {"5.", true, true, 5.0F, ""},
+    {"2.5e1x", true, true, 25.0F, "x"}, {"2.5E-1", true, true, 0.25F, ""},
+    {"3e", true, true, 3.0F, "e"}, {"3e+x", true, true, 3.0F, "e+x"}, {".x", false, false, 0, ".x"},
+    {"nan", false, false, 0, "nan"}, {"inf", false, false, 0, "inf"}, {"-", false, false, 0, "-"},
+    {";1.0", false, false, 0, ";1.0"},
+    {"0.000000000000000000000000000000000000000000001", true, true, 1e-45F, ""},
+    {"340282356779733661637539395458142568447", true, true, 3.40282347e38F, ""},
+    {"1.7 ", true, true, 1.7F, " "}, {"1.2.3 ", true, true, 1.2F, ".3 "},
+    {"2.5e1 ", true, true, 25.0F, " "}, {"16777217 ", true, true, 16777216.0F, " "},
+    {".000000001;", true, true, 1e-9F, ";"}}));
+// clang-format on
 
 TEST(FloatNumbers, ShortNumbersAreTheNearestFloat) {
     // Short numbers are read in place; each must give what the C library's correctly rounded
