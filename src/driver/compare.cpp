@@ -125,19 +125,22 @@ std::optional<Difference> noticeDifference(const ConfigRecord& a, const ConfigRe
 // than the tool builds them.
 std::vector<Difference> headerDifferences(const ConfigRecord& a, const ConfigRecord& b) {
     using Text = std::string (*)(const ConfigRecord&);
+    // The notice (nullptr) is compared up to its NUL, and told apart for what follows it.
     static constexpr std::pair<const char*, Text> kFields[] = {
         {"product id", productIdText},
         {"software revision", revisionText},
+        {"notice", nullptr},
         {"reserved byte 57", reservedText},
     };
     std::vector<Difference> differences;
     for (const auto& [name, text] : kFields) {
-        if (text(a) != text(b)) {
+        if (text == nullptr) {
+            if (auto notice = noticeDifference(a, b)) {
+                differences.push_back(std::move(*notice));
+            }
+        } else if (text(a) != text(b)) {
             differences.push_back(differing(name, text(a), text(b)));
         }
-    }
-    if (auto notice = noticeDifference(a, b)) {
-        differences.insert(differences.begin() + 2, std::move(*notice));
     }
     return differences;
 }

@@ -82,7 +82,12 @@ std::vector<std::string> listing(const test::TempDir& dir) {
 // clang-format off
 const std::vector<std::pair<std::string, std::string>> kFailureFolder{
     {"in.txt", "ontime 5\n"}, {"in.hex", kDefaultHex}, {"notes.txt", "; my notes\n"},
-    {"typo.txt", "stepmod half\nontime 300\n"}, {"slips.txt", "stepmod half\nfoo\nbar\n"},
+    {"typo.txt", "stepmod half\nontime 300\n"}, {"slips.txt", "stepmod half\nfoo\nbar\nontime 5\n"},
+    {"prose.txt", "a text of no settings\n"}, {"readback.hex", test::kReadBack},
+    {"y-axis.hex", test::kReadBack}, {"y-axis.txt", "ontime 5\n"}, {"image.dat", kDefaultHex},
+    {"cut.hex", test::kReadBack.substr(0, 150)}, {"cut.bin", test::bytesOf(kDefaultHex).substr(0, 50)},
+    {"erased.bin", std::string(10, '\xff')}, {"list.txt", "1,2"},
+    {"big.hex", std::string(32760, '\n') + test::kReadBack},
     {"old.hex", "old\n"}, {"locked.hex", "old\n"},
     {"big.txt", ";" + std::string(40000, 'c') + "\nontime 5\n"},
     {"x-axis.hex", kDefaultHex}, {"x-axis-report.txt", "; my notes\n"}};
@@ -188,19 +193,45 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchFailures, ::testing::Values(
         .fails("x-axis-report.txt" + kNotByUs),
     Tool("hand_written_text").args("in.hex notes.txt").fails("notes.txt" + kNotByUs),
     Tool("strict_keeps_the_output").args("--strict -q typo.txt old.hex")
-        .fails("typo.txt: 2 warning(s); nothing written (--strict)"),
-    // Hidden or shown, every warning counts: the two slips stay two.
+        .fails("typo.txt: 2 warnings; nothing written (--strict)"),
+    // Hidden or shown, every warning counts: the three slips stay three.
     Tool("quiet_strict_counts_every_line").args("--strict -q slips.txt new.hex")
-        .fails("slips.txt: 3 warning(s); nothing written (--strict)"),
-    Tool("strict_creates_nothing").args("--strict typo.txt new.hex").exits(1)
-        .saying("\nkr570convert: typo.txt: 2 warning(s); nothing written (--strict)\n"),
+        .fails("slips.txt: 3 warnings; nothing written (--strict)"),
+    // Nothing before the refusal but the warnings: no motor estimates, no closing message.
+    Tool("strict_creates_nothing").args("--strict typo.txt new.hex").exits(1).prints("")
+        .saying("\nkr570convert: typo.txt: 2 warnings; nothing written (--strict)\n"),
     // Under a file size limit of 0 even the captured standard error takes nothing.
     Tool("file_size_limit").args("in.txt old.hex").fileSizeLimit(0).exits(1),
     Tool("file_size_limit_through_link").args("in.txt link.hex").fileSizeLimit(0).exits(1),
-    Tool("standard_output_full").args("in.hex -").fd(1, "/dev/full").exits(1)
-        .warns("kr570convert: Can't write standard output: No space left on device\n" + kFinished),
+    Tool("standard_output_full").args("in.hex -").fd(1, "/dev/full")
+        .fails("Can't write standard output: No space left on device"),
     Tool("terminated_while_reading_a_fifo").args("fifo.txt link.hex").meanwhile(stopWhileReading)
-        .stopped(SIGTERM)
+        .stopped(SIGTERM),
+    // The one message for a read that failed inside a record: no record cut short before it.
+    Tool("read_error_in_a_record").args("big.hex new.txt").strace(readFails(2, "big.hex"))
+        .fails("Can't read input file big.hex: Input/output error"),
+    // An output is replaced only when nothing of it is lost.
+    Tool("text_over_a_hand_written_text").args("in.txt notes.txt").fails("notes.txt" + kNotByUs),
+    Tool("block_over_a_read_back").args("in.txt readback.hex").fails("readback.hex exists and holds "
+        "Intel HEX with data at address 0x0048, which the new file would lose; use --force to replace it"),
+    Tool("text_alone_over_a_read_back").args("y-axis.txt").fails("y-axis.hex exists and holds "
+        "Intel HEX with data at address 0x0048, which the new file would lose; use --force to replace it"),
+    Tool("report_over_an_image").args("--to=text in.hex image.dat")
+        .fails("image.dat exists and holds Intel HEX, not a report; use --force to replace it"),
+    // A read-back cut short is no configuration that zeros may complete, unless --force says so.
+    Tool("cut_hex").args("cut.hex new.txt").exits(1).saying("record cut short\ncut.hex: warning: no "
+        "end-of-file record\nkr570convert: cut.hex holds only 64 of the 72 bytes of the configuration "
+        "block; --force converts it with the others read as 0\n"),
+    Tool("cut_bin").args("cut.bin new.txt").fails("cut.bin holds only 50 of the 72 bytes of the "
+        "configuration block; --force converts it with the others read as 0"),
+    Tool("list_without_line_end").args("list.txt new.hex").exits(1).saying("kr570convert: list.txt "
+        "holds only 2 of the 72 bytes of the configuration block"),
+    Tool("erased_short_run").args("erased.bin new.txt").fails("erased.bin holds no configuration: the "
+        "EEPROM is erased (its 10 bytes of the configuration block are all 0xff)"),
+    Tool("text_of_no_settings").args("prose.txt new.hex").exits(1)
+        .saying("\nkr570convert: prose.txt holds no configuration: none of its 5 words is a setting\n"),
+    Tool("no_setting_rescues_it").args("--set ontime=5 prose.txt new.hex").exits(1)
+        .saying("\nkr570convert: prose.txt holds no configuration: none of its 5 words is a setting\n")
     ), test::CaseName());
 // clang-format on
 
@@ -220,7 +251,7 @@ TEST(BatchRun, WarningsAreShownUnlessQuiet) {
 // The folder every output run starts in.
 // clang-format off
 const std::vector<std::pair<std::string, std::string>> kOutputFolder{
-    {"in.txt", "; nothing changed\n"}, {"typo.txt", "stepmod half\n"}, {"config.hex", kDefaultHex},
+    {"in.txt", "; nothing changed\n"}, {"typo.txt", "stepmod half\nontime 128\n"}, {"config.hex", kDefaultHex},
     {"x-axis.hex", kDefaultHex}, {"x-axis-report.txt", kDefaultReport},
     {"x\nfollowpots no\n.hex", kDefaultHex}, {"notes.txt", "; my notes\n"},
     {"report.txt", "; KR570 Configuration File created by KR570Convert\n"}, {"empty.txt", ""},
@@ -257,6 +288,28 @@ const std::string kTypoWarnings =
     "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did you mean "
     "'stepmode'?\n";
 
+const std::string kHalfStepHex = test::hexOf(test::withSettings("stepmode=h"));
+// The default block, and two bytes at 0x100 after a gap.
+const std::string kGaps = replaced(kDefaultHex, ":00000001FF", ":020100000102fa\n:00000001FF");
+const std::string kReadBackSrec = test::sourceFile("tests/data/readbacks/default-1024-s.srec");
+
+// `text` in UTF-16 with its byte-order mark, as Notepad saves "Unicode" (ASCII text only).
+std::string utf16(const std::string& text, bool bigEndian) {
+    std::string units = bigEndian ? "\xfe\xff" : "\xff\xfe";
+    for (const char c : text) {
+        units += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    }
+    return units;
+}
+
+// The 1,024 bytes of the read-back with ontime (block byte 53) made 96: a clone patched byte for
+// byte.
+std::string patchedReadBack() {
+    std::string bytes = test::bytesOf(test::kReadBack, 1024);
+    bytes[53] = '\x60';
+    return bytes;
+}
+
 // A whole 50,000-byte EEPROM read back from a controller: the default block, the rest erased.
 std::string wholeImage(bool asHex) {
     auto image = std::make_unique<EepromImage>();
@@ -280,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs, ::testing::Values(
     Tool("standard_input_is_hex").args("- out.txt").input(kDefaultHex).prints(kFinished)
         .writes("out.txt", replaced(kDefaultReport, "config.hex", "-")),
     // A file named alone is converted beside itself.
-    Tool("text_alone").args("in.txt").prints("Output file: in.hex\n" + kEstimates)
+    Tool("text_alone").args("in.txt").prints(test::kDefaultMotorBlock + "Output file: in.hex\n" + kFinished)
         .writes("in.hex", kDefaultHex),
     Tool("image_alone_replaces_its_report").args("x-axis.hex")
         .prints("Output file: x-axis-report.txt\n" + kFinished)
@@ -314,7 +367,38 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs, ::testing::Values(
         .writes("out.txt", replaced(kDefaultReport, "config.hex", "whole.bin")),
     Tool("whole_image_as_hex_under_strict").file("whole.hex", wholeImage(true))
         .args("--strict -q whole.hex -")
-        .prints(replaced(kDefaultReport, "config.hex", "whole.hex"))
+        .prints(replaced(kDefaultReport, "config.hex", "whole.hex")),
+    // Texts as editors save them: a UTF-8 mark, UTF-16 of either byte order.
+    Tool("utf8_byte_order_mark").file("a.txt", "\xef\xbb\xbfstepmode half\n").args("a.txt a.hex")
+        .prints(kEstimates).writes("a.hex", kHalfStepHex),
+    Tool("utf16_little_endian").file("a.txt", utf16("stepmode half\r\n", false)).args("a.txt a.hex")
+        .prints(kEstimates).writes("a.hex", kHalfStepHex),
+    Tool("utf16_big_endian").file("a.txt", utf16("stepmode half\r\n", true)).args("a.txt a.hex")
+        .prints(kEstimates).writes("a.hex", kHalfStepHex),
+    // What the content says unmistakably, whatever the name.
+    Tool("configuration_named_cfg").file("x.cfg", "ontime 5").args("x.cfg x.hex").prints(kEstimates)
+        .writes("x.hex", test::hexOf(test::withSettings("ontime=5"))),
+    Tool("s_records_behind_a_comment").file("c.mot", "; read back\n" + kReadBackSrec)
+        .args("c.mot c.txt").prints(kFinished).writes("c.txt", replaced(kDefaultReport, "config.hex", "c.mot")),
+    Tool("signed_address_in_decimal").file("a.txt", "TWI_slaveAddress +33\n").args("a.txt a.hex")
+        .prints(test::kDefaultMotorBlock + kFinished).warns("a.txt:1: warning: TWI_slaveAddress +33: "
+        "read as hexadecimal 0x33 (51); write 0x33 to say so\n"),
+    // The output's name says what it holds; an image out of an image keeps every byte it gave.
+    Tool("patched_read_back_is_whole").file("readback.hex", test::kReadBack)
+        .args("--set ontime=96 readback.hex patched.bin").prints(kFinished).writes("patched.bin", patchedReadBack()),
+    Tool("gaps_stay_gaps").file("gaps.hex", kGaps).args("gaps.hex out.hex").prints(kFinished)
+        .writes("out.hex", kGaps),
+    Tool("gaps_read_as_erased_in_raw_binary").file("gaps.hex", kGaps)
+        .args("gaps.hex out.bin").prints(kFinished).writes("out.bin", test::bytesOf(kDefaultHex)
+        + std::string(0x100 - 72, '\xff') + "\x01\x02"),
+    // --force replaces what the run would not.
+    Tool("force_text_over_a_hand_written_text").args("--force in.txt notes.txt").prints(kEstimates)
+        .writes("notes.txt", replaced(kDefaultReport, "config.hex", "in.txt")),
+    Tool("force_block_over_a_read_back").file("readback.hex", test::kReadBack)
+        .args("--force in.txt readback.hex").prints(kEstimates).writes("readback.hex", kDefaultHex),
+    Tool("force_cut_read_back").file("cut.bin", test::bytesOf(kDefaultHex).substr(0, 50))
+        .args("--force cut.bin cut.txt").prints(kFinished).warns("cut.bin: warning: only 50 of the 72 bytes of the "
+        "configuration block are in the file; the others read as 0\n")
     ), test::CaseName());
 // clang-format on
 
@@ -358,7 +442,7 @@ TEST(BatchRun, HexWarningsIncludeTheMissingSignature) {
         "the others read as 0\n"
         "odd.hex: warning: no configuration block signature (85 c2 1e 4f 11) at address 0; the "
         "first 72 bytes are read as a block all the same\n";
-    const Tool row = Tool().file("odd.hex", ":0100000011ff\n").args("-w odd.hex odd.txt");
+    const Tool row = Tool().file("odd.hex", ":0100000011ff\n").args("-w --force odd.hex odd.txt");
     test::expectOutcome(Tool(row).warns(warnings), row.in(dir.path()), dir.path());
     EXPECT_TRUE(test::fileExists(dir.file("odd.txt")));
 }

@@ -19,7 +19,7 @@ struct CommandLineCase : test::NamedCase {
 // flags are q s(trict) f(orce), the kind of --from, > and that of --to, @ for an output beside
 // the input; the kinds t(ext), h(ex), S(-records), b(inary), l(ist).
 std::string summary(const CommandLine& parsed) {
-    const char* const actions[] = {"interactive", "convert", "compare", "help", "version", "usage"};
+    const char* const actions[] = {"interactive", "convert", "units", "compare", "help", "version", "usage"};
     const auto name = [](const std::string& file) { return file.empty() ? "_" : file; };
     const auto kind = [](std::optional<FileKind> k) {
         return k ? std::string(1, "thSbl"[static_cast<int>(*k)]) : "";
@@ -46,12 +46,12 @@ TEST_P(CommandLineParsing, ReadsNamesOptionsAndMistakes) {
 INSTANTIATE_TEST_SUITE_P(Cases, CommandLineParsing,
                          ::testing::ValuesIn(std::vector<CommandLineCase>{
     {"none", "", "interactive _ _"},
-    {"joined", "-ia.txt -ob.hex", "convert a.txt b.hex"},
-    {"separate_upper", "-O b.hex -I a.txt", "convert a.txt b.hex"},
-    {"plain_pair", "-w a.hex b.txt", "convert a.hex b.txt"},
+    {"joined", "-ia.txt -ob.hex", "convert a.txt b.hex >h"},
+    {"separate_upper", "-O b.hex -I a.txt", "convert a.txt b.hex >h"},
+    {"plain_pair", "-w a.hex b.txt", "convert a.hex b.txt >t"},
     {"long_warnings", "--warnings -i a -o b", "convert a b"},
-    {"name_after_double_dash", "-- -a.txt -b.hex", "convert -a.txt -b.hex"},
-    {"dash_is_a_name", "- out.hex", "convert - out.hex"},
+    {"name_after_double_dash", "-- -a.txt -b.hex", "convert -a.txt -b.hex >h"},
+    {"dash_is_a_name", "- out.hex", "convert - out.hex >h"},
     {"safety_options", "-q --strict --force --from=text - -", "convert - - qsft"},
     {"long_quiet_and_hex", "--quiet --from hex -i in.txt -o-", "convert in.txt - qh"},
     {"unknown_kind", "--from=binary a b",
@@ -78,6 +78,23 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandLineParsing,
     {"compare_one_name", "--compare a.txt", "usage _ _: --compare needs two file names, A and B"},
     {"compare_with_output", "--compare a -o c",
         "usage _ _: --compare needs two file names, A and B"},
+    {"compare_standard_input_twice", "--compare - -", "usage _ _: --compare takes standard input for one file only"},
+    {"compare_sets_the_expected_side", "--compare a.txt - --set ontime=7", "compare a.txt -"},
+    {"compare_set_on_standard_input", "--compare - b.hex --set ontime=7", "usage _ _: --set applies to A, the configuration text a unit is checked against, which must be named, not '-'"},
+    {"to_contradicts_the_name", "--to srec a.txt b.hex", "usage _ _: --to srec contradicts the output's name b.hex (Intel HEX)"},
+    {"name_of_a_kind_not_written", "a.txt b.csv", "usage _ _: b.csv names a byte list, which kr570convert does not write; it writes text, hex, srec or bin"},
+    {"name_ending_in_t_is_a_report", "a.hex b.out", "convert a.hex b.out >t"},
+    {"name_that_says_nothing", "a.hex b", "convert a.hex b"},
+    {"set_a_value_cut_to_its_field", "--set ontime=300 a b", "usage _ _: --set ontime=300: '300' does not fit 'ontime' (0 to 255)"},
+    {"set_an_address_in_decimal", "--set TWI_slaveAddress=33 a b", "usage _ _: --set TWI_slaveAddress=33: 33 is hexadecimal 0x33 (51); write 0x33 to mean 0x33"},
+    {"set_a_reserved_address", "--set TWI_slaveAddress=0x78 a b", "usage _ _: --set TWI_slaveAddress=0x78: 0x78 is an address that I2C reserves (0x00 to 0x07, 0x78 to 0x7f)"},
+    {"set_a_negative_motor_setting", "--set resistance=-1 a b", "usage _ _: --set resistance=-1: '-1' is negative; the motor estimates assume positive values"},
+    {"units_write_each_unit", "--units line.csv --output-dir u base.txt", "units base.txt _"},
+    {"units_with_an_output", "--units line.csv base.txt out.hex", "usage _ _: --units without --unit takes the base configuration alone and writes one file for each unit (into --output-dir)"},
+    {"unit_of_a_table", "--units line.csv --unit x-axis base.txt x.hex", "convert base.txt x.hex >h"},
+    {"unit_without_a_table", "--unit x-axis a b", "usage _ _: --unit goes with --units FILE, the table that names the unit"},
+    {"compare_units_without_a_unit", "--compare --units t a b", "usage _ _: --compare checks one unit: --units FILE --unit NAME"},
+    {"output_folder_without_units", "--output-dir d a b", "usage _ _: --output-dir goes with --units FILE and no --unit: it holds each unit's file"},
 }), test::CaseName());
 // clang-format on
 

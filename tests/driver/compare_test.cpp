@@ -2,6 +2,9 @@
 // text it was programmed from: through the real executable.
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "io/diagnostics.hpp"
 #include "support/test_support.hpp"
 #include "support/tool_runner.hpp"
 
@@ -29,16 +32,35 @@ std::string equal(const std::string& a, const std::string& b, int settings = 24)
 const std::string kDump = test::sourceFile("tests/data/avrdude/default-1k-I.hex");
 const std::string kHalfstep = test::sourceFile("examples/x-axis-halfstep.txt");
 // One unit of a line of controllers on one bus: its address 0x21.
-const std::string kUnit = kDefaultHex + ":0100220021bc\n";
+const std::string kUnit = test::hexOf(test::withSettings("TWI_slaveAddress=0x21"));
 const std::string kAnotherHeader = kDefaultHex + ":0100050002f8\n";  // product id 2
 
-// The summaries of two files that differ in one header field or in one setting.
-std::string headerDiffers(const std::string& a, const std::string& b) {
-    return "The 24 settings are equal in A (" + a + ") and B (" + b + "); 1 header field differs\n";
+// The summaries of two files that differ in one header field or in one setting, named.
+std::string headerDiffers(const std::string& a, const std::string& b, const std::string& field) {
+    return "The 24 settings are equal in A (" + a + ") and B (" + b + "); 1 header field differs: " +
+           field + "\n";
 }
-std::string oneDiffers(const std::string& a, const std::string& b) {
-    return "1 of the 24 settings differs between A (" + a + ") and B (" + b + ")\n";
+std::string oneDiffers(const std::string& a, const std::string& b, const std::string& setting) {
+    return "1 of the 24 settings differs between A (" + a + ") and B (" + b + "): " + setting + "\n";
 }
+
+// An Intel HEX data record of `bytes` at `address`, with its checksum.
+std::string record(unsigned address, const std::vector<unsigned>& bytes) {
+    auto sum = static_cast<unsigned>(bytes.size()) + (address >> 8U) + (address & 0xFFU);
+    std::string text = formatted(":%02zx%04x00", bytes.size(), address);
+    for (const unsigned byte : bytes) {
+        text += formatted("%02x", byte);
+        sum += byte;
+    }
+    return text + formatted("%02x\n", (0x100U - (sum & 0xFFU)) & 0xFFU);
+}
+
+// The default block with the records given after it.
+std::string defaultWith(const std::string& records) {
+    return test::replaced(kDefaultHex, ":00000001FF", records + ":00000001FF");
+}
+
+const std::string kTable = "unit,TWI_slaveAddress\nx-axis,0x21\ny-axis,0x22\n";
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, CompareRun, ::testing::Values(
@@ -55,10 +77,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, CompareRun, ::testing::Values(
     // -q silences the warnings about that record.
     Tool("header_of_two_dumps").file("a.hex", kDefaultHex).file("b.hex", kAnotherHeader)
         .args("-q --compare a.hex b.hex").exits(1)
-        .prints("product id: 1 (A) != 2 (B)\n" + headerDiffers("a.hex", "b.hex")),
+        .prints("product id: 1 (A) != 2 (B)\n" + headerDiffers("a.hex", "b.hex", "product id")),
     Tool("dump_bytes_without_a_word").file("a.txt", "checkestop yes\n")
         .file("b.hex", kDefaultHex + ":01003d0002c0\n").args("-q --compare a.txt b.hex").exits(1)
-        .prints("checkestop: yes (A) != 0x02 (B)\n" + oneDiffers("a.txt", "b.hex")),
+        .prints("checkestop: yes (A) != 0x02 (B)\n" + oneDiffers("a.txt", "b.hex", "checkestop")),
     Tool("from_overrides_the_names").file("a.dat", "ontime 7\n").file("b.hex", "ontime 7\n")
         .args("--compare --from text a.dat b.hex").prints(equal("a.dat", "b.hex")),
     Tool("warnings_about_either_input").file("a.txt", "ontime 7\nontme\n")
@@ -77,19 +99,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, CompareRun, ::testing::Values(
     Tool("notice_shown_in_printable_ascii").file("a.hex", kDefaultHex)
         .file("b.hex", kDefaultHex + ":04000a0013805c000b\n").args("-q --compare a.hex b.hex")
         .exits(1).prints("notice: 'Copyright KR570 Controls' (A) != 'Co\\x13\\x80\\\\' (B)\n" +
-                         headerDiffers("a.hex", "b.hex")),
+                         headerDiffers("a.hex", "b.hex", "notice")),
     Tool("ignored_address").file("base.txt", kDefaultText).file("unit.hex", kUnit)
         .args("-q --compare base.txt unit.hex --ignore TWI_slaveAddress")
         .prints(equal("base.txt", "unit.hex", 23)),
     Tool("address_not_ignored").file("base.txt", kDefaultText).file("unit.hex", kUnit)
         .args("-q --compare base.txt unit.hex").exits(1)
-        .prints("TWI_slaveAddress: 0x23 (A) != 0x21 (B)\n" + oneDiffers("base.txt", "unit.hex")),
+        .prints("TWI_slaveAddress: 0x23 (A) != 0x21 (B)\n" + oneDiffers("base.txt", "unit.hex",
+            "TWI_slaveAddress")),
     Tool("read_back_on_standard_input").file("base.txt", kDefaultText).args("--compare base.txt -")
         .input(test::sourceFile("tests/data/readbacks/default-1024-r.bin"))
         .prints(equal("base.txt", "-")),
     Tool("strict_gives_no_verdict_on_a_warned_file").file("a.txt", "ontime 7\nontme\n")
         .file("b.txt", "ontime 7\n").args("--strict -q --compare a.txt b.txt")
-        .refused("1 warning(s) about A (a.txt) or B (b.txt); not compared (--strict)"),
+        .refused("a.txt: 1 warning; not compared (--strict)"),
     Tool("ignore_names_a_keyword").args("--compare a.txt b.txt --ignore stepmod")
         .misused("--ignore stepmod: 'stepmod' is not a keyword; did you mean 'stepmode'?"),
     Tool("read_error").file("a.txt", "ontime 7\n").file("b.hex", kDefaultHex)
@@ -100,7 +123,49 @@ INSTANTIATE_TEST_SUITE_P(Cases, CompareRun, ::testing::Values(
     Tool("standard_output_full").file("a.txt", "ontime 7\n").file("b.txt", "")
         .args("--compare a.txt b.txt").fd(1, "/dev/full")
         .refused("Can't write standard output: No space left on device"),
-    Tool("one_name").args("--compare a.txt").misused("--compare needs two file names, A and B")
+    Tool("one_name").args("--compare a.txt").misused("--compare needs two file names, A and B"),
+    // A unit checked against the base text and its own settings: no setting left out.
+    Tool("set_on_the_expected_side").file("base.txt", kDefaultText).file("unit.hex", kUnit)
+        .args("--compare base.txt unit.hex --set TWI_slaveAddress=0x21")
+        .prints(equal("base.txt --set TWI_slaveAddress=0x21", "unit.hex")),
+    Tool("set_catches_the_wrong_address").file("base.txt", kDefaultText).file("unit.hex", kUnit)
+        .args("--compare base.txt unit.hex --set TWI_slaveAddress=0x22").exits(1)
+        .prints("TWI_slaveAddress: 0x22 (A) != 0x21 (B)\n" + oneDiffers("base.txt --set "
+            "TWI_slaveAddress=0x22", "unit.hex", "TWI_slaveAddress")),
+    Tool("set_never_patches_a_read_back").file("unit.hex", kUnit).file("base.txt", kDefaultText)
+        .args("--compare unit.hex base.txt --set TWI_slaveAddress=0x21").refused("--set and --unit "
+        "apply to A, which must be a configuration text; unit.hex holds Intel HEX"),
+    Tool("unit_of_a_table").file("base.txt", kDefaultText).file("unit.hex", kUnit)
+        .file("line.csv", kTable).args("--compare base.txt - --units line.csv --unit x-axis")
+        .input(kUnit).prints(equal("base.txt with unit x-axis of line.csv", "-")),
+    Tool("unit_of_a_table_differs").file("base.txt", kDefaultText).file("line.csv", kTable)
+        .args("--compare base.txt - --units line.csv --unit y-axis").input(kUnit).exits(1)
+        .prints("TWI_slaveAddress: 0x22 (A) != 0x21 (B)\n" + oneDiffers("base.txt with unit "
+            "y-axis of line.csv", "-", "TWI_slaveAddress")),
+    // Floats as the report writes them, with the decimals it takes to tell them apart.
+    Tool("floats_with_more_decimals").file("a.txt", "resistance 1.001\n").file("b.txt",
+        "resistance 1.002\n").args("--compare a.txt b.txt").exits(1).prints("resistance: 1.001 "
+        "(A) != 1.002 (B)\n" + oneDiffers("a.txt", "b.txt", "resistance")),
+    Tool("float_with_an_exponent").file("a.txt", "drive_voltage 2e+01\n").file("b.txt",
+        kDefaultText).args("--compare a.txt b.txt").exits(1).prints("drive_voltage: 20.00 (A) != "
+        "24.00 (B)\n" + oneDiffers("a.txt", "b.txt", "drive_voltage")),
+    Tool("nan_payloads").file("a.hex", defaultWith(record(40, {0, 0, 0xc0, 0x7f})))
+        .file("b.hex", defaultWith(record(40, {1, 0, 0xc0, 0x7f}))).args("-q --compare a.hex b.hex")
+        .exits(1).prints("inductance: nan (0x7fc00000) (A) != nan (0x7fc00001) (B)\n" +
+        oneDiffers("a.hex", "b.hex", "inductance")),
+    Tool("notice_after_its_nul").file("a.hex", defaultWith(record(10, {0, 1, 2})))
+        .file("b.hex", defaultWith(record(10, {0, 3, 4}))).args("-q --compare a.hex b.hex").exits(1)
+        .prints("notice: 'Co' in both, but the bytes after its NUL differ\n" +
+        headerDiffers("a.hex", "b.hex", "notice")),
+    // Two images are compared whole.
+    Tool("bytes_after_the_block").file("a.hex", test::kReadBack).file("b.hex", test::kReadBack +
+        record(0x100, {1}) + record(0x3ff, {2})).args("-q --compare a.hex b.hex").exits(1)
+        .prints("The 24 settings are equal in A (a.hex) and B (b.hex); 2 bytes differ after the "
+        "block, the first at 0x0100\n"),
+    // With standard input and a named file, --from says what standard input holds.
+    Tool("from_applies_to_standard_input").file("unit.hex", kUnit).input(kDefaultText)
+        .args("--compare --from=text - unit.hex").exits(1).prints("TWI_slaveAddress: 0x23 (A) != "
+        "0x21 (B)\n" + oneDiffers("-", "unit.hex", "TWI_slaveAddress"))
     ), test::CaseName());
 // clang-format on
 

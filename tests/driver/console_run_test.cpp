@@ -52,12 +52,14 @@ class ConsoleDirection : public ::testing::TestWithParam<DirectionCase> {};
 
 TEST_P(ConsoleDirection, FollowsTheLastCharacterOfTheName) {
     test::TempDir dir;
-    // Valid both ways: as text, and as HEX whose first line is text, it sets ontime to 7.
+    // Valid both ways, and its content says neither: as text, and as HEX whose first line is
+    // text, it sets ontime to 7.
     const std::string& name = GetParam().name;
-    const Tool row = dialogue(name + "\nout\n", name, "ontime 7\n:0100350007c3\n");
+    const std::string hex = test::hexOf(test::withSettings("ontime=7"));
+    const Tool row = dialogue(name + "\nconverted\n", name, "x ontime 7\n" + hex);
     const auto run = Tool(row).env("SOURCE_DATE_EPOCH=0").in(dir.path());
     ASSERT_EQ(0, run.status) << run.out << run.err;
-    const std::string out = test::readFile(dir.file("out"));
+    const std::string out = test::readFile(dir.file("converted"));
     if (GetParam().text) {
         EXPECT_EQ(0U, out.find(":1000000085c21e4f")) << out;
         EXPECT_NE(std::string::npos, run.out.find("; Calculated motor parameters:"));
@@ -124,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConsoleFailures, ::testing::ValuesIn(std::vector
 // The dialogue warns as a batch run does, on standard error; its standard output stays the
 // dialogue.
 TEST(ConsoleRun, WarningsGoToStandardError) {
-    const Tool row = dialogue("typo.txt\nout.hex\n", "typo.txt", "stepmod half\n");
+    const Tool row = dialogue("typo.txt\nout.hex\n", "typo.txt", "stepmod half\nontime 128\n");
     const std::string typoWarning =
         "typo.txt:1: warning: 'stepmod half' is ignored: 'stepmod' is not a keyword; did you mean "
         "'stepmode'?\n";
@@ -145,7 +147,8 @@ class OwnedWindow : public ::testing::TestWithParam<WindowCase> {};
 TEST_P(OwnedWindow, WaitsForAKeyAfterWhatMustBeRead) {
     const WindowCase& c = GetParam();
     test::TempDir dir;
-    const Tool row = dialogue(c.typed, "in.txt", "ontime 5\n").file("typo.txt", "stepmod half\n");
+    const Tool row =
+        dialogue(c.typed, "in.txt", "ontime 5\n").file("typo.txt", "stepmod half\nontime 5\n");
     const Tool owned = Tool(row).file("config.hex", kDefaultHex).args(c.arguments);
     const auto run = Tool(owned).env(std::string("KR570_OWNS_CONSOLE=") + c.owns).in(dir.path());
     const std::string wait = "Hit any key to exit\n";

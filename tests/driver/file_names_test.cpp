@@ -51,18 +51,19 @@ TEST_P(FileNames, ReachTheFilesAndTheReport) {
     const bool fromText = c.input.back() == 't';
     const std::string contents = fromText ? "ontime 77\nstepmode half\n" : test::kDefaultHex;
     const std::string plainInput = fromText ? "plain.txt" : "plain.hex";
+    const std::string plainOutput = fromText ? "plain-out.hex" : "plain-out.txt";
     test::writeFile(work + "/" + plainInput, contents);
     test::writeFile(work + "/" + c.input, contents);
-    ASSERT_EQ(0, Tool(kFixedTime).argv({plainInput, "plain.out"}).in(work).status);
+    ASSERT_EQ(0, Tool(kFixedTime).argv({plainInput, plainOutput}).in(work).status);
 
     const auto run = c.typed   ? Tool(kFixedTime).input(c.input + "\n" + c.output + "\n").in(work)
                      : c.alone ? Tool(kFixedTime).argv({c.input}).in(work)
                                : Tool(kFixedTime).argv({c.input, c.output}).in(work);
     EXPECT_EQ(0, run.status) << run.out << run.err;
-    EXPECT_EQ(test::replaced(test::readFile(work + "/plain.out"), "; Source file: " + plainInput,
+    EXPECT_EQ(test::replaced(test::readFile(work + "/" + plainOutput), "; Source file: " + plainInput,
                              "; Source file: " + c.input),
               test::readFile(work + "/" + c.output));
-    std::vector<std::string> expected{plainInput, "plain.out", c.input, c.output};
+    std::vector<std::string> expected{plainInput, plainOutput, c.input, c.output};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, listing(work));
 }

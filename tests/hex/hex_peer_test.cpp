@@ -68,7 +68,7 @@ TEST_P(HexToPeers, AcceptOurFile) {
     std::FILE* out =
         std::fopen(dir.file(std::string("block") + extension(c.written)).c_str(), "wb");
     ASSERT_NE(nullptr, out);
-    kindRow(c.written).write(out, *image, 72);
+    kindRow(c.written).write(out, *image, test::firstAddresses(72));
     std::fclose(out);
     const std::string command = "cd " + dir.path() + " && " + c.command + " 2>err";
     ASSERT_EQ(0, std::system(command.c_str())) << test::readFile(dir.file("err"));

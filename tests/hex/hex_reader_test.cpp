@@ -141,6 +141,21 @@ std::string outside(const std::string& line, const std::string& address) {
 const std::string kCutShort = "in.hex:1: warning: record cut short\n";
 const std::string kNoData = "in.hex: warning: no data record\n";
 
+// The warning about a value of a byte list that is no byte.
+std::string notAByte(const std::string& value, const std::string& address) {
+    return "in.hex:2: warning: '" + value + "' at address 0x000" + address +
+           " is not a byte value; it is left out\n";
+}
+
+std::string notBytes(int count) {
+    std::string warnings;
+    for (int i = 0; i < count; ++i) {
+        warnings += "in.hex:1: warning: '' at address " + formatted("0x%04x", static_cast<unsigned>(i)) +
+                    " is not a byte value; it is left out\n";
+    }
+    return warnings;
+}
+
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, HexReaderWarnings, ::testing::ValuesIn(std::vector<WarningCase>{
     {"clean", ":0100000011ee\n:00000001FF\n", ""},
@@ -164,8 +179,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, HexReaderWarnings, ::testing::ValuesIn(std::vect
         "':'\nin.hex: warning: 1 more lines hold text outside records\n"},
     {"text_after_record", ":0100000011ee 0011\n:00000001FF\n",
         "in.hex:1: warning: text outside records is ignored\n"},
-    {"comment_without_record", "// dump\n:0100000011ee\n:00000001FF\n",
-        "in.hex:1: warning: text outside records is ignored\n"},
+    // A line that begins with ';', '#' or "//" is a comment, as people and avrdude write them.
+    {"comment_without_record", "// dump\n:0100000011ee\n:00000001FF\n", ""},
+    {"comment_lines_of_each_kind", "; read back\n  # by avrdude\n:0100000011ee\n:00000001FF\n", ""},
+    {"srec_after_a_comment", "; read back\nS1040000AB50\nS9030000FC\n", "", K::SRecord},
+    {"list_after_a_comment", "# avrdude :d\n1,2\n", "", K::ByteList},
     {"start_address_checksum", ":0400000300001234b4\n:0100000011ee\n:00000001FF\n",
         "in.hex:1: warning: checksum is 0xb4, expected 0xb3; start addresses are ignored anyway\n"},
     {"start_address_cut_short", ":04000005000012\n:0100000011ee\n:00000001FF\n", kCutShort},
@@ -193,9 +211,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, HexReaderWarnings, ::testing::ValuesIn(std::vect
         K::SRecord},
     {"srec_count_too_small", "S1020000FD\n", "in.hex:1: warning: S1 record counts 2 bytes, fewer "
         "than its address and checksum take; skipped\n" + kNoData, K::SRecord},
-    {"list_values_no_byte", "1,\n256,abc,0x1ff", "in.hex:2: warning: '256' at address 0x0001 is "
-        "not a byte value; it is left out\nin.hex: warning: 2 more values are not bytes\n",
-        K::ByteList},
+    {"list_values_no_byte", "1,\n256,abc,0x1ff", notAByte("256", "1") + notAByte("abc", "2") +
+        notAByte("0x1ff", "3"), K::ByteList},
+    {"list_tells_ten_values_then_counts", std::string(13, ',') + "1",
+        notBytes(10) + "in.hex: warning: 2 more values are not bytes\n", K::ByteList},
     {"binary_beyond_the_image", std::string(50001, '\x11'), outside("", "0xc350"), K::Binary},
 }), test::CaseName());
 // clang-format on

@@ -116,9 +116,15 @@ ConfigRecord defaultRecord() {
     return record;
 }
 
+std::vector<std::uint8_t> firstAddresses(std::size_t count) {
+    std::vector<std::uint8_t> given(EepromImage::kSize);
+    std::fill(given.begin(), given.begin() + static_cast<std::ptrdiff_t>(count), 1);
+    return given;
+}
+
 std::string hexOf(const EepromImage& image, int count) {
     TempStream out;
-    writeHex(out.stream(), image, count);
+    writeHex(out.stream(), image, firstAddresses(static_cast<std::size_t>(count)));
     return out.text();
 }
 
@@ -193,6 +199,11 @@ std::unique_ptr<EepromImage> imageFrom(const std::string& bytes, FileKind kind,
         *warnings = sink.text();
     }
     return image;
+}
+
+std::string bytesOf(const std::string& hex, std::size_t count) {
+    const auto image = imageFrom(hex);
+    return std::string(reinterpret_cast<const char*>(image->data()), count);
 }
 
 std::string settingsOf(const ConfigRecord& record) {

@@ -91,6 +91,9 @@ inline std::string sourceFile(const std::string& relative) {
 inline const std::string kDefaultHex = sourceFile("tests/golden/default.hex");
 inline const std::string kDefaultReport = sourceFile("tests/golden/default_report.txt");
 inline const std::string kDefaultText = sourceFile("examples/default.txt");
+// A controller's whole EEPROM (1,024 bytes) as avrdude reads it back: the default block, erased
+// after it.
+inline const std::string kReadBack = sourceFile("tests/data/avrdude/default-1k-i.hex");
 
 // The calculated motor parameters block of the controller's defaults.
 inline const std::string kDefaultMotorBlock =
@@ -114,10 +117,16 @@ ConfigRecord defaultRecord();
 // fixedByte57 name the header bytes.
 ConfigRecord withSettings(const std::string& changes, ConfigRecord record = defaultRecord());
 
+// One flag per EEPROM address, for the image writers: the first `count` addresses written.
+std::vector<std::uint8_t> firstAddresses(std::size_t count);
+
 // The block built from `record` (header, notice and settings), as the first 72 bytes of an
 // image, then written as Intel HEX.
 std::string hexOf(const ConfigRecord& record);
 std::string hexOf(const EepromImage& image, int count = 72);
+
+// The first `count` bytes of the image that an Intel HEX text gives.
+std::string bytesOf(const std::string& hex, std::size_t count = 72);
 
 // The image the tool's reader of `kind` makes of `bytes`, over an image that held 0xee (reading
 // must clear it), with the warnings about "in.hex" in `warnings` when given.
