@@ -13,6 +13,9 @@ inline constexpr int kExitSuccess = 0;  // converted, or the help or version sho
 inline constexpr int kExitFailed = 1;   // a file could not be read or written, or was refused
 inline constexpr int kExitUsage = 2;
 
+// The closing message of a run that went as it should (and of the dialogue, whatever happened).
+inline constexpr char kFinished[] = "\nProgram finished!\n";
+
 struct Console {
     ConsoleInput& input;  // the dialogue's names and the key wait
     std::FILE* out;

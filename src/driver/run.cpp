@@ -21,8 +21,6 @@ constexpr char kBanner[] = "KR570 Motor Controller Configuration Compiler Utilit
                            "Enter input file with .hex or .txt extension - \n"
                            "program will convert according to the file extension\n\n";
 
-constexpr char kFinished[] = "\nProgram finished!\n";
-
 // Keeps a window that the run owns open until the user has read it: Windows closes the window
 // of a double-clicked program, or of one that a file was dropped on, the moment it ends.
 void keepWindowOpen(Console& console) {

@@ -223,6 +223,9 @@ int writeEach(const CommandLine& commandLine, const Units& units, const Configur
             printText(console.out, "Output file: %s\n", output.c_str());
         }
     }
+    if (!commandLine.quiet) {
+        putText(kFinished, console.out);
+    }
     return kExitSuccess;
 }
 

@@ -18,6 +18,7 @@ namespace {
 
 using test::kDefaultHex;
 using test::kDefaultReport;
+using test::kDefaultText;
 using test::replaced;
 using test::Tool;
 
@@ -401,6 +402,92 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs, ::testing::Values(
         "configuration block are in the file; the others read as 0\n")
     ), test::CaseName());
 // clang-format on
+
+// A machine's units: a base text and a table of each unit's settings.
+class UnitsTable : public test::ToolRows {};
+
+TEST_P(UnitsTable, MakesEveryUnitOrNone) {
+    test::check(Tool(GetParam()).file("base.txt", kDefaultText));
+}
+
+const std::string kLine = "unit,TWI_slaveAddress,ontime\nx-axis,0x21,96\ny-axis,0x22,\n";
+
+// The one problem of a table, as its refusal says it.
+std::string problem(const std::string& what) {
+    return "kr570convert: " + what + "\nkr570convert: 1 problem; nothing written\n" +
+           "Try 'kr570convert --help'\n";
+}
+
+std::string unitHex(const std::string& changes) {
+    return test::hexOf(test::withSettings(changes));
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Tables, UnitsTable, ::testing::Values(
+    Tool("each_unit_written").file("line.csv", kLine).args("--units line.csv --output-dir u base.txt")
+        .prints("Output file: u/x-axis.hex\nOutput file: u/y-axis.hex\n" + kFinished)
+        .writes("u/x-axis.hex", unitHex("TWI_slaveAddress=0x21 ontime=96"))
+        .writes("u/y-axis.hex", unitHex("TWI_slaveAddress=0x22")),
+    Tool("each_unit_as_srecords").file("line.csv", kLine).args("-q --units line.csv --to srec base.txt")
+        .writes("x-axis.srec", test::srecOf(test::withSettings("TWI_slaveAddress=0x21 ontime=96"))),
+    // As a spreadsheet saves it: a byte-order mark, ';' between cells, quotes, decimal commas, CR LF.
+    Tool("spreadsheet_with_semicolons").file("line.csv", "\xef\xbb\xbf" "unit;TWI_slaveAddress;resistance"
+        "\r\n# spare\r\n\"x-axis\";\"0x21\";\"1,5\"\r\n\r\n\"y;axis\";0x22;2,25\r\n")
+        .args("-q --units line.csv base.txt").writes("y;axis.hex", unitHex("TWI_slaveAddress=0x22 "
+        "resistance=2.25")),
+    Tool("one_unit").file("line.csv", kLine).args("-q --units line.csv --unit x-axis base.txt x.hex")
+        .writes("x.hex", unitHex("TWI_slaveAddress=0x21 ontime=96")),
+    Tool("no_such_unit").file("line.csv", kLine).args("--units line.csv --unit z-axis base.txt z.hex")
+        .exits(2).warns("kr570convert: line.csv has no unit 'z-axis'\n").makesNo("z.hex"),
+    // The whole table is checked before anything is written, each problem by line and column.
+    Tool("column_no_keyword").file("line.csv", "unit,TWI_slaveAddress,ontme\nx,0x21,5\n")
+        .args("--units line.csv base.txt").exits(2).prints("").warns(problem("line.csv:1: column "
+        "'ontme' is not a keyword; did you mean 'ontime'?")).makesNo("x.hex"),
+    Tool("value_a_text_would_warn_about").file("line.csv", "unit,TWI_slaveAddress,ontime\nx,0x21,300\n")
+        .args("--units line.csv base.txt").exits(2).warns(problem("line.csv:2: unit x, column "
+        "'ontime': '300' does not fit 'ontime' (0 to 255)")).makesNo("x.hex"),
+    Tool("address_I2C_reserves").file("line.csv", "unit,TWI_slaveAddress\nx,0x7a\n")
+        .args("--units line.csv base.txt").exits(2).warns(problem("line.csv:2: unit x, column "
+        "'TWI_slaveAddress': 0x7a is an address that I2C reserves (0x00 to 0x07, 0x78 to 0x7f)")),
+    Tool("unit_named_twice").file("line.csv", "unit,TWI_slaveAddress\nx,0x21\nx,0x22\n")
+        .args("--units line.csv base.txt").exits(2).warns(problem("line.csv:3: unit x is named "
+        "twice (first on line 2)")).makesNo("x.hex"),
+    Tool("unit_name_no_file_name").file("line.csv", "unit,TWI_slaveAddress\na/b,0x21\n")
+        .args("--units line.csv base.txt").exits(2).warns(problem("line.csv:2: the unit name "
+        "'a/b' holds '/', which a file name cannot hold on every system")),
+    Tool("unit_name_windows_reserves").file("line.csv", "unit,TWI_slaveAddress\ncom1,0x21\n")
+        .args("--units line.csv base.txt").exits(2).warns(problem("line.csv:2: the unit name "
+        "'com1' is a device name that Windows reserves")),
+    Tool("two_units_one_address").file("line.csv", "unit,TWI_slaveAddress\nx,0x21\ny,0x21\n")
+        .args("--units line.csv base.txt").exits(2).warns(problem("line.csv:3: units x (line 2) and "
+        "y share the I2C address 0x21; give each unit its own in a TWI_slaveAddress column"))
+        .makesNo("x.hex"),
+    Tool("no_address_column").file("line.csv", "unit,ontime\nx,1\ny,2\n")
+        .args("--units line.csv base.txt").exits(2).warns(problem("line.csv:3: units x (line 2) and "
+        "y share the I2C address 0x23; give each unit its own in a TWI_slaveAddress column")),
+    Tool("unit_output_would_lose_data").file("line.csv", kLine).file("x-axis.hex", test::kReadBack)
+        .args("--units line.csv base.txt").exits(2).keeps("x-axis.hex").warns(problem("x-axis.hex "
+        "exists and holds Intel HEX with data at address 0x0048, which the new file would lose; "
+        "use --force to replace it")).makesNo("y-axis.hex")
+    ), test::CaseName());
+// clang-format on
+
+// A write that fails midway says which units were written: here the second unit's name is a
+// folder.
+TEST(UnitsTable, FailureMidwayNamesTheUnitsWritten) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("y-axis.hex"));
+    const auto run = Tool()
+                         .file("base.txt", kDefaultText)
+                         .file("line.csv", kLine)
+                         .args("-q --units line.csv base.txt")
+                         .in(dir.path());
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(0U, run.err.find("kr570convert: Can't write output file y-axis.hex (units written: "
+                               "x-axis): "))
+        << run.err;
+    EXPECT_TRUE(test::fileExists(dir.file("x-axis.hex")));
+}
 
 TEST(BatchRun, ReplacedOutputsKeepTheirLinksAndPermissions) {
     namespace fs = std::filesystem;

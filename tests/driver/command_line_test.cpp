@@ -19,7 +19,8 @@ struct CommandLineCase : test::NamedCase {
 // flags are q s(trict) f(orce), the kind of --from, > and that of --to, @ for an output beside
 // the input; the kinds t(ext), h(ex), S(-records), b(inary), l(ist).
 std::string summary(const CommandLine& parsed) {
-    const char* const actions[] = {"interactive", "convert", "units", "compare", "help", "version", "usage"};
+    const char* const actions[] = {"interactive", "convert", "units", "compare",
+                                   "help",        "version", "usage"};
     const auto name = [](const std::string& file) { return file.empty() ? "_" : file; };
     const auto kind = [](std::optional<FileKind> k) {
         return k ? std::string(1, "thSbl"[static_cast<int>(*k)]) : "";

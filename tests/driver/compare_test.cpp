@@ -37,11 +37,12 @@ const std::string kAnotherHeader = kDefaultHex + ":0100050002f8\n";  // product 
 
 // The summaries of two files that differ in one header field or in one setting, named.
 std::string headerDiffers(const std::string& a, const std::string& b, const std::string& field) {
-    return "The 24 settings are equal in A (" + a + ") and B (" + b + "); 1 header field differs: " +
-           field + "\n";
+    return "The 24 settings are equal in A (" + a + ") and B (" + b +
+           "); 1 header field differs: " + field + "\n";
 }
 std::string oneDiffers(const std::string& a, const std::string& b, const std::string& setting) {
-    return "1 of the 24 settings differs between A (" + a + ") and B (" + b + "): " + setting + "\n";
+    return "1 of the 24 settings differs between A (" + a + ") and B (" + b + "): " + setting +
+           "\n";
 }
 
 // An Intel HEX data record of `bytes` at `address`, with its checksum.

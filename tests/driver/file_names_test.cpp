@@ -60,8 +60,8 @@ TEST_P(FileNames, ReachTheFilesAndTheReport) {
                      : c.alone ? Tool(kFixedTime).argv({c.input}).in(work)
                                : Tool(kFixedTime).argv({c.input, c.output}).in(work);
     EXPECT_EQ(0, run.status) << run.out << run.err;
-    EXPECT_EQ(test::replaced(test::readFile(work + "/" + plainOutput), "; Source file: " + plainInput,
-                             "; Source file: " + c.input),
+    EXPECT_EQ(test::replaced(test::readFile(work + "/" + plainOutput),
+                             "; Source file: " + plainInput, "; Source file: " + c.input),
               test::readFile(work + "/" + c.output));
     std::vector<std::string> expected{plainInput, plainOutput, c.input, c.output};
     std::sort(expected.begin(), expected.end());

@@ -150,7 +150,8 @@ std::string notAByte(const std::string& value, const std::string& address) {
 std::string notBytes(int count) {
     std::string warnings;
     for (int i = 0; i < count; ++i) {
-        warnings += "in.hex:1: warning: '' at address " + formatted("0x%04x", static_cast<unsigned>(i)) +
+        warnings += "in.hex:1: warning: '' at address " +
+                    formatted("0x%04x", static_cast<unsigned>(i)) +
                     " is not a byte value; it is left out\n";
     }
     return warnings;

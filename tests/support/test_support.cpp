@@ -11,6 +11,7 @@
 #include "config/settings.hpp"
 #include "eeprom/config_block.hpp"
 #include "formats/intel_hex.hpp"
+#include "formats/srecord.hpp"
 
 namespace kr570::test {
 
@@ -176,6 +177,14 @@ ConfigRecord withSettings(const std::string& changes, ConfigRecord record) {
         store(record, change.substr(0, equals), change.substr(equals + 1));
     }
     return record;
+}
+
+std::string srecOf(const ConfigRecord& record) {
+    auto image = std::make_unique<EepromImage>();
+    buildBlock(*image, record);
+    TempStream out;
+    writeSRecords(out.stream(), *image, firstAddresses(72));
+    return out.text();
 }
 
 std::string hexOf(const ConfigRecord& record) {

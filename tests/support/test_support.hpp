@@ -124,6 +124,8 @@ std::vector<std::uint8_t> firstAddresses(std::size_t count);
 // image, then written as Intel HEX.
 std::string hexOf(const ConfigRecord& record);
 std::string hexOf(const EepromImage& image, int count = 72);
+// The same block as Motorola S-records.
+std::string srecOf(const ConfigRecord& record);
 
 // The first `count` bytes of the image that an Intel HEX text gives.
 std::string bytesOf(const std::string& hex, std::size_t count = 72);
