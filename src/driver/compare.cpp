@@ -35,8 +35,8 @@ std::string floatText(float value) {
     return text;
 }
 
-// A setting's value as the block stores it, in the configuration text's words; a switch or
-// code byte that no word stores (possible in a device dump) is shown as a number.
+}  // namespace
+
 std::string valueText(const Setting& setting, const ConfigRecord& record) {
     switch (setting.kind) {
         case ValueKind::Float:
@@ -54,6 +54,8 @@ std::string valueText(const Setting& setting, const ConfigRecord& record) {
     const char* word = setting.words.wordFor(setting.byteIn(record));
     return word != nullptr ? std::string(word) : hexByte(setting.byteIn(record));
 }
+
+namespace {
 
 void writeLine(std::FILE* out, const char* name, const std::string& a, const std::string& b) {
     printText(out, "%s: %s (A) != %s (B)\n", name, a.c_str(), b.c_str());
@@ -118,6 +120,8 @@ std::string counted(int count, const char* thing) {
     return std::to_string(count) + " " + thing + (count == 1 ? " differs" : "s differ");
 }
 
+}  // namespace
+
 int writeDifferences(std::FILE* out, const Configuration& a, const Configuration& b,
                      const CommandLine& commandLine) {
     int settings = 0;
@@ -152,6 +156,8 @@ int writeDifferences(std::FILE* out, const Configuration& a, const Configuration
     putText("\n", out);
     return settings + header;
 }
+
+namespace {
 
 // Loads one side through the conversions' own pipeline; false, once the failure is told, when
 // the file cannot be read or holds no configuration.

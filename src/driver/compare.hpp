@@ -3,6 +3,10 @@
 // configuration block the tool would write for them, and the blocks' settings are compared.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
+#include "config/settings.hpp"
 #include "driver/command_line.hpp"
 #include "driver/console.hpp"
 
@@ -18,5 +22,17 @@ inline constexpr int kCompareTrouble = 2;
 // ("ontime: 128 (A) != 7 (B)"); when both sides are images, also the header fields and the
 // reserved byte; then a summary naming both files.
 int compareFiles(const CommandLine& commandLine, Console& console);
+
+// A setting's value as the block stores it, in the configuration text's words ("half", "0x23",
+// "2.2"); a switch or code byte that no word stores (possible in a device dump) is shown as a
+// number ("0x02"). A float has the fewest digits that read back as the same single-precision
+// value, so that two values the block tells apart are never shown alike.
+std::string valueText(const Setting& setting, const ConfigRecord& record);
+
+// Writes the lines of compareFiles for two configurations already loaded, A and B, named as
+// `commandLine.compared` names them, leaving out the settings it ignores; returns how many
+// settings and header fields differ.
+int writeDifferences(std::FILE* out, const Configuration& a, const Configuration& b,
+                     const CommandLine& commandLine);
 
 }  // namespace kr570
