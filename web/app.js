@@ -138,12 +138,13 @@ function buildForm(groups) {
   const form = $('settings');
   const byKeyword = new Map(state.table.map((setting) => [setting.keyword, setting]));
   for (const group of groups) {
+    const rows = group.keywords.map((keyword) => rowFor(byKeyword.get(keyword)));
     const fieldset = element('fieldset', {}, element('legend', {}, group.title));
-    for (const keyword of group.keywords) {
-      fieldset.append(rowFor(byKeyword.get(keyword)));
-    }
     if (group.keywords.includes('drive_voltage')) {
-      fieldset.append(estimatesPanel());
+      fieldset.classList.add('motor');
+      fieldset.append(element('div', { class: 'rows' }, ...rows), estimatesPanel());
+    } else {
+      fieldset.append(...rows);
     }
     form.append(fieldset);
   }

@@ -7,7 +7,9 @@
 #include <emscripten/val.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,34 +27,57 @@ namespace {
 
 using emscripten::val;
 
-// A file in memory, for the pipeline's readers and writers, which take streams.
-class MemoryFile {
+// An input's bytes as a stream, as the pipeline reads every input: the readers count lines
+// and warn by them.
+class MemoryInput {
   public:
-    MemoryFile() : file_(std::tmpfile()) {}
-    explicit MemoryFile(const std::string& bytes) : MemoryFile() {
-        (void)std::fwrite(bytes.data(), 1, bytes.size(), file_);
-        std::rewind(file_);
-    }
-    ~MemoryFile() { (void)std::fclose(file_); }
-    MemoryFile(const MemoryFile&) = delete;
-    MemoryFile& operator=(const MemoryFile&) = delete;
-
-    std::FILE* get() const { return file_; }
-
-    // Everything written so far, from the start.
-    std::string contents() const {
-        (void)std::fflush(file_);
-        std::rewind(file_);
-        std::string bytes;
-        char buffer[4096];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) {
-            bytes.append(buffer, got);
+    explicit MemoryInput(std::string& bytes)
+        : stream_(fmemopen(bytes.data(), bytes.size(), "rb")) {}
+    ~MemoryInput() {
+        if (stream_ != nullptr) {
+            (void)std::fclose(stream_);  // read only: closing loses nothing
         }
-        return bytes;
+    }
+    MemoryInput(const MemoryInput&) = delete;
+    MemoryInput& operator=(const MemoryInput&) = delete;
+
+    std::FILE* get() const { return stream_; }
+
+  private:
+    std::FILE* stream_;
+};
+
+// A stream whose text is kept in memory, for the pipeline's writers and the reporter: the page
+// needs no file system at all.
+class MemoryOutput {
+  public:
+    MemoryOutput() : stream_(open_memstream(&data_, &size_)) {}
+    ~MemoryOutput() {
+        close();
+        std::free(data_);
+    }
+    MemoryOutput(const MemoryOutput&) = delete;
+    MemoryOutput& operator=(const MemoryOutput&) = delete;
+
+    std::FILE* get() const { return stream_; }
+
+    // Everything written; nothing can be written after.
+    std::string contents() {
+        close();
+        return data_ != nullptr ? std::string(data_, size_) : std::string();
     }
 
   private:
-    std::FILE* file_;
+    void close() {
+        if (stream_ != nullptr) {
+            (void)std::fclose(stream_);
+            stream_ = nullptr;
+        }
+    }
+
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::FILE* stream_;
 };
 
 // The lines of a text the tool wrote, without their line ends.
@@ -99,13 +124,25 @@ Document documentFrom(const val& page) {
     return document;
 }
 
-// A document read through the pipeline, and what the run says about it: each warning and the
-// failure as a line of the command line's standard error.
+// A warning or a failure as the command line prints it on standard error, without its line
+// end: "NAME:LINE: warning: MESSAGE", "kr570convert: WHAT".
+template <typename Tell>
+std::string said(Tell tell) {
+    MemoryOutput err;
+    Reporter reporter(nullptr, err.get(), nullptr, ReportMode{});
+    tell(reporter);
+    std::string text = err.contents();
+    if (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    return text;
+}
+
+// A document read through the pipeline, and what the run says about it.
 struct Loaded {
     std::unique_ptr<Configuration> configuration = std::make_unique<Configuration>();
-    std::vector<Warning> warnings;
-    std::vector<std::string> said;  // one line per warning, then the failure's line
-    bool failed = false;
+    Reporter reporter;  // collects the warnings
+    std::optional<std::string> failure;
     val edits = val::array();  // per edit: why --set could not read it, or null
 };
 
@@ -123,35 +160,33 @@ std::vector<Override> readEdits(const Document& document, val& edits) {
     return overrides;
 }
 
-std::unique_ptr<Loaded> load(const Document& document) {
+std::unique_ptr<Loaded> load(Document& document) {
     auto loaded = std::make_unique<Loaded>();
     const std::vector<Override> overrides = readEdits(document, loaded->edits);
-    const MemoryFile input(document.bytes);
-    const MemoryFile err;
-    Reporter reporter(nullptr, err.get(), nullptr, ReportMode{});
-    ByteSource source(input.get());
-    const auto failure = loadConfiguration(Input{source, document.name, document.kind}, overrides,
-                                           reporter, *loaded->configuration);
-    if (failure) {
-        reporter.fail(*failure);
-        loaded->failed = true;
+    MemoryInput input(document.bytes);
+    std::optional<Failure> failure;
+    if (input.get() == nullptr) {
+        failure = Failure{"Can't read input file " + document.name.shown(), errno};
+    } else {
+        ByteSource source(input.get());
+        failure = loadConfiguration(Input{source, document.name, document.kind}, overrides,
+                                    loaded->reporter, *loaded->configuration);
     }
-    loaded->warnings = reporter.collected();
-    loaded->said = linesOf(err.contents());
+    if (failure) {
+        loaded->failure = said([&failure](Reporter& reporter) { reporter.fail(*failure); });
+    }
     return loaded;
 }
 
 val warningsOf(const Loaded& loaded) {
-    val warnings = val::array();
-    for (std::size_t i = 0; i < loaded.warnings.size(); ++i) {
-        val warning = val::object();
-        warning.set("source", loaded.warnings[i].source);
-        warning.set("line", static_cast<double>(loaded.warnings[i].line));
-        warning.set("message", loaded.warnings[i].message);
-        warning.set("text", loaded.said[i]);
-        warnings.call<void>("push", warning);
-    }
-    return warnings;
+    return arrayOf(loaded.reporter.collected(), [](const Warning& warning) {
+        val shown = val::object();
+        shown.set("source", warning.source);
+        shown.set("line", static_cast<double>(warning.line));
+        shown.set("message", warning.message);
+        shown.set("text", said([&warning](Reporter& reporter) { reporter.warn(warning); }));
+        return shown;
+    });
 }
 
 val headerOf(const ConfigRecord& record) {
@@ -179,7 +214,7 @@ val motorOf(const ConfigRecord& record) {
     motor.set("onTime", onTimeMicroseconds(l, r, v, i));
     motor.set("dutyCycle", dutyCycleEstimate(l, r, v, i));
     motor.set("slewRate", slewRateEstimate(l, r, v, i));
-    const MemoryFile block;
+    MemoryOutput block;
     writeMotorParameterBlock(block.get(), record);
     motor.set("lines", arrayOf(linesOf(block.contents()), [](const std::string& s) { return s; }));
     Reporter checked;
@@ -234,13 +269,14 @@ val settingsOf(const ConfigRecord& record) {
 // Reads a document: its kind, its settings in the text's words, its header, the estimates, the
 // warnings and the failure, and why each edit could not be read.
 val open(const val& page) {
-    const std::unique_ptr<Loaded> loaded = load(documentFrom(page));
+    Document document = documentFrom(page);
+    const std::unique_ptr<Loaded> loaded = load(document);
     const Configuration& configuration = *loaded->configuration;
     val result = val::object();
     result.set("warnings", warningsOf(*loaded));
     result.set("edits", loaded->edits);
-    result.set("failure", loaded->failed ? val(loaded->said.back()) : val::null());
-    if (!loaded->failed) {
+    result.set("failure", loaded->failure ? val(*loaded->failure) : val::null());
+    if (!loaded->failure) {
         result.set("kind", std::string(kindRow(configuration.kind).word));
         result.set("kindDescription", std::string(kindDescription(configuration.kind)));
         result.set("image", isImage(configuration.kind));
@@ -254,13 +290,13 @@ val open(const val& page) {
 // The document written as `kind` (a word of --to), as the command line writes it; an empty
 // array when it cannot be read.
 val save(const val& page, const std::string& kind) {
-    const Document document = documentFrom(page);
+    Document document = documentFrom(page);
     const std::unique_ptr<Loaded> loaded = load(document);
     const std::optional<FileKind> written = kindNamed(kind);
-    if (loaded->failed || !written) {
+    if (loaded->failure || !written) {
         return bytesOf("");
     }
-    const MemoryFile output;
+    MemoryOutput output;
     writeConfiguration(*written, output.get(), *loaded->configuration, document.name.given);
     return bytesOf(output.contents());
 }
@@ -268,19 +304,19 @@ val save(const val& page, const std::string& kind) {
 // The compare mode's lines for A and B: one per differing setting or header field (its name
 // before the first ": "), then the verdict; or B's failure.
 val compare(const val& pageA, const val& pageB) {
-    const Document a = documentFrom(pageA);
-    const Document b = documentFrom(pageB);
+    Document a = documentFrom(pageA);
+    Document b = documentFrom(pageB);
     const std::unique_ptr<Loaded> loadedA = load(a);
     const std::unique_ptr<Loaded> loadedB = load(b);
     val result = val::object();
     result.set("warnings", warningsOf(*loadedB));
-    if (loadedA->failed || loadedB->failed) {
-        result.set("failure", loadedB->failed ? loadedB->said.back() : loadedA->said.back());
+    if (loadedA->failure || loadedB->failure) {
+        result.set("failure", loadedB->failure ? *loadedB->failure : *loadedA->failure);
         return result;
     }
     CommandLine commandLine;
     commandLine.compared = {a.name, b.name};
-    const MemoryFile out;
+    MemoryOutput out;
     writeDifferences(out.get(), *loadedA->configuration, *loadedB->configuration, commandLine);
     std::vector<std::string> lines = linesOf(out.contents());
     result.set("verdict", lines.back());
