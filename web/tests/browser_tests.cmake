@@ -20,7 +20,6 @@ if(NOT selenium_status EQUAL 0 OR NOT EXISTS /usr/bin/chromium OR NOT EXISTS /us
                     "(Debian: chromium chromium-driver python3-selenium)")
 endif()
 
-enable_testing()
 set(browser_test ${CMAKE_CURRENT_SOURCE_DIR}/tests/browser_test.py)
 foreach(task OpenEveryFixture EditAndSave NewFromDefaults CompareTwoFiles Keyboard)
     add_test(NAME web_${task}
