@@ -158,8 +158,14 @@ function withEdits(documentToOpen) {
   return { ...documentToOpen, sets };
 }
 
+// A setting's value in the form: the tool's words, with a decimal such as 2e+01 written out
+// as 20, the same number, as a technician types it.
+function shownValue(text) {
+  return /^[-+]?[0-9.]+e[-+]?[0-9]+$/.test(text) ? String(Number(text)) : text;
+}
+
 function setEdit(keyword, text) {
-  if (text === state.opened.settings[keyword]) {
+  if (text === shownValue(state.opened.settings[keyword])) {
     state.edits.delete(keyword);
   } else {
     state.edits.set(keyword, text);
@@ -172,8 +178,15 @@ function openDocument(opened) {
   const failure = $('file-failure');
   failure.hidden = result.failure === null;
   failure.textContent = result.failure ?? '';
+  for (const id of ['settings', 'save', 'compare']) {
+    $(id).hidden = result.failure !== null;
+  }
   if (result.failure !== null) {
+    // Nothing of another file stays on show beside the failure.
+    state.document = null;
     $('file-status').textContent = `${opened.name} could not be opened.`;
+    $('header-fields').replaceChildren();
+    $('revert').disabled = true;
     showWarnings($('file-warnings'), result.warnings);
     return;
   }
@@ -184,16 +197,13 @@ function openDocument(opened) {
   const what = opened === NEW_DOCUMENT ? 'a new configuration from the factory defaults'
     : `${opened.name}, read as ${result.kindDescription}`;
   $('file-status').textContent = `Open: ${what}.`;
-  for (const id of ['settings', 'save', 'compare']) {
-    $(id).hidden = false;
-  }
   refresh();
 }
 
 function fillForm(values) {
   for (const setting of state.table) {
     const control = $(`f-${setting.keyword}`);
-    const value = values[setting.keyword];
+    const value = shownValue(values[setting.keyword]);
     if (setting.kind === 'switch') {
       control.checked = value === setting.words[0];
       control.indeterminate = !setting.words.includes(value);
@@ -388,7 +398,7 @@ function plotOf(motor, settings) {
   title.textContent = 'Winding current against time';
   const desc = svgElement('desc', { id: 'plot-desc' });
   desc.textContent = `The current rises towards V/R = ${limit.toPrecision(4)} A and reaches the set `
-    + `current, ${settings.current} A, after the on time, ${onTime.toPrecision(6)} µs.`;
+    + `current, ${shownValue(settings.current)} A, after the on time, ${onTime.toPrecision(6)} µs.`;
   svg.append(title, desc,
     svgElement('path', { class: 'axis', d: `M${box.left},${box.top} V${box.bottom} H${box.right}` }),
     svgElement('line', { class: 'set-current', id: 'plot-set-current', x1: box.left, x2: box.right, y1: y(i), y2: y(i) }),
@@ -405,7 +415,7 @@ function plotOf(motor, settings) {
   } else {
     label(`rising towards V/R = ${limit.toPrecision(4)} A`, { x: box.right, y: box.top + 10, 'text-anchor': 'end' });
   }
-  label(`I = ${settings.current} A`, { x: box.left + 4, y: y(i) - 4 });
+  label(`I = ${shownValue(settings.current)} A`, { x: box.left + 4, y: y(i) - 4 });
   label(`on time ${onTime.toPrecision(4)} µs`, { x: x(onTime) + 4, y: box.bottom - 6 });
   label('0', { x: box.left, y: box.bottom + 14, 'text-anchor': 'middle' });
   label(`${tMax.toPrecision(3)}`, { x: box.right, y: box.bottom + 14, 'text-anchor': 'end' });

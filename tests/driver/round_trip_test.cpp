@@ -323,6 +323,15 @@ INSTANTIATE_TEST_SUITE_P(
                      r.TWI_slaveAddress = 0x33;
                      r.ontime = 44;
                  })},
+        // A setting changed in an image is checked as a text's would be: the page refuses to
+        // save what warns.
+        KindCase{"set_motor_settings_of_an_image_are_checked",
+                 {"--set", "current=30", "--to=hex", "in.hex"},
+                 kDefaultHex,
+                 0,
+                 "in.hex: warning: the calculated motor parameters are not a number: 'current' x "
+                 "'resistance' (45) is not below 'drive_voltage' (24)\n",
+                 hexWith([](ConfigRecord& r) { r.current = 30.0F; })},
         KindCase{"text_to_a_tidy_text",
                  {"-q", "--to=text", "in.txt"},
                  "ontime 128\n",

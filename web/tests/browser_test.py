@@ -214,11 +214,14 @@ class OpenEveryFixture(PageTest):
         warnings = self.js(
             "return [...document.querySelectorAll('#file-warnings li')].map((li) => li.textContent)"
         )
+        form = self.driver.find_element("id", "settings")
         if status != 0:
             self.assertTrue(failure.is_displayed())
+            self.assertFalse(form.is_displayed())
             self.assertEqual(said, warnings + [failure.text])
             return
         self.assertFalse(failure.is_displayed())
+        self.assertTrue(form.is_displayed())
         self.assertEqual(said, warnings)
         with open(os.path.join(self.work, "report.txt"), encoding="utf-8") as file:
             report = file.read()
