@@ -43,9 +43,14 @@ void copySetting(const Setting& setting, const ConfigRecord& from, ConfigRecord&
 bool sameStored(const Setting& setting, const ConfigRecord& a, const ConfigRecord& b) {
     switch (setting.kind) {
         case ValueKind::Float: {
+            static_assert(sizeof(float) == sizeof(std::uint32_t), "a float is 4 bytes");
             const float x = setting.floatIn(a);
             const float y = setting.floatIn(b);
-            return std::memcmp(&x, &y, sizeof x) == 0;
+            std::uint32_t xBits = 0;
+            std::uint32_t yBits = 0;
+            std::memcpy(&xBits, &x, sizeof x);
+            std::memcpy(&yBits, &y, sizeof y);
+            return xBits == yBits;
         }
         case ValueKind::Time:
             return static_cast<std::uint16_t>(setting.timeIn(a)) ==

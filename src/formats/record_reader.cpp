@@ -23,6 +23,8 @@ bool isBlank(int c) {
 
 }  // namespace
 
+// The three counts of a record layout, in the order its description gives them.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 bool isWholeRecord(const StartLine& line, std::size_t start, std::size_t fixed,
                    std::size_t perCount) {
     if (!line.whole || static_cast<std::size_t>(line.end - line.begin) < start + 2) {

@@ -67,6 +67,7 @@ class SRecordReader : public RecordReader {
 
     // Reads the `length` bytes after the address, and stores those it could read when they are
     // data; false if the record ended early.
+    // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): address, then length, as in a record
     bool scanData(FieldCursor& fields, std::uint32_t address, std::uint32_t length, bool data) {
         std::uint8_t bytes[255];
         std::size_t read = 0;

@@ -33,6 +33,8 @@ std::string formatted(const char* format, ...) {
     return text;
 }
 
+// Standard output, then standard error, in the order of the Console that every caller has.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 Reporter::Reporter(std::FILE* out, std::FILE* err, ConsoleInput* keys, ReportMode mode)
     : out_(out), err_(err), keys_(keys), mode_(mode) {}
 
