@@ -186,6 +186,7 @@ function openDocument(opened) {
     state.document = null;
     $('file-status').textContent = `${opened.name} could not be opened.`;
     $('header-fields').replaceChildren();
+    $('header-caption').textContent = '';
     $('revert').disabled = true;
     showWarnings($('file-warnings'), result.warnings);
     return;
@@ -318,9 +319,9 @@ function showHeader(result) {
     ['notice', noticeText(header.notice)],
     ['reserved byte 57', `0x${header.reserved.toString(16).padStart(2, '0')}`],
   ];
-  const origin = result.image ? 'as the image holds it' : 'as the tool builds it for a text';
+  $('header-caption').textContent = result.image ? 'Header of the block, read-only, as the image holds it'
+    : 'Header of the block, read-only, as the tool builds it for a text';
   $('header-fields').replaceChildren(
-    element('div', { class: 'caption' }, `Header, read-only, ${origin}`),
     ...rows.map(([name, value]) => {
       const difference = state.differences.get(name);
       return element('div', { class: difference === undefined ? 'header-field' : 'header-field differs', 'data-name': name },
