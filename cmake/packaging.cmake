@@ -1,6 +1,7 @@
 # What is installed, and the packages CPack makes of it: a .deb on Linux (the executable and
 # the man page), a .zip on Windows (the executable, the README, the examples and the manual as
-# plain text, all in one folder).
+# plain text, all in one folder); both with the page in the browser when the build made it
+# (cmake/web.cmake).
 if(WIN32)
     install(TARGETS kr570convert RUNTIME DESTINATION .)
     install(FILES README.md DESTINATION .)
@@ -19,6 +20,9 @@ if(WIN32)
     else()
         message(WARNING "groff not found: the package carries no manual (Debian: groff-base)")
     endif()
+    if(KR570_WEB_PAGE_DIR)
+        install(DIRECTORY ${KR570_WEB_PAGE_DIR}/ DESTINATION web)
+    endif()
     set(CPACK_GENERATOR ZIP)
     set(CPACK_SYSTEM_NAME windows-x86_64)
     set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
@@ -33,6 +37,9 @@ else()
         VERBATIM)
     add_custom_target(kr570_manual_gz ALL DEPENDS ${manual})
     install(FILES ${manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    if(KR570_WEB_PAGE_DIR)
+        install(DIRECTORY ${KR570_WEB_PAGE_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kr570convert/web)
+    endif()
     set(CPACK_GENERATOR DEB)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION electronics)

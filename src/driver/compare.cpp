@@ -28,6 +28,18 @@ std::string hexByte(unsigned value, int digits = 2) {
     return formatted("0x%0*x", digits, value & 0xFFU);
 }
 
+// The fewest significant digits that read back as the same single-precision value.
+std::string shortestText(float value) {
+    std::string text;
+    for (int digits = 1; digits <= 9; ++digits) {
+        text = formatted("%.*g", digits, static_cast<double>(value));
+        if (std::strtof(text.c_str(), nullptr) == value) {
+            break;
+        }
+    }
+    return text;
+}
+
 // Two floats as the report writes them, with two decimals, or with as many more as it takes to
 // tell them apart; a NaN as "nan", with its bit pattern when the two patterns differ.
 std::pair<std::string, std::string> floatTexts(float a, float b) {
@@ -47,27 +59,6 @@ std::pair<std::string, std::string> floatTexts(float a, float b) {
         ++decimals;
     }
     return {text(a, b, decimals), text(b, a, decimals)};
-}
-
-// A setting's value as the block stores it, in the configuration text's words; a switch or
-// code byte that no word stores (possible in a device dump) is shown as a number. Floats are
-// shown in pairs, by floatTexts.
-std::string valueText(const Setting& setting, const ConfigRecord& record) {
-    switch (setting.kind) {
-        case ValueKind::Float:
-            break;
-        case ValueKind::Byte:
-            return std::to_string(setting.byteIn(record));
-        case ValueKind::Time:
-            return std::to_string(static_cast<std::uint16_t>(setting.timeIn(record)));
-        case ValueKind::Address:
-            return hexByte(setting.byteIn(record), 1);
-        case ValueKind::Switch:
-        case ValueKind::Code:
-            break;
-    }
-    const char* word = setting.words.wordFor(setting.byteIn(record));
-    return word != nullptr ? std::string(word) : hexByte(setting.byteIn(record));
 }
 
 Difference differing(const char* name, const std::string& a, const std::string& b) {
@@ -173,7 +164,9 @@ std::string names(const std::vector<Difference>& differences) {
 }
 
 // The verdict, in one line a log can keep.
-std::string verdict(const Comparison& c, const std::string& nameA, const std::string& nameB) {
+}  // namespace
+
+std::string verdictOf(const Comparison& c, const std::string& nameA, const std::string& nameB) {
     std::string line =
         c.settings.empty()
             ? formatted("The %d setting%s equal in A (%s) and B (%s)", c.compared,
@@ -191,6 +184,8 @@ std::string verdict(const Comparison& c, const std::string& nameA, const std::st
     }
     return line;
 }
+
+namespace {
 
 // Opens and loads one side; its kind by --from when `from` says one. The expected side A takes
 // the overrides, which patch a configuration text, never a read-back; with a units table, no
@@ -224,6 +219,24 @@ bool loadFile(const FileName& name, std::optional<FileKind> from, const CommandL
 
 }  // namespace
 
+std::string valueText(const Setting& setting, const ConfigRecord& record) {
+    switch (setting.kind) {
+        case ValueKind::Float:
+            return shortestText(setting.floatIn(record));
+        case ValueKind::Byte:
+            return std::to_string(setting.byteIn(record));
+        case ValueKind::Time:
+            return std::to_string(static_cast<std::uint16_t>(setting.timeIn(record)));
+        case ValueKind::Address:
+            return hexByte(setting.byteIn(record), 1);
+        case ValueKind::Switch:
+        case ValueKind::Code:
+            break;
+    }
+    const char* word = setting.words.wordFor(setting.byteIn(record));
+    return word != nullptr ? std::string(word) : hexByte(setting.byteIn(record));
+}
+
 Comparison compareConfigurations(const Configuration& a, const Configuration& b,
                                  const std::vector<std::string>& ignored) {
     Comparison comparison;
@@ -254,7 +267,8 @@ int compareFiles(const CommandLine& given, Console& console) {
     }
     const auto a = std::make_unique<Configuration>();
     const auto b = std::make_unique<Configuration>();
-    const auto& [nameA, nameB] = commandLine.compared;
+    const FileName& nameA = commandLine.compared[0];
+    const FileName& nameB = commandLine.compared[1];
     // With one file from standard input, --from says what that one holds; the other is known
     // by its own content and name.
     const auto fromFor = [&](const FileName& name) {
@@ -282,7 +296,7 @@ int compareFiles(const CommandLine& given, Console& console) {
     for (const Override& override : given.sets) {
         labelA += " " + override.option;
     }
-    printText(console.out, "%s\n", verdict(comparison, labelA, nameB.given).c_str());
+    printText(console.out, "%s\n", verdictOf(comparison, labelA, nameB.given).c_str());
     return comparison.equal() ? kCompareEqual : kCompareDifferent;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "config/settings.hpp"
 #include "driver/command_line.hpp"
 #include "driver/console.hpp"
 #include "driver/pipeline.hpp"
@@ -44,5 +45,15 @@ Comparison compareConfigurations(const Configuration& a, const Configuration& b,
 // apply to A, the expected side, which must be a configuration text), prints one line for each
 // difference and ends with the verdict, which names what differs.
 int compareFiles(const CommandLine& commandLine, Console& console);
+
+// A setting's value as the block stores it, in the configuration text's words ("half", "0x23",
+// "2.2"); a switch or code byte that no word stores (possible in a device dump) is shown as a
+// number ("0x02"). A float has the fewest digits that read back as the same single-precision
+// value, so that two values the block tells apart are never shown alike.
+std::string valueText(const Setting& setting, const ConfigRecord& record);
+
+// The last line of a comparison, which a log can keep: the verdict, naming what differs.
+std::string verdictOf(const Comparison& comparison, const std::string& nameA,
+                      const std::string& nameB);
 
 }  // namespace kr570

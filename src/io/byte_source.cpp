@@ -15,8 +15,8 @@ const unsigned char* next(const unsigned char* p, const unsigned char* end, unsi
 }
 
 unsigned unitAt(const std::string& raw, std::size_t at, bool bigEndian) {
-    const auto first = static_cast<unsigned char>(raw[at]);
-    const auto second = static_cast<unsigned char>(raw[at + 1]);
+    const unsigned first = static_cast<unsigned char>(raw[at]);
+    const unsigned second = static_cast<unsigned char>(raw[at + 1]);
     return bigEndian ? (first << 8U) | second : (second << 8U) | first;
 }
 

@@ -121,7 +121,8 @@ UnitsTable readUnitsTable(ByteSource& source, std::vector<std::string>& problems
         problems.push_back("1: no header row (unit,KEYWORD,...)");
         return table;
     }
-    const auto& [headerLine, header] = lines.front();
+    const long headerLine = lines.front().first;
+    const std::string& header = lines.front().second;
     const auto count = [&header](char c) { return std::count(header.begin(), header.end(), c); };
     const char separator = count(';') > count(',') ? ';' : ',';
     CellReader reader(separator);

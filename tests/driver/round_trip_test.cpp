@@ -184,6 +184,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, KindOfInput, ::testing::Values(
     // A device's image keeps every byte that the settings do not cover.
     Tool("set_patches_an_image").file("in.hex", ownBlock(""))
         .args("-q --set ontime=96 --to=hex in.hex").writes("out.x", ownBlock("ontime=96")),
+    // A setting changed in an image is checked as a text's would be (the page refuses to save
+    // what warns).
+    Tool("set_motor_settings_of_an_image_are_checked").file("in.hex", kDefaultHex)
+        .args("--set current=30 --to=hex in.hex").warns("in.hex: warning: the calculated motor "
+              "parameters are not a number: 'current' x 'resistance' (45) is not below "
+              "'drive_voltage' (24)\n").writes("out.x", test::hexOf(test::withSettings("current=30"))),
     // What a text would be warned about, --set refuses before anything is opened.
     Tool("set_warns_as_a_text_would").file("in.txt", "")
         .args("--set TWI_slaveAddress=33 --set ontime=300 in.txt").misused("--set TWI_slaveAddress=33: "
