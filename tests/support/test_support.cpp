@@ -1,8 +1,10 @@
 #include "support/test_support.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -16,11 +18,7 @@ namespace kr570::test {
 
 std::vector<std::string> words(const std::string& line) {
     std::istringstream in(line);
-    std::vector<std::string> list;
-    for (std::string word; in >> word;) {
-        list.push_back(word);
-    }
-    return list;
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 namespace {
@@ -50,14 +48,10 @@ TempStream::~TempStream() {
     std::remove(path_.c_str());
 }
 
-// Everything the file holds; later writes go on at the end, where the reading stops.
+// Everything the file holds; later writes go on at the end, where the stream is left.
 std::string TempStream::text() {
-    std::rewind(stream_);
-    std::string text;
-    for (int c = std::getc(stream_); c != EOF; c = std::getc(stream_)) {
-        text.push_back(static_cast<char>(c));
-    }
-    return text;
+    std::fseek(stream_, 0, SEEK_END);  // which also writes out what the stream holds back
+    return readFile(path_);
 }
 
 // A fresh folder under a random name: creating it fails when the name is taken, so a folder is
@@ -94,6 +88,18 @@ void writeFile(const std::string& path, const std::string& text) {
 bool fileExists(const std::string& path) {
     std::error_code ignored;
     return std::filesystem::exists(std::filesystem::u8path(path), ignored);
+}
+
+std::vector<std::string> listing(const std::string& folder) {
+    const std::filesystem::path root = std::filesystem::u8path(folder);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_directory()) {
+            names.push_back(entry.path().lexically_relative(root).generic_u8string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {

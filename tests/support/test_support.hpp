@@ -79,6 +79,8 @@ class TempDir {
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
+// The files in `folder` and its subfolders, named from it with '/' between the parts, sorted.
+std::vector<std::string> listing(const std::string& folder);
 
 // Path of a file shipped in the source tree, and what it holds.
 std::string sourcePath(const std::string& relative);

@@ -69,7 +69,8 @@ class ToolRun {
             environment_.push_back("ASAN_OPTIONS=" + std::string(asan ? asan : "") +
                                    ":detect_leaks=0");
         }
-        const bool asNobody = setup.unprivileged && writesAnyFile();
+        // Only a user who may write any file, write-protected or not (root), becomes nobody.
+        const bool asNobody = setup.unprivileged && geteuid() == 0;
         argv_.emplace_back(asNobody ? unprivilegedTool() : std::string(KR570CONVERT_PATH));
         argv_.insert(argv_.end(), arguments.begin(), arguments.end());
     }
@@ -105,7 +106,8 @@ class ToolRun {
     std::string unprivilegedTool() {
         const passwd* nobody = getpwnam("nobody");
         // 65534 is nobody and nogroup wherever the name is not in the user database.
-        user_ = nobody != nullptr ? User{nobody->pw_uid, nobody->pw_gid} : User{65534, 65534};
+        uid_ = nobody != nullptr ? nobody->pw_uid : 65534;
+        gid_ = nobody != nullptr ? nobody->pw_gid : 65534;
         const std::string tool = io_.file("kr570convert");
         fs::copy_file(KR570CONVERT_PATH, tool);
         openToEveryUser(io_.path(), fs::perms::others_read | fs::perms::others_exec);
@@ -136,8 +138,7 @@ class ToolRun {
             putenv(entry.data());
         }
         // As setpriv --reuid=nobody --regid=nogroup --clear-groups does.
-        if (user_.uid != 0 &&
-            (setgroups(0, nullptr) != 0 || setgid(user_.gid) != 0 || setuid(user_.uid) != 0)) {
+        if (uid_ != 0 && (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0)) {
             childFails("cannot become nobody");
         }
         if (chdir(workDir_.c_str()) != 0) {
@@ -170,17 +171,13 @@ class ToolRun {
         result.peakKib = usage.ru_maxrss;
     }
 
-    struct User {
-        uid_t uid;
-        gid_t gid;
-    };
-
     const RunSetup& setup_;
     const std::string workDir_;
     TempDir io_;
     std::vector<std::string> argv_;
     std::vector<std::string> environment_;
-    User user_{0, 0};  // the user the run goes as; 0: the test's own
+    uid_t uid_ = 0;  // the user the run goes as; 0: the test's own
+    gid_t gid_ = 0;
 };
 
 }  // namespace
@@ -198,13 +195,10 @@ const char* fullDevice() {
     return "/dev/full";
 }
 
-const char* missingFeature(const RunSetup& setup) {
-    const bool strace = setup.strace.empty() || std::system("strace -V >/dev/null 2>&1") == 0;
+// Only strace may be missing.
+const char* unsupported(const Tool& row) {
+    const bool strace = row.setup.strace.empty() || std::system("strace -V >/dev/null 2>&1") == 0;
     return strace ? nullptr : "strace is not installed (Debian package strace)";
-}
-
-bool writesAnyFile() {
-    return geteuid() == 0;
 }
 
 bool makeFifo(const std::string& path) {
