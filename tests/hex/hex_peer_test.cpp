@@ -17,16 +17,25 @@ namespace {
 // python3 on the path.
 const std::string kIntelHexPython = "/usr/bin/python3";
 
-// The peer that `command` runs: srec_cat, objcopy or python3-intelhex.
-std::string peerOf(const std::string& command) {
-    return command.rfind(kIntelHexPython, 0) == 0 ? "python3-intelhex"
-                                                  : command.substr(0, command.find(' '));
+// The peer that `command` runs (srec_cat, objcopy or python3-intelhex) when it is not
+// installed; "" when it is.
+std::string missingPeer(const std::string& command) {
+    const bool python = command.rfind(kIntelHexPython, 0) == 0;
+    const std::string peer = python ? "python3-intelhex" : command.substr(0, command.find(' '));
+    const std::string probe =
+        python ? kIntelHexPython + " -c 'import intelhex'" : "command -v " + peer;
+    return std::system((probe + " >/dev/null 2>&1").c_str()) == 0 ? "" : peer;
 }
 
-bool installed(const std::string& peer) {
-    const std::string probe = peer == "python3-intelhex" ? kIntelHexPython + " -c 'import intelhex'"
-                                                         : "command -v " + peer;
-    return std::system((probe + " >/dev/null 2>&1").c_str()) == 0;
+// `data` as data.bin in a folder of its own, made into peer.out by a peer's `command`, and read
+// by our reader of `kind`, with what it warns about in `warnings` when given.
+std::unique_ptr<EepromImage> fromPeer(const std::string& command, const std::string& data,
+                                      FileKind kind = FileKind::IntelHex,
+                                      std::string* warnings = nullptr) {
+    test::TempDir dir;
+    test::writeFile(dir.file("data.bin"), data);
+    EXPECT_EQ(0, std::system(("cd " + dir.path() + " && " + command).c_str())) << command;
+    return test::imageFrom(test::readFile(dir.file("peer.out")), kind, warnings);
 }
 
 // A python3-intelhex script with `ih` loaded from data.bin at address 0.
@@ -59,8 +68,8 @@ class HexToPeers : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(HexToPeers, AcceptOurFile) {
     const ReaderCase& c = GetParam();
-    if (!installed(peerOf(c.command))) {
-        GTEST_SKIP() << peerOf(c.command) << " is not installed";
+    if (const std::string peer = missingPeer(c.command); !peer.empty()) {
+        GTEST_SKIP() << peer << " is not installed";
     }
     test::TempDir dir;
     auto image = std::make_unique<EepromImage>();
@@ -106,17 +115,14 @@ class HexFromPeers : public ::testing::TestWithParam<PeerCase> {};
 
 TEST_P(HexFromPeers, LandInTheRightPlace) {
     const PeerCase& c = GetParam();
-    if (!installed(peerOf(c.command))) {
-        GTEST_SKIP() << peerOf(c.command) << " is not installed";
+    if (const std::string peer = missingPeer(c.command); !peer.empty()) {
+        GTEST_SKIP() << peer << " is not installed";
     }
-    test::TempDir dir;
     const std::string data = test::randomBytes(1000, 570);
-    test::writeFile(dir.file("data.bin"), data);
-    ASSERT_EQ(0, std::system(("cd " + dir.path() + " && " + c.command).c_str()));
     const std::size_t erased =
         c.erasedTo > c.at + data.size() ? c.erasedTo - c.at - data.size() : 0;
     std::string warnings;
-    expectImageHolds(*test::imageFrom(test::readFile(dir.file("peer.out")), c.kind, &warnings),
+    expectImageHolds(*fromPeer(c.command, data, c.kind, &warnings),
                      data + std::string(erased, '\xff'), c.at);
     EXPECT_EQ("", warnings) << "a correct file needs no warning";
 }
@@ -156,16 +162,12 @@ INSTANTIATE_TEST_SUITE_P(Tools, HexFromPeers, ::testing::ValuesIn(std::vector<Pe
 // clang-format on
 
 TEST(HexPeers, DataBeyondTheImageIsDropped) {
-    if (!installed("srec_cat")) {
+    const std::string command =
+        "srec_cat data.bin -binary -offset 0x20000 -o peer.out -intel -address-length=4";
+    if (!missingPeer(command).empty()) {
         GTEST_SKIP() << "srec_cat (Debian package srecord) is not installed";
     }
-    test::TempDir dir;
-    test::writeFile(dir.file("data.bin"), test::randomBytes(64, 570));
-    const std::string command = "cd " + dir.path() +
-                                " && srec_cat data.bin -binary -offset 0x20000 -o peer.out "
-                                "-intel -address-length=4";
-    ASSERT_EQ(0, std::system(command.c_str()));
-    expectImageHolds(*test::imageFrom(test::readFile(dir.file("peer.out"))), "", 0);
+    expectImageHolds(*fromPeer(command, test::randomBytes(64, 570)), "", 0);
 }
 
 }  // namespace
