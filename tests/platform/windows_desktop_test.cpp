@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +16,8 @@
 namespace kr570 {
 namespace {
 
+using test::Tool;
+
 std::wstring wide(const std::string& utf8) {
     return std::filesystem::u8path(utf8).wstring();
 }
@@ -27,70 +28,35 @@ DWORD attributesOf(const std::string& path) {
 
 constexpr DWORD kHiddenOrTemporary = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY;
 
-struct ArgumentCase : test::NamedCase {
-    std::vector<std::string> arguments;
-    int status;
-    std::string message;
-};
+// Every run here starts with a text to convert, an old output and a text of the user's.
+Tool inFolder(Tool row) {
+    return row.file("in.txt", "ontime 5\n").file("old.hex", "old\n").file("notes.txt", "; mine\n");
+}
 
-class WideArguments : public ::testing::TestWithParam<ArgumentCase> {};
+class WideArguments : public test::ToolRows {};
 
 // Every argument arrives as it was given, whatever letters, quotes and backslashes it holds, and
 // a wildcard is a name like any other.
 TEST_P(WideArguments, ArriveAsGiven) {
-    const ArgumentCase& c = GetParam();
-    test::TempDir dir;
-    test::writeFile(dir.file("in.txt"), "ontime 5\n");
-    const auto run = test::runTool(c.arguments, "", dir.path());
-    EXPECT_EQ(c.status, run.status);
-    EXPECT_NE(std::string::npos, run.err.find(c.message)) << run.err;
+    test::check(inFolder(GetParam()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, WideArguments,
-    ::testing::Values(
-        ArgumentCase{{"quote"}, {"--a\"b"}, 2, "unknown option '--a\"b'"},
-        ArgumentCase{{"backslashes"}, {"--a\\\\\"b\\"}, 2, "unknown option '--a\\\\\"b\\'"},
-        ArgumentCase{{"blanks"}, {"--a b\tc"}, 2, "unknown option '--a b\tc'"},
-        ArgumentCase{{"beyond_the_code_page"}, {"--ключ-键"}, 2, "unknown option '--ключ-键'"},
-        ArgumentCase{{"wildcard"}, {"*.txt", "out.hex"}, 1, "Can't open input file *.txt: "}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(CommandLines, WideArguments, ::testing::Values(
+    Tool("quote").argv({"--a\"b"}).misused("unknown option '--a\"b'"),
+    Tool("backslashes").argv({"--a\\\\\"b\\"}).misused("unknown option '--a\\\\\"b\\'"),
+    Tool("blanks").argv({"--a b\tc"}).misused("unknown option '--a b\tc'"),
+    Tool("beyond_the_code_page").argv({"--ключ-键"}).misused("unknown option '--ключ-键'"),
+    Tool("wildcard").args("*.txt out.hex").exits(1).saying("Can't open input file *.txt: ")
+), test::CaseName());
+// clang-format on
 
-struct HeldCase : test::NamedCase {
-    std::string held;  // the file another program has open
-    DWORD sharing;     // what that program lets others do with it
-    bool locked;       // whether it has locked the whole file too
-    std::vector<std::string> arguments;
-    std::string refused;  // "input file NAME" or "output file NAME"; "" when the run converts
-};
-
-// Another program's open file, as the held file of `c`, for the life of the object.
-class HeldFile {
-  public:
-    HeldFile(const std::string& path, const HeldCase& c)
-        : file_(CreateFileW(wide(path).c_str(), GENERIC_READ, c.sharing, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)) {
-        OVERLAPPED start{};
-        locked_ = c.locked &&
-                  LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &start) != 0;
-    }
-    ~HeldFile() {
-        OVERLAPPED start{};
-        if (locked_) {
-            UnlockFileEx(file_, 0, MAXDWORD, MAXDWORD, &start);
-        }
-        CloseHandle(file_);
-    }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-
-    bool holds(const HeldCase& c) const {
-        return file_ != INVALID_HANDLE_VALUE && locked_ == c.locked;
-    }
-
-  private:
-    HANDLE file_;
-    bool locked_ = false;
+// A run while another program holds `held` open, letting others do what `sharing` says, and
+// has it locked whole when `locked`.
+struct HeldCase : Tool {
+    std::string held;
+    DWORD sharing = 0;
+    bool locked = false;
 };
 
 class HeldByAnotherProgram : public ::testing::TestWithParam<HeldCase> {};
@@ -99,83 +65,72 @@ class HeldByAnotherProgram : public ::testing::TestWithParam<HeldCase> {};
 // one that it shares is converted.
 TEST_P(HeldByAnotherProgram, IsToldAndKept) {
     const HeldCase& c = GetParam();
-    test::TempDir dir;
-    test::writeFile(dir.file("in.txt"), "ontime 5\n");
-    test::writeFile(dir.file("old.hex"), "old\n");
-    test::writeFile(dir.file("notes.txt"), "; my notes\n");
-    const std::string before = test::readFile(dir.file(c.held));
-    const auto files = [&dir] {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(wide(dir.path()))) {
-            names.push_back(entry.path().filename().u8string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    };
-    const std::vector<std::string> listing = files();
-    {
-        const HeldFile holder(dir.file(c.held), c);
-        ASSERT_TRUE(holder.holds(c)) << GetLastError();
-        const auto run = test::runTool(c.arguments, "", dir.path());
-        EXPECT_EQ(c.refused.empty() ? 0 : 1, run.status);
-        EXPECT_EQ(c.refused.empty() ? ""
-                                    : "kr570convert: Can't open " + c.refused +
-                                          ": the file is open in another program\n",
-                  run.err);
+    const test::TempDir dir;
+    Tool row = inFolder(c);
+    for (const auto& [name, text] : row.files) {
+        test::writeFile(dir.file(name), text);
     }
-    EXPECT_EQ(before, test::readFile(dir.file(c.held)));
-    if (!c.refused.empty()) {
-        EXPECT_EQ(listing, files());
+    const std::vector<std::string> before = test::listing(dir.path());
+    const HANDLE file = CreateFileW(wide(dir.file(c.held)).c_str(), GENERIC_READ, c.sharing,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    OVERLAPPED whole{};
+    const bool locked =
+        c.locked && LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
+    EXPECT_TRUE(file != INVALID_HANDLE_VALUE && locked == c.locked) << GetLastError();
+    const test::RunResult run = test::runTool(row.arguments, dir.path());
+    if (locked) {
+        UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole);
+    }
+    CloseHandle(file);
+    // Every file as it was; a refused run has made none.
+    test::expectOutcome(row.keeps(c.held), run, dir.path());
+    if (c.status != 0) {
+        EXPECT_EQ(before, test::listing(dir.path()));
     }
 }
 
+std::string held(const std::string& file) {
+    return "Can't open " + file + ": the file is open in another program";
+}
+
 constexpr DWORD kReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
-const std::vector<std::string> kConvert = {"in.txt", "out.hex"};
-const std::vector<std::string> kReplace = {"in.txt", "old.hex"};
-const std::vector<std::string> kReport = {"--to=text", "in.txt", "notes.txt"};
-const char* const kOldHex = "output file old.hex";
-const char* const kNotes = "output file notes.txt";
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, HeldByAnotherProgram,
-    ::testing::Values(
-        HeldCase{{"input_kept_to_itself"}, "in.txt", 0, false, kConvert, "input file in.txt"},
-        HeldCase{{"input_locked"}, "in.txt", kReadWrite, true, kConvert, "input file in.txt"},
-        HeldCase{{"input_shared_with_readers"}, "in.txt", FILE_SHARE_READ, false, kConvert, ""},
-        HeldCase{{"output_kept_to_itself"}, "old.hex", 0, false, kReplace, kOldHex},
-        // As the C runtime's fopen opens a file: no other program may remove or replace it.
-        HeldCase{{"output_as_fopen_has_it"}, "old.hex", kReadWrite, false, kReplace, kOldHex},
-        // Said before the text is found to be the user's: it could not have been read.
-        HeldCase{{"report_over_a_held_text"}, "notes.txt", 0, false, kReport, kNotes}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, HeldByAnotherProgram, ::testing::ValuesIn(std::vector<HeldCase>{
+    {Tool("input_kept_to_itself").args("in.txt out.hex").fails(held("input file in.txt")),
+        "in.txt"},
+    {Tool("input_locked").args("in.txt out.hex").fails(held("input file in.txt")), "in.txt",
+        kReadWrite, true},
+    {Tool("input_shared_with_readers").args("in.txt out.hex"), "in.txt", FILE_SHARE_READ},
+    {Tool("output_kept_to_itself").args("in.txt old.hex").fails(held("output file old.hex")),
+        "old.hex"},
+    // As the C runtime's fopen opens a file: no other program may remove or replace it.
+    {Tool("output_as_fopen_has_it").args("in.txt old.hex").fails(held("output file old.hex")),
+        "old.hex", kReadWrite},
+    // Said before the text is found to be the user's: it could not have been read.
+    {Tool("report_over_a_held_text").args("--to=text in.txt notes.txt")
+        .fails(held("output file notes.txt")), "notes.txt"},
+}), test::CaseName());
+// clang-format on
 
-struct OutputCase : test::NamedCase {
-    std::vector<std::string> arguments;
-    std::string output;
-};
+class FinishedOutput : public test::ToolRows {};
 
-class FinishedOutput : public ::testing::TestWithParam<OutputCase> {};
-
-// The new file an output is written to is hidden; the output it becomes, new or replacing an
-// old one, is an ordinary file.
+// The new file an output is written to is hidden; the output it becomes (the last argument),
+// new or replacing an old one, is an ordinary file.
 TEST_P(FinishedOutput, IsNotHidden) {
-    const OutputCase& c = GetParam();
-    test::TempDir dir;
-    test::writeFile(dir.file("in.txt"), "ontime 5\n");
-    test::writeFile(dir.file("old.hex"), "old\n");
-    const auto run = test::runTool(c.arguments, "", dir.path());
-    ASSERT_EQ(0, run.status) << run.err;
-    const DWORD attributes = attributesOf(dir.file(c.output));
+    const test::TempDir dir;
+    const Tool row = inFolder(GetParam());
+    test::expectOutcome(row, row.in(dir.path()), dir.path());
+    const DWORD attributes = attributesOf(dir.file(row.arguments.back()));
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
     EXPECT_EQ(0U, attributes & kHiddenOrTemporary) << std::hex << attributes;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Outputs, FinishedOutput,
-    ::testing::Values(OutputCase{{"new_output"}, {"in.txt", "new.hex"}, "new.hex"},
-                      OutputCase{{"replaced_output"}, {"in.txt", "old.hex"}, "old.hex"},
-                      OutputCase{{"new_report"}, {"--to=text", "in.txt", "new.txt"}, "new.txt"}),
-    test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Outputs, FinishedOutput,
+                         ::testing::Values(Tool("new_output").args("in.txt new.hex"),
+                                           Tool("replaced_output").args("in.txt old.hex"),
+                                           Tool("new_report").args("--to=text in.txt new.txt")),
+                         test::CaseName());
 
 struct TemporaryCase : test::NamedCase {
     bool existing;  // whether an old output is replaced
@@ -194,11 +149,10 @@ TEST_P(TemporaryBeside, IsHiddenUntilInPlace) {
     std::string temporary;
     const platform::Opened opened =
         platform::createTemporaryBeside(platform::inspectOutput(output), temporary);
-    std::FILE* const stream = opened.stream;
-    ASSERT_NE(nullptr, stream) << opened.error;
+    ASSERT_NE(nullptr, opened.stream) << opened.error;
     EXPECT_NE(0U, attributesOf(temporary) & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_GE(std::fputs("new\n", stream), 0);
-    EXPECT_EQ(0, std::fclose(stream));
+    EXPECT_GE(std::fputs("new\n", opened.stream), 0);
+    EXPECT_EQ(0, std::fclose(opened.stream));
     EXPECT_EQ(0, platform::commitTemporary(temporary, output));
     EXPECT_EQ(0U, attributesOf(output) & kHiddenOrTemporary);
     EXPECT_EQ(test::nativeText("new\n"), test::readFile(output));
@@ -209,35 +163,24 @@ INSTANTIATE_TEST_SUITE_P(Outputs, TemporaryBeside,
                                            TemporaryCase{{"replaced_output"}, true}),
                          test::CaseName());
 
-const std::wstring kExecutable = wide(KR570CONVERT_PATH);
-
-struct IconCase : test::NamedCase {
-    int size;
-};
-
-// The resource types of an icon's images (RT_ICON) and of its group (RT_GROUP_ICON).
-constexpr WORD kIconImage = 3;
-constexpr WORD kIconGroup = 14;
-
 // The width of the icon that the system makes from the image of `size` pixels in the first icon
 // group of `module`; 0 when the group has no image of that size.
 int widthOfImage(HMODULE module, int size) {
-    const HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(kIconGroup));
-    if (group == nullptr) {
-        return 0;
-    }
+    // 14 is RT_GROUP_ICON and 3 RT_ICON, here as the wide functions take them.
+    const HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));
     const auto* directory =
         static_cast<const unsigned char*>(LockResource(LoadResource(module, group)));
     // The group: 6 bytes of header with the count at 4, then 14 bytes an image, its width first
     // (0 for 256) and its resource number last.
+    if (directory == nullptr) {
+        return 0;
+    }
     WORD count = 0;
     std::memcpy(&count, directory + 4, sizeof count);
-    for (WORD i = 0; i < count; ++i) {
-        const unsigned char* entry = directory + 6 + 14 * i;
+    for (const unsigned char* entry = directory + 6; count > 0; --count, entry += 14) {
         WORD id = 0;
         std::memcpy(&id, entry + 12, sizeof id);
-        const HRSRC image =
-            FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(kIconImage));
+        const HRSRC image = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3));
         if ((entry[0] == 0 ? 256 : entry[0]) != size || image == nullptr) {
             continue;
         }
@@ -258,13 +201,18 @@ int widthOfImage(HMODULE module, int size) {
     return 0;
 }
 
+struct IconCase : test::NamedCase {
+    int size;
+};
+
 class Icon : public ::testing::TestWithParam<IconCase> {};
 
 // The executable's icon has an image of each size that Windows shows a program at, from which
 // the system makes an icon of that size.
 TEST_P(Icon, HasEverySize) {
-    const HMODULE module = LoadLibraryExW(
-        kExecutable.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    const HMODULE module =
+        LoadLibraryExW(wide(KR570CONVERT_PATH).c_str(), nullptr,
+                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(nullptr, module) << GetLastError();
     EXPECT_EQ(GetParam().size, widthOfImage(module, GetParam().size));
     FreeLibrary(module);

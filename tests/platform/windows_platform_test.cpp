@@ -32,8 +32,7 @@ class ConsoleWindow : public ::testing::TestWithParam<ConsoleCase> {};
 
 TEST_P(ConsoleWindow, IsOwnedWhenNoOtherProgramShowsIt) {
     const ConsoleCase& c = GetParam();
-    std::wstring line = L"\"" KR570_CONSOLE_PROBE_PATH L"\" ";
-    line += c.option;
+    std::wstring line = std::wstring(L"\"" KR570_CONSOLE_PROBE_PATH L"\" ") + c.option;
     test::setEnvironment("KR570_OWNS_CONSOLE", c.seam);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
