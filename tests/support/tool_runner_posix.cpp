@@ -9,11 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 #include "support/tool_runner.hpp"
@@ -33,9 +35,11 @@ void openToEveryUser(const std::string& folder, fs::perms files = fs::perms::oth
     }
 }
 
-// Puts the open descriptor `fd` in the place of `target`; -1 leaves `target` closed.
+// Puts the open descriptor `fd` in the place of `target`; -1 closes `target`.
 void moveTo(int fd, int target) {
-    if (fd >= 0 && fd != target) {
+    if (fd < 0) {
+        close(target);
+    } else if (fd != target) {
         dup2(fd, target);
         close(fd);
     }
@@ -90,11 +94,8 @@ class ToolRun {
         if (!setup_.strace.empty()) {
             result.trace = readFile(io_.file("trace"));
             // strace notes on the shared standard error how it resolved a -P path: not the tool's.
-            const std::size_t note = result.err.find("strace: Requested path");
-            if (note != std::string::npos) {
-                const std::size_t from = result.err.rfind('\n', note) + 1;  // npos + 1 is 0
-                result.err.erase(from, result.err.find('\n', note) + 1 - from);
-            }
+            result.err =
+                std::regex_replace(result.err, std::regex("strace: Requested path.*\n"), "");
         }
         return result;
     }
@@ -118,15 +119,10 @@ class ToolRun {
     // In the child: the standard streams, the limit, the environment, the user, the folder,
     // then the tool.
     [[noreturn]] void startTool() {
-        if (setup_.inputClosed) {
-            close(STDIN_FILENO);
-        } else {
-            moveTo(open(io_.file("stdin").c_str(), O_RDONLY), STDIN_FILENO);
-        }
+        moveTo(setup_.inputClosed ? -1 : open(io_.file("stdin").c_str(), O_RDONLY), STDIN_FILENO);
         moveTo(open(io_.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
         moveTo(open(io_.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
         for (const auto& [descriptor, path] : setup_.descriptors) {
-            close(descriptor);
             moveTo(path.empty() ? -1 : open(path.c_str(), O_WRONLY), descriptor);
         }
         const auto limit = static_cast<rlim_t>(setup_.fileSizeLimit);
@@ -144,11 +140,8 @@ class ToolRun {
         if (chdir(workDir_.c_str()) != 0) {
             childFails("cannot enter the work folder " + workDir_);
         }
-        std::vector<char*> argv;
-        for (std::string& argument : argv_) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv(argv_.size() + 1, nullptr);  // ending in nullptr
+        std::transform(argv_.begin(), argv_.end(), argv.begin(), [](auto& a) { return a.data(); });
         execvp(argv[0], argv.data());
         childFails("cannot start " + argv_[0]);
     }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <filesystem>
+#include <regex>
 
 #include "support/tool_runner.hpp"
 
@@ -27,19 +28,9 @@ std::string quoted(const std::string& argument) {
     if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
         return argument;
     }
-    std::string out = "\"";
-    std::size_t backslashes = 0;
-    for (const char c : argument) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-        backslashes = 0;
-        out.push_back(c);
-    }
-    out.append(2 * backslashes, '\\');
-    return out + "\"";
+    const std::string escaped =
+        std::regex_replace(argument, std::regex(R"x((\\*)")x"), R"x($1$1\")x");
+    return "\"" + std::regex_replace(escaped, std::regex(R"x((\\+)$)x"), "$1$1") + "\"";
 }
 
 // This process's environment with the entries NAME=VALUE added or replaced, as the block of
@@ -64,14 +55,12 @@ std::wstring environmentBlock(const std::vector<std::string>& extra) {
     return block + added + L'\0';
 }
 
-enum class Access { Read, Create, Write };
-
-HANDLE inheritable(const std::string& path, Access access) {
+// A handle on `path` that the run inherits, opened for `access` (GENERIC_READ or GENERIC_WRITE)
+// as `disposition` says.
+HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition = OPEN_EXISTING) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return CreateFileW(wide(path).c_str(), access == Access::Read ? GENERIC_READ : GENERIC_WRITE,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                       access == Access::Create ? CREATE_ALWAYS : OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 void closeHandle(HANDLE handle) {
@@ -83,14 +72,14 @@ void closeHandle(HANDLE handle) {
 // The three standard handles a run starts with.
 std::array<HANDLE, 3> standardHandles(const TempDir& io, const RunSetup& setup) {
     std::array<HANDLE, 3> handles = {
-        setup.inputClosed ? nullptr : inheritable(io.file("stdin"), Access::Read),
-        inheritable(io.file("stdout"), Access::Create),
-        inheritable(io.file("stderr"), Access::Create)};
+        setup.inputClosed ? nullptr : inheritable(io.file("stdin"), GENERIC_READ),
+        inheritable(io.file("stdout"), GENERIC_WRITE, CREATE_ALWAYS),
+        inheritable(io.file("stderr"), GENERIC_WRITE, CREATE_ALWAYS)};
     for (const auto& [descriptor, path] : setup.descriptors) {
         HANDLE& handle = handles.at(static_cast<std::size_t>(descriptor));
         closeHandle(handle);
         // A closed descriptor is a process started without that handle.
-        handle = path.empty() ? nullptr : inheritable(path, Access::Write);
+        handle = path.empty() ? nullptr : inheritable(path, GENERIC_WRITE);
     }
     return handles;
 }
@@ -98,17 +87,8 @@ std::array<HANDLE, 3> standardHandles(const TempDir& io, const RunSetup& setup) 
 // Console text with CR LF line ends back to "\n"; a line end without its CR is marked, so
 // that it shows in the comparison with the expected text.
 std::string consoleText(const std::string& raw) {
-    std::string text;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
-            continue;
-        }
-        if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) {
-            text += "<LF without CR>";
-        }
-        text.push_back(raw[i]);
-    }
-    return text;
+    const std::string marked = std::regex_replace(raw, std::regex("\n"), "<LF without CR>\n");
+    return std::regex_replace(marked, std::regex("\r<LF without CR>\n"), "\n");
 }
 
 // Waits for the run to end (or ends it when it hangs) and takes its status and memory.
@@ -167,11 +147,7 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
 }
 
 std::string nativeText(const std::string& text) {
-    std::string native;
-    for (const char c : text) {
-        native += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    }
-    return native;
+    return std::regex_replace(text, std::regex("\n"), "\r\n");
 }
 
 // Windows has no device that is always full.
