@@ -36,13 +36,11 @@ TEST_P(FileNames, ReachTheFilesAndTheReport) {
     const bool fromText = c.input.back() == 't';
     const std::string contents = fromText ? "ontime 77\nstepmode half\n" : test::kDefaultHex;
     const std::string plainInput = fromText ? "plain.txt" : "plain.hex";
-    test::writeFile(work + "/" + plainInput, contents);
-    test::writeFile(work + "/" + c.input, contents);
-    ASSERT_EQ(0, Tool(kFixedTime).argv({plainInput, "plain.out"}).in(work).status);
-
-    const auto run = c.typed   ? Tool(kFixedTime).input(c.input + "\n" + c.output + "\n").in(work)
-                     : c.alone ? Tool(kFixedTime).argv({c.input}).in(work)
-                               : Tool(kFixedTime).argv({c.input, c.output}).in(work);
+    const Tool given = Tool(kFixedTime).file(plainInput, contents).file(c.input, contents);
+    ASSERT_EQ(0, Tool(given).argv({plainInput, "plain.out"}).in(work).status);
+    const auto run = c.typed   ? Tool(given).input(c.input + "\n" + c.output + "\n").in(work)
+                     : c.alone ? Tool(given).argv({c.input}).in(work)
+                               : Tool(given).argv({c.input, c.output}).in(work);
     EXPECT_EQ(0, run.status) << run.out << run.err;
     EXPECT_EQ(test::replaced(test::readFile(work + "/plain.out"), "; Source file: " + plainInput,
                              "; Source file: " + c.input),

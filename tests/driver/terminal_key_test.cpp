@@ -30,7 +30,7 @@ class Terminal {
         }
     }
     ~Terminal() {
-        if (pid_ > 0 && status_ == -1) {
+        if (pid_ > 0 && status == -1) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
@@ -50,30 +50,28 @@ class Terminal {
     bool waitFor(const std::string& text, int milliseconds = 5000) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
         for (ssize_t got = 1;
-             (text.empty() ? status_ == -1 || got > 0 : !shown(text)) && Clock::now() < deadline;) {
+             (text.empty() ? status == -1 || got > 0 : !shown(text)) && Clock::now() < deadline;) {
             pollfd request{master_, POLLIN, 0};
             char chunk[256];
             got = poll(&request, 1, 20) > 0 ? read(master_, chunk, sizeof chunk) : 0;
             screen.append(chunk, static_cast<std::size_t>(got > 0 ? got : 0));
-            int status = 0;
-            if (got <= 0 && status_ == -1 && waitpid(pid_, &status, WNOHANG) == pid_) {
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+            int ended = 0;
+            if (got <= 0 && status == -1 && waitpid(pid_, &ended, WNOHANG) == pid_) {
+                status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -2;
                 got = 1;  // what it showed last may still be unread
             }
         }
-        return text.empty() ? status_ != -1 : shown(text);
+        return text.empty() ? status != -1 : shown(text);
     }
 
-    int status() const { return status_; }  // the exit status, or -1 while the tool runs
-
     std::string screen;  // all the tool has shown
+    int status = -1;     // the exit status, or -1 while the tool runs
 
   private:
     bool shown(const std::string& text) const { return screen.find(text) != std::string::npos; }
 
     int master_ = -1;
     pid_t pid_ = -1;
-    int status_ = -1;
 };
 
 TEST(TerminalKeyWait, WaitsForAFreshKeyWithoutEcho) {
@@ -88,7 +86,7 @@ TEST(TerminalKeyWait, WaitsForAFreshKeyWithoutEcho) {
     const std::size_t before = terminal.screen.size();
     terminal.type("q");
     terminal.waitFor("");
-    EXPECT_EQ(1, terminal.status());
+    EXPECT_EQ(1, terminal.status);
     const std::string after = terminal.screen.substr(before);
     EXPECT_EQ("\r\nProgram finished!\r\n", after) << "the key must not be echoed";
 }

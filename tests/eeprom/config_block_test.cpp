@@ -39,9 +39,7 @@ TEST(EepromImage, FloatKeepsEveryBitPattern) {
         std::memcpy(&value, &bits, sizeof value);
         image->putFloat(10, value);
         const float back = image->getFloat(10);
-        std::uint32_t backBits = 0;
-        std::memcpy(&backBits, &back, sizeof backBits);
-        EXPECT_EQ(bits, backBits);
+        EXPECT_EQ(0, std::memcmp(&value, &back, sizeof back)) << bits;
     }
 }
 

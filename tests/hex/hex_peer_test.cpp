@@ -17,6 +17,8 @@ namespace {
 // python3 on the path.
 const std::string kIntelHexPython = "/usr/bin/python3";
 
+using K = FileKind;
+
 // The peer that `command` runs (srec_cat, objcopy or python3-intelhex) when it is not
 // installed; "" when it is.
 std::string missingPeer(const std::string& command) {
@@ -60,10 +62,6 @@ struct ReaderCase : test::NamedCase {
     FileKind written = FileKind::IntelHex;
 };
 
-const char* extension(FileKind kind) {
-    return kind == FileKind::SRecord ? ".srec" : kind == FileKind::Binary ? ".raw" : ".hex";
-}
-
 class HexToPeers : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(HexToPeers, AcceptOurFile) {
@@ -74,18 +72,18 @@ TEST_P(HexToPeers, AcceptOurFile) {
     test::TempDir dir;
     auto image = std::make_unique<EepromImage>();
     buildBlock(*image, test::defaultRecord());
-    std::FILE* out =
-        std::fopen(dir.file(std::string("block") + extension(c.written)).c_str(), "wb");
-    ASSERT_NE(nullptr, out);
-    kindRow(c.written).write(out, *image, 72);
-    std::fclose(out);
+    test::TempStream ours;
+    kindRow(c.written).write(ours.stream(), *image, 72);
+    const K kind = c.written;
+    const char* name = kind == K::SRecord  ? "block.srec"
+                       : kind == K::Binary ? "block.raw"
+                                           : "block.hex";
+    test::writeFile(dir.file(name), ours.text());
     const std::string command = "cd " + dir.path() + " && " + c.command + " 2>err";
     ASSERT_EQ(0, std::system(command.c_str())) << test::readFile(dir.file("err"));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->data()), 72),
               test::readFile(dir.file("block.bin")));
 }
-
-using K = FileKind;
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Tools, HexToPeers, ::testing::ValuesIn(std::vector<ReaderCase>{
