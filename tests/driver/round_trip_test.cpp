@@ -1,7 +1,9 @@
 // Whole conversions in both directions on the shipped examples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "eeprom/config_block.hpp"
@@ -77,14 +79,10 @@ std::string reportFrom(const std::string& name) {
 
 // avrdude's read-backs of a controller holding the default configuration, in each of the nine
 // forms it writes, and of one whose EEPROM was never written.
-struct ReadbackCase : test::NamedCase {
-    std::string file;
-};
-
-class Readbacks : public ::testing::TestWithParam<ReadbackCase> {};
+class Readbacks : public ::testing::TestWithParam<std::tuple<std::string, std::string>> {};
 
 TEST_P(Readbacks, GiveTheReportAndCompareEqualOrSayTheyAreErased) {
-    const std::string& file = GetParam().file;
+    const std::string file = std::get<0>(GetParam()) + "-1024-" + std::get<1>(GetParam());
     // avrdude writes raw bytes whatever the name says when the format is left out.
     const std::string warnings =
         file.find("noformat.hex") == std::string::npos
@@ -104,19 +102,17 @@ TEST_P(Readbacks, GiveTheReportAndCompareEqualOrSayTheyAreErased) {
     test::check(compare);
 }
 
-std::vector<ReadbackCase> readbackCases() {
-    std::vector<ReadbackCase> cases;
-    for (const std::string device : {"default", "erased"}) {
-        for (const std::string form : {"i.hex", "I.hex", "s.srec", "r.bin", "d.csv", "h.csv",
-                                       "o.csv", "b.csv", "noformat.hex"}) {
-            cases.push_back({{device + "_" + form}, device + "-1024-" + form});
-        }
-    }
-    return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P(Avrdude, Readbacks, ::testing::ValuesIn(readbackCases()),
-                         test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Avrdude, Readbacks, ::testing::Combine(
+    ::testing::Values("default", "erased"),
+    ::testing::Values("i.hex", "I.hex", "s.srec", "r.bin", "d.csv", "h.csv", "o.csv", "b.csv",
+                      "noformat.hex")),
+    [](const ::testing::TestParamInfo<Readbacks::ParamType>& row) {
+        std::string name = std::get<0>(row.param) + "_" + std::get<1>(row.param);
+        std::replace(name.begin(), name.end(), '.', '_');
+        return name;
+    });
+// clang-format on
 
 class KindOfInput : public test::ToolRows {};
 

@@ -264,19 +264,17 @@ std::string held(const std::string& file) {
 }
 
 constexpr DWORD kReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+const std::string kInputHeld = held("input file in.txt");
+const std::string kOldHeld = held("output file old.hex");
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Files, HeldByAnotherProgram, ::testing::ValuesIn(std::vector<HeldCase>{
-    {Tool("input_kept_to_itself").args("in.txt out.hex").fails(held("input file in.txt")),
-        "in.txt"},
-    {Tool("input_locked").args("in.txt out.hex").fails(held("input file in.txt")), "in.txt",
-        kReadWrite, true},
+    {Tool("input_kept_to_itself").args("in.txt out.hex").fails(kInputHeld), "in.txt"},
+    {Tool("input_locked").args("in.txt out.hex").fails(kInputHeld), "in.txt", kReadWrite, true},
     {Tool("input_shared_with_readers").args("in.txt out.hex"), "in.txt", FILE_SHARE_READ},
-    {Tool("output_kept_to_itself").args("in.txt old.hex").fails(held("output file old.hex")),
-        "old.hex"},
+    {Tool("output_kept_to_itself").args("in.txt old.hex").fails(kOldHeld), "old.hex"},
     // As the C runtime's fopen opens a file: no other program may remove or replace it.
-    {Tool("output_as_fopen_has_it").args("in.txt old.hex").fails(held("output file old.hex")),
-        "old.hex", kReadWrite},
+    {Tool("output_as_fopen_has_it").args("in.txt old.hex").fails(kOldHeld), "old.hex", kReadWrite},
     // Said before the text is found to be the user's: it could not have been read.
     {Tool("report_over_a_held_text").args("--to=text in.txt notes.txt")
         .fails(held("output file notes.txt")), "notes.txt"},
@@ -296,24 +294,22 @@ TEST_P(FinishedOutput, IsNotHidden) {
     EXPECT_EQ(0U, attributes & kHiddenOrTemporary) << std::hex << attributes;
 }
 
-INSTANTIATE_TEST_SUITE_P(Outputs, FinishedOutput,
-                         ::testing::Values(Tool("new_output").args("in.txt new.hex"),
-                                           Tool("replaced_output").args("in.txt old.hex"),
-                                           Tool("new_report").args("--to=text in.txt new.txt")),
-                         test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Outputs, FinishedOutput, ::testing::Values(
+    Tool("new_output").args("in.txt new.hex"), Tool("replaced_output").args("in.txt old.hex"),
+    Tool("new_report").args("--to=text in.txt new.txt")
+), test::CaseName());
+// clang-format on
 
-struct TemporaryCase : test::NamedCase {
-    bool existing;  // whether an old output is replaced
-};
-
-class TemporaryBeside : public ::testing::TestWithParam<TemporaryCase> {};
+// Rows say whether an old output is replaced.
+class TemporaryBeside : public ::testing::TestWithParam<test::ValueCase<bool>> {};
 
 // While it is written the new file is hidden (and marked temporary, which Wine does not keep);
 // once in place it is neither.
 TEST_P(TemporaryBeside, IsHiddenUntilInPlace) {
     test::TempDir dir;
     const std::string output = dir.file("out.hex");
-    if (GetParam().existing) {
+    if (GetParam().value) {
         test::writeFile(output, "old\n");
     }
     std::string temporary;
@@ -328,24 +324,28 @@ TEST_P(TemporaryBeside, IsHiddenUntilInPlace) {
     EXPECT_EQ(test::nativeText("new\n"), test::readFile(output));
 }
 
-INSTANTIATE_TEST_SUITE_P(Outputs, TemporaryBeside,
-                         ::testing::Values(TemporaryCase{{"new_output"}, false},
-                                           TemporaryCase{{"replaced_output"}, true}),
-                         test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Outputs, TemporaryBeside, ::testing::Values(
+    test::ValueCase<bool>{{"new_output"}, false}, test::ValueCase<bool>{{"replaced_output"}, true}
+), test::CaseName());
+// clang-format on
 
-// The width of the icon that the system makes from the image it picks for `size` pixels in the
-// first icon group of `module`: `size` when the group has an image of that size.
-int widthOfImage(HMODULE module, int size) {
+class Icon : public ::testing::TestWithParam<test::ValueCase<int>> {};  // sizes in pixels
+
+// The executable's icon has an image of each size that Windows shows a program at: the image the
+// system picks for that size, in the first icon group, makes an icon of that size.
+TEST_P(Icon, HasEverySize) {
+    const int size = GetParam().value;
+    const HMODULE module = LoadLibraryExW(
+        kExecutable.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(nullptr, module) << GetLastError();
     // 14 is RT_GROUP_ICON and 3 RT_ICON, here as the wide functions take them.
     const HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));
     auto* directory = static_cast<BYTE*>(LockResource(LoadResource(module, group)));
-    const int id = directory == nullptr
-                       ? 0
-                       : LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+    ASSERT_NE(nullptr, directory);
+    const int id = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
     const HRSRC image = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3));
-    if (image == nullptr) {
-        return 0;
-    }
+    ASSERT_NE(nullptr, image);
     // Sizes of 0: the image's own size.
     const HICON icon = CreateIconFromResourceEx(
         static_cast<BYTE*>(LockResource(LoadResource(module, image))),
@@ -358,29 +358,15 @@ int widthOfImage(HMODULE module, int size) {
         DeleteObject(information.hbmMask);
     }
     DestroyIcon(icon);
-    return bitmap.bmWidth;
-}
-
-struct IconCase : test::NamedCase {
-    int size;
-};
-
-class Icon : public ::testing::TestWithParam<IconCase> {};
-
-// The executable's icon has an image of each size that Windows shows a program at, from which
-// the system makes an icon of that size.
-TEST_P(Icon, HasEverySize) {
-    const HMODULE module = LoadLibraryExW(
-        kExecutable.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(nullptr, module) << GetLastError();
-    EXPECT_EQ(GetParam().size, widthOfImage(module, GetParam().size));
     FreeLibrary(module);
+    EXPECT_EQ(size, bitmap.bmWidth);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, Icon,
-                         ::testing::Values(IconCase{{"small"}, 16}, IconCase{{"medium"}, 32},
-                                           IconCase{{"large"}, 48}, IconCase{{"extra_large"}, 256}),
-                         test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Sizes, Icon, ::testing::ValuesIn(std::vector<Icon::ParamType>{
+    {"small", 16}, {"medium", 32}, {"large", 48}, {"extra_large", 256},
+}), test::CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace kr570
