@@ -314,17 +314,15 @@ val compare(const val& pageA, const val& pageB) {
         result.set("failure", loadedB->failure ? *loadedB->failure : *loadedA->failure);
         return result;
     }
-    CommandLine commandLine;
-    commandLine.compared = {a.name, b.name};
-    MemoryOutput out;
-    writeDifferences(out.get(), *loadedA->configuration, *loadedB->configuration, commandLine);
-    std::vector<std::string> lines = linesOf(out.contents());
-    result.set("verdict", lines.back());
-    lines.pop_back();
-    result.set("lines", arrayOf(lines, [](const std::string& line) {
+    const Comparison comparison =
+        compareConfigurations(*loadedA->configuration, *loadedB->configuration, {});
+    result.set("verdict", verdictOf(comparison, a.name.given, b.name.given));
+    std::vector<Difference> differences = comparison.settings;
+    differences.insert(differences.end(), comparison.header.begin(), comparison.header.end());
+    result.set("lines", arrayOf(differences, [](const Difference& d) {
                    val difference = val::object();
-                   difference.set("name", line.substr(0, line.find(": ")));
-                   difference.set("text", line);
+                   difference.set("name", d.name);
+                   difference.set("text", d.line);
                    return difference;
                }));
     return result;

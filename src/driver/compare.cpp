@@ -258,6 +258,23 @@ Comparison compareConfigurations(const Configuration& a, const Configuration& b,
     return comparison;
 }
 
+namespace {
+
+// The expected side as the verdict names it: the first file with the unit and the --sets that
+// were applied to it.
+std::string expectedSide(const CommandLine& given, const CommandLine& withUnit) {
+    std::string side = withUnit.compared[0].given;
+    if (withUnit.unit) {
+        side += " with unit " + *withUnit.unit + " of " + withUnit.unitsTable;
+    }
+    for (const Override& override : given.sets) {
+        side += " " + override.option;
+    }
+    return side;
+}
+
+}  // namespace
+
 int compareFiles(const CommandLine& given, Console& console) {
     Reporter reporter = console.reporter(ReportMode{given.quiet, given.strict, false});
     Units units;
@@ -289,14 +306,8 @@ int compareFiles(const CommandLine& given, Console& console) {
             printText(console.out, "%s\n", difference.line.c_str());
         }
     }
-    std::string labelA = nameA.given;
-    if (commandLine.unit) {
-        labelA += " with unit " + *commandLine.unit + " of " + commandLine.unitsTable;
-    }
-    for (const Override& override : given.sets) {
-        labelA += " " + override.option;
-    }
-    printText(console.out, "%s\n", verdictOf(comparison, labelA, nameB.given).c_str());
+    printText(console.out, "%s\n",
+              verdictOf(comparison, expectedSide(given, commandLine), nameB.given).c_str());
     return comparison.equal() ? kCompareEqual : kCompareDifferent;
 }
 

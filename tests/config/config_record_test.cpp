@@ -6,14 +6,12 @@ namespace kr570 {
 namespace {
 
 TEST(ConfigRecord, DefaultsLeaveFollowMotorParametersAlone) {
-    ConfigRecord fresh{};
-    setDefaults(fresh);
-    EXPECT_EQ(0, fresh.followmotorparameters);
-
-    ConfigRecord set{};
-    set.followmotorparameters = 1;
-    setDefaults(set);
-    EXPECT_EQ(1, set.followmotorparameters);
+    ConfigRecord record{};
+    setDefaults(record);
+    EXPECT_EQ(0, record.followmotorparameters);
+    record.followmotorparameters = 1;
+    setDefaults(record);
+    EXPECT_EQ(1, record.followmotorparameters);
 }
 
 }  // namespace

@@ -9,10 +9,11 @@
 namespace kr570 {
 namespace {
 
-// A row's motor settings, how the three estimates come out ("value": finite and above 0, "0",
-// "inf": positive infinity, or "nan") and what the run warns about these settings.
+// A row's motor settings (the defaults: inductance 1.7, resistance 1.5, drive_voltage 24 and
+// current 2.5, with the row's changes), how the three estimates come out ("value": finite and
+// above 0, "0", "inf": positive infinity, or "nan") and what the run warns about these settings.
 struct EstimateCase : test::NamedCase {
-    float inductance, resistance, drive_voltage, current;
+    std::string changes;
     std::string expect;
     std::string warning;
 };
@@ -28,25 +29,21 @@ class MotorEstimates : public ::testing::TestWithParam<EstimateCase> {};
 
 TEST_P(MotorEstimates, FollowTheRiseTimeFormula) {
     const EstimateCase& c = GetParam();
+    const ConfigRecord r = test::withSettings(c.changes);
     const double onTime =
-        onTimeMicroseconds(c.inductance, c.resistance, c.drive_voltage, c.current);
-    const double duty = dutyCycleEstimate(c.inductance, c.resistance, c.drive_voltage, c.current);
-    const double slew = slewRateEstimate(c.inductance, c.resistance, c.drive_voltage, c.current);
+        onTimeMicroseconds(r.inductance, r.resistance, r.drive_voltage, r.current);
+    const double duty = dutyCycleEstimate(r.inductance, r.resistance, r.drive_voltage, r.current);
+    const double slew = slewRateEstimate(r.inductance, r.resistance, r.drive_voltage, r.current);
     for (const double value : {onTime, duty, slew}) {
         EXPECT_EQ(c.expect, kindOf(value)) << value;
     }
     EXPECT_TRUE(duty == slew || (std::isnan(duty) && std::isnan(slew)))
         << "duty cycle and slew rate share one formula";
 
-    ConfigRecord record = test::defaultRecord();
-    record.inductance = c.inductance;
-    record.resistance = c.resistance;
-    record.drive_voltage = c.drive_voltage;
-    record.current = c.current;
     test::TempStream warnings;
     Reporter reporter(nullptr, warnings.stream(), nullptr, {});
     Diagnostics diagnostics(reporter, "m.txt");
-    warnAboutMotorSettings(record, diagnostics);
+    warnAboutMotorSettings(r, diagnostics);
     EXPECT_EQ(c.warning, warnings.text());
 }
 
@@ -56,18 +53,18 @@ const std::string kNotANumber =
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, MotorEstimates,
                          ::testing::ValuesIn(std::vector<EstimateCase>{
-    {"defaults", 1.7F, 1.5F, 24.0F, 2.5F, "value", ""},
-    {"x_is_zero", 1.7F, 1.5F, 24.0F, 16.0F, "inf", "m.txt: warning: the calculated motor "
-        "parameters are infinite: 'current' x 'resistance' (24) is not below 'drive_voltage' "
-        "(24)\n"},
-    {"x_negative", 1.7F, 1.5F, 24.0F, 20.0F, "nan",
+    {"defaults", "", "value", ""},
+    {"x_is_zero", "current=16", "inf", "m.txt: warning: the calculated motor parameters are "
+        "infinite: 'current' x 'resistance' (24) is not below 'drive_voltage' (24)\n"},
+    {"x_negative", "current=20", "nan",
         kNotANumber + "'current' x 'resistance' (30) is not below 'drive_voltage' (24)\n"},
-    {"no_resistance", 1.7F, 0.0F, 24.0F, 2.5F, "nan", kNotANumber + "'resistance' is 0\n"},
-    {"no_voltage", 1.7F, 1.5F, 0.0F, 2.5F, "nan", kNotANumber + "'drive_voltage' is 0\n"},
-    {"no_current", 1.7F, 1.5F, 24.0F, 0.0F, "0", ""},
-    {"no_inductance", 0.0F, 1.5F, 24.0F, 2.5F, "0", ""},
-    {"negative_settings", -1.7F, -1.5F, 24.0F, -2.5F, "value", "m.txt: warning: 'resistance', "
-        "'inductance' and 'current' are negative; the motor estimates assume positive values\n"},
+    {"no_resistance", "resistance=0", "nan", kNotANumber + "'resistance' is 0\n"},
+    {"no_voltage", "drive_voltage=0", "nan", kNotANumber + "'drive_voltage' is 0\n"},
+    {"no_current", "current=0", "0", ""},
+    {"no_inductance", "inductance=0", "0", ""},
+    {"negative_settings", "inductance=-1.7 resistance=-1.5 current=-2.5", "value", "m.txt: "
+        "warning: 'resistance', 'inductance' and 'current' are negative; the motor estimates "
+        "assume positive values\n"},
 }), test::CaseName());
 // clang-format on
 

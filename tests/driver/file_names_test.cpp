@@ -24,21 +24,6 @@ struct NameCase : test::NamedCase {
     bool alone = false;  // the input named alone (dropped): the output is the one beside it
 };
 
-// The names in `folder` and in its subfolders, relative to it and sorted: exactly the files the
-// run was given and made, under the names it was given.
-std::vector<std::string> listing(const std::string& folder) {
-    namespace fs = std::filesystem;
-    const fs::path root = fs::u8path(folder);
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (!entry.is_directory()) {
-            names.push_back(entry.path().lexically_relative(root).generic_u8string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class FileNames : public ::testing::TestWithParam<NameCase> {};
 
 // The file converted under its own name is the one converted under a plain name, with that name
@@ -52,35 +37,34 @@ TEST_P(FileNames, ReachTheFilesAndTheReport) {
     const std::string contents = fromText ? "ontime 77\nstepmode half\n" : test::kDefaultHex;
     const std::string plainInput = fromText ? "plain.txt" : "plain.hex";
     const std::string plainOutput = fromText ? "plain-out.hex" : "plain-out.txt";
-    test::writeFile(work + "/" + plainInput, contents);
-    test::writeFile(work + "/" + c.input, contents);
-    ASSERT_EQ(0, Tool(kFixedTime).argv({plainInput, plainOutput}).in(work).status);
-
-    const auto run = c.typed   ? Tool(kFixedTime).input(c.input + "\n" + c.output + "\n").in(work)
-                     : c.alone ? Tool(kFixedTime).argv({c.input}).in(work)
-                               : Tool(kFixedTime).argv({c.input, c.output}).in(work);
+    const Tool given = Tool(kFixedTime).file(plainInput, contents).file(c.input, contents);
+    ASSERT_EQ(0, Tool(given).argv({plainInput, plainOutput}).in(work).status);
+    const auto run = c.typed   ? Tool(given).input(c.input + "\n" + c.output + "\n").in(work)
+                     : c.alone ? Tool(given).argv({c.input}).in(work)
+                               : Tool(given).argv({c.input, c.output}).in(work);
     EXPECT_EQ(0, run.status) << run.out << run.err;
     EXPECT_EQ(test::replaced(test::readFile(work + "/" + plainOutput),
                              "; Source file: " + plainInput, "; Source file: " + c.input),
               test::readFile(work + "/" + c.output));
     std::vector<std::string> expected{plainInput, plainOutput, c.input, c.output};
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, listing(work));
+    // Exactly the files the run was given and made, under the names it was given.
+    EXPECT_EQ(expected, test::listing(work));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scripts, FileNames,
-    ::testing::Values(
-        NameCase{{"cyrillic_arguments"}, "", "Ось-X.txt", "Ось-X.hex", false},
-        NameCase{{"cjk_arguments_report"}, "", "軸.hex", "軸-report.txt", false},
-        NameCase{{"accented_typed"}, "", "Größe.txt", "Größe.hex", true},
-        NameCase{{"cyrillic_typed_report"}, "", "Ось-X.hex", "Ось-X.txt", true},
-        NameCase{{"blanks_in_a_lettered_folder"}, "Папка 設定", "Ось X.txt", "Ось X.hex", false},
-        NameCase{{"lettered_subfolders"}, "Größe", "sub/軸.hex", "sub/Ось.txt", false},
-        NameCase{{"typed_in_a_lettered_folder"}, "軸", "sub/Ось.txt", "Ось.hex", true},
-        NameCase{{"cjk_dropped"}, "", "軸.hex", "軸-report.txt", false, true},
-        NameCase{{"cyrillic_dropped"}, "Папка", "Ось-X.txt", "Ось-X.hex", false, true}),
-    test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Scripts, FileNames, ::testing::ValuesIn(std::vector<NameCase>{
+    {"cyrillic_arguments", "", "Ось-X.txt", "Ось-X.hex", false},
+    {"cjk_arguments_report", "", "軸.hex", "軸-report.txt", false},
+    {"accented_typed", "", "Größe.txt", "Größe.hex", true},
+    {"cyrillic_typed_report", "", "Ось-X.hex", "Ось-X.txt", true},
+    {"blanks_in_a_lettered_folder", "Папка 設定", "Ось X.txt", "Ось X.hex", false},
+    {"lettered_subfolders", "Größe", "sub/軸.hex", "sub/Ось.txt", false},
+    {"typed_in_a_lettered_folder", "軸", "sub/Ось.txt", "Ось.hex", true},
+    {"cjk_dropped", "", "軸.hex", "軸-report.txt", false, true},
+    {"cyrillic_dropped", "Папка", "Ось-X.txt", "Ось-X.hex", false, true},
+}), test::CaseName());
+// clang-format on
 
 // A name that opens nothing is shown as it was given, in UTF-8.
 TEST(FileNames, MessagesShowTheNameAsGiven) {

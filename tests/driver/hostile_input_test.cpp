@@ -12,22 +12,6 @@ namespace {
 
 using test::Tool;
 
-// Writes `count` copies of `piece` without holding them all in memory.
-void writeRepeated(const std::string& path, const std::string& piece, std::size_t count,
-                   const std::string& tail = "") {
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t i = 0; i < count; ++i) {
-        out << piece;
-    }
-    out << tail;
-}
-
-// Peak memory of a run on a tiny file of the same direction, as the baseline.
-long baselineKib(const test::TempDir& dir, const std::string& input, const std::string& output) {
-    test::writeFile(dir.file(input), "ontime 5\n:0100000011ee\n");
-    return test::runTool({"--force", input, output}, dir.path()).peakKib;
-}
-
 struct LargeCase : test::NamedCase {
     std::string input;
     std::string piece;
@@ -43,8 +27,17 @@ TEST_P(LargeInput, IsStreamedInBoundedMemory) {
     test::TempDir dir;
     const bool toHex = c.input.back() == 't';
     const std::string output = toHex ? "out.hex" : "out.report";
-    const long baseline = baselineKib(dir, toHex ? "small.txt" : "small.hex", output);
-    writeRepeated(dir.file(c.input), c.piece, c.count, c.tail);
+    // The peak memory of a run on a tiny file of the same direction, as the baseline.
+    const std::string small = toHex ? "small.txt" : "small.hex";
+    test::writeFile(dir.file(small), "ontime 5\n:0100000011ee\n");
+    const long baseline = test::runTool({"--force", small, output}, dir.path()).peakKib;
+    {
+        std::ofstream out(dir.file(c.input), std::ios::binary);  // not held in memory either
+        for (std::size_t i = 0; i < c.count; ++i) {
+            out << c.piece;
+        }
+        out << c.tail;
+    }
     // Forced: the garbage gives a byte or two of the block, which is all this row needs.
     const auto run = test::runTool({"--force", c.input, output}, dir.path());
     ASSERT_EQ(0, run.status) << run.err;

@@ -12,17 +12,13 @@
 namespace kr570 {
 namespace {
 
-// The controller's default configuration block, byte for byte.
-const std::vector<std::uint8_t> kDefaultBlock = {
-    0x85, 0xC2, 0x1E, 0x4F, 0x11, 0x01, 0x00, 0x63, 'C',  'o',  'p',  'y',  'r',  'i',  'g',
-    'h',  't',  ' ',  'K',  'R',  '5',  '7',  '0',  ' ',  'C',  'o',  'n',  't',  'r',  'o',
-    'l',  's',  0x00, 0x01, 0x23, 0x00, 0x00, 0x00, 0xC0, 0x3F, 0x9A, 0x99, 0xD9, 0x3F, 0x00,
-    0x00, 0x20, 0x40, 0x00, 0x00, 0xC0, 0x41, 0x01, 0x80, 0x80, 0x00, 0x0A, 0xB9, 0x01, 0x77,
-    0x00, 0x00, 0x01, 0x40, 0x1F, 0x01, 0x32, 0xA0, 0x0F, 0x70, 0x63, 0x01};
-
-std::vector<std::uint8_t> blockOf(const EepromImage& image) {
-    return {image.data(), image.data() + block::kLength};
-}
+// The controller's default configuration block, byte for byte: the signature, the header, the
+// notice and the settings.
+// clang-format off
+const std::string kDefaultBlock = std::string("\x85\xC2\x1E\x4F\x11\x01\x00\x63"
+    "Copyright KR570 Controls" "\0\x01\x23\0\0\0\xC0\x3F\x9A\x99\xD9\x3F\0\0\x20\x40\0\0\xC0\x41"
+    "\x01\x80\x80\0\x0A\xB9\x01\x77\0\0\x01\x40\x1F\x01\x32\xA0\x0F\x70\x63\x01", 72);
+// clang-format on
 
 TEST(EepromImage, CodecsAreLittleEndian) {
     auto image = std::make_unique<EepromImage>();
@@ -43,9 +39,7 @@ TEST(EepromImage, FloatKeepsEveryBitPattern) {
         std::memcpy(&value, &bits, sizeof value);
         image->putFloat(10, value);
         const float back = image->getFloat(10);
-        std::uint32_t backBits = 0;
-        std::memcpy(&backBits, &back, sizeof backBits);
-        EXPECT_EQ(bits, backBits);
+        EXPECT_EQ(0, std::memcmp(&value, &back, sizeof back)) << bits;
     }
 }
 
@@ -77,7 +71,7 @@ TEST(ConfigBlock, SettingsTileOffsets33To71ButTheFixedByte) {
 TEST(ConfigBlock, DefaultsBuildTheFactoryBlock) {
     auto image = std::make_unique<EepromImage>();
     buildBlock(*image, test::defaultRecord());
-    EXPECT_EQ(kDefaultBlock, blockOf(*image));
+    EXPECT_EQ(kDefaultBlock, std::string(reinterpret_cast<const char*>(image->data()), 72));
     EXPECT_EQ(0, image->getByte(block::kLength)) << "nothing past the block is written";
 }
 

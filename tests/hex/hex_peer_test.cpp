@@ -17,16 +17,27 @@ namespace {
 // python3 on the path.
 const std::string kIntelHexPython = "/usr/bin/python3";
 
-// The peer that `command` runs: srec_cat, objcopy or python3-intelhex.
-std::string peerOf(const std::string& command) {
-    return command.rfind(kIntelHexPython, 0) == 0 ? "python3-intelhex"
-                                                  : command.substr(0, command.find(' '));
+using K = FileKind;
+
+// The peer that `command` runs (srec_cat, objcopy or python3-intelhex) when it is not
+// installed; "" when it is.
+std::string missingPeer(const std::string& command) {
+    const bool python = command.rfind(kIntelHexPython, 0) == 0;
+    const std::string peer = python ? "python3-intelhex" : command.substr(0, command.find(' '));
+    const std::string probe =
+        python ? kIntelHexPython + " -c 'import intelhex'" : "command -v " + peer;
+    return std::system((probe + " >/dev/null 2>&1").c_str()) == 0 ? "" : peer;
 }
 
-bool installed(const std::string& peer) {
-    const std::string probe = peer == "python3-intelhex" ? kIntelHexPython + " -c 'import intelhex'"
-                                                         : "command -v " + peer;
-    return std::system((probe + " >/dev/null 2>&1").c_str()) == 0;
+// `data` as data.bin in a folder of its own, made into peer.out by a peer's `command`, and read
+// by our reader of `kind`, with what it warns about in `warnings` when given.
+std::unique_ptr<EepromImage> fromPeer(const std::string& command, const std::string& data,
+                                      FileKind kind = FileKind::IntelHex,
+                                      std::string* warnings = nullptr) {
+    test::TempDir dir;
+    test::writeFile(dir.file("data.bin"), data);
+    EXPECT_EQ(0, std::system(("cd " + dir.path() + " && " + command).c_str())) << command;
+    return test::imageFrom(test::readFile(dir.file("peer.out")), kind, warnings);
 }
 
 // A python3-intelhex script with `ih` loaded from data.bin at address 0.
@@ -51,32 +62,28 @@ struct ReaderCase : test::NamedCase {
     FileKind written = FileKind::IntelHex;
 };
 
-const char* extension(FileKind kind) {
-    return kind == FileKind::SRecord ? ".srec" : kind == FileKind::Binary ? ".raw" : ".hex";
-}
-
 class HexToPeers : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(HexToPeers, AcceptOurFile) {
     const ReaderCase& c = GetParam();
-    if (!installed(peerOf(c.command))) {
-        GTEST_SKIP() << peerOf(c.command) << " is not installed";
+    if (const std::string peer = missingPeer(c.command); !peer.empty()) {
+        GTEST_SKIP() << peer << " is not installed";
     }
     test::TempDir dir;
     auto image = std::make_unique<EepromImage>();
     buildBlock(*image, test::defaultRecord());
-    std::FILE* out =
-        std::fopen(dir.file(std::string("block") + extension(c.written)).c_str(), "wb");
-    ASSERT_NE(nullptr, out);
-    kindRow(c.written).write(out, *image, test::firstAddresses(72));
-    std::fclose(out);
+    test::TempStream ours;
+    kindRow(c.written).write(ours.stream(), *image, test::firstAddresses(72));
+    const K kind = c.written;
+    const char* name = kind == K::SRecord  ? "block.srec"
+                       : kind == K::Binary ? "block.raw"
+                                           : "block.hex";
+    test::writeFile(dir.file(name), ours.text());
     const std::string command = "cd " + dir.path() + " && " + c.command + " 2>err";
     ASSERT_EQ(0, std::system(command.c_str())) << test::readFile(dir.file("err"));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->data()), 72),
               test::readFile(dir.file("block.bin")));
 }
-
-using K = FileKind;
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Tools, HexToPeers, ::testing::ValuesIn(std::vector<ReaderCase>{
@@ -106,17 +113,14 @@ class HexFromPeers : public ::testing::TestWithParam<PeerCase> {};
 
 TEST_P(HexFromPeers, LandInTheRightPlace) {
     const PeerCase& c = GetParam();
-    if (!installed(peerOf(c.command))) {
-        GTEST_SKIP() << peerOf(c.command) << " is not installed";
+    if (const std::string peer = missingPeer(c.command); !peer.empty()) {
+        GTEST_SKIP() << peer << " is not installed";
     }
-    test::TempDir dir;
     const std::string data = test::randomBytes(1000, 570);
-    test::writeFile(dir.file("data.bin"), data);
-    ASSERT_EQ(0, std::system(("cd " + dir.path() + " && " + c.command).c_str()));
     const std::size_t erased =
         c.erasedTo > c.at + data.size() ? c.erasedTo - c.at - data.size() : 0;
     std::string warnings;
-    expectImageHolds(*test::imageFrom(test::readFile(dir.file("peer.out")), c.kind, &warnings),
+    expectImageHolds(*fromPeer(c.command, data, c.kind, &warnings),
                      data + std::string(erased, '\xff'), c.at);
     EXPECT_EQ("", warnings) << "a correct file needs no warning";
 }
@@ -156,16 +160,12 @@ INSTANTIATE_TEST_SUITE_P(Tools, HexFromPeers, ::testing::ValuesIn(std::vector<Pe
 // clang-format on
 
 TEST(HexPeers, DataBeyondTheImageIsDropped) {
-    if (!installed("srec_cat")) {
+    const std::string command =
+        "srec_cat data.bin -binary -offset 0x20000 -o peer.out -intel -address-length=4";
+    if (!missingPeer(command).empty()) {
         GTEST_SKIP() << "srec_cat (Debian package srecord) is not installed";
     }
-    test::TempDir dir;
-    test::writeFile(dir.file("data.bin"), test::randomBytes(64, 570));
-    const std::string command = "cd " + dir.path() +
-                                " && srec_cat data.bin -binary -offset 0x20000 -o peer.out "
-                                "-intel -address-length=4";
-    ASSERT_EQ(0, std::system(command.c_str()));
-    expectImageHolds(*test::imageFrom(test::readFile(dir.file("peer.out"))), "", 0);
+    expectImageHolds(*fromPeer(command, test::randomBytes(64, 570)), "", 0);
 }
 
 }  // namespace

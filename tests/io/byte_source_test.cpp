@@ -18,10 +18,14 @@ std::string numberedLines(int count, const std::string& lineEnd = "\n") {
     return text;
 }
 
+// A source reading `text` from a file of its own.
+struct Source : test::TempStream, ByteSource {
+    explicit Source(const std::string& text) : TempStream(text), ByteSource(stream()) {}
+};
+
 TEST(ByteSource, ReadsEveryByteInOrderAcrossRefills) {
     const std::string text = numberedLines(40000);
-    test::TempStream stream(text);
-    ByteSource source(stream.stream());
+    Source source(text);
     std::string back;
     for (int c = source.get(); c != -1; c = source.get()) {
         back.push_back(static_cast<char>(c));
@@ -31,8 +35,7 @@ TEST(ByteSource, ReadsEveryByteInOrderAcrossRefills) {
 
 TEST(ByteSource, EnsureKeepsAWindowAcrossTheBufferEnd) {
     const std::string text = numberedLines(40000);
-    test::TempStream stream(text);
-    ByteSource source(stream.stream());
+    Source source(text);
     std::size_t offset = 0;
     while (offset + 600 < text.size()) {
         ASSERT_GE(source.ensure(600), 600U);
@@ -45,27 +48,21 @@ TEST(ByteSource, EnsureKeepsAWindowAcrossTheBufferEnd) {
 }
 
 TEST(ByteSource, PeekBeyondTheEndIsMinusOne) {
-    test::TempStream stream("ab");
-    ByteSource source(stream.stream());
+    Source source("ab");
     EXPECT_EQ('a', source.peek(0));
     EXPECT_EQ('b', source.peek(1));
     EXPECT_EQ(-1, source.peek(2));
     EXPECT_EQ('a', source.get());
 }
 
-struct LineEndCase : test::NamedCase {
-    std::string lineEnd;
-};
-
-class LineEnds : public ::testing::TestWithParam<LineEndCase> {};
+class LineEnds : public ::testing::TestWithParam<test::ValueCase<std::string>> {};  // line ends
 
 TEST_P(LineEnds, CountLinesAcrossRefills) {
-    const std::string text = numberedLines(40000, GetParam().lineEnd);
-    test::TempStream stream(text);
-    ByteSource source(stream.stream());
+    const std::string text = numberedLines(40000, GetParam().value);
+    Source source(text);
     long expectedLine = 1;
     for (int c = source.get(); c != -1; c = source.get()) {
-        if (c == GetParam().lineEnd[0]) {
+        if (c == GetParam().value[0]) {
             ++expectedLine;
         }
         if (c != 'l' && source.peek() == 'l' && expectedLine % 997 == 0) {
@@ -76,7 +73,7 @@ TEST_P(LineEnds, CountLinesAcrossRefills) {
 }
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds, ::testing::ValuesIn(std::vector<LineEndCase>{
+INSTANTIATE_TEST_SUITE_P(Kinds, LineEnds, ::testing::ValuesIn(std::vector<LineEnds::ParamType>{
     {"line_feed", "\n"}, {"return_line_feed", "\r\n"}, {"return", "\r"},
 }), test::CaseName());
 // clang-format on
@@ -89,8 +86,7 @@ struct LineCase : test::NamedCase {
 class LineNumbers : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(LineNumbers, CountEveryKindOfLineEndOnce) {
-    test::TempStream stream(GetParam().text);
-    ByteSource source(stream.stream());
+    Source source(GetParam().text);
     while (source.ensure(2) > 1) {
         source.advance(1);
         source.line();  // counting piecemeal must give the same as counting at once

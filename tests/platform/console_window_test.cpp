@@ -22,10 +22,11 @@ TEST_P(ConsoleWindowSeam, DecidesWhenSet) {
     EXPECT_EQ(GetParam().owns, owns);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, ConsoleWindowSeam,
-                         ::testing::Values(SeamCase{{"owned"}, "1", true},
-                                           SeamCase{{"not_owned"}, "0", false}),
-                         test::CaseName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Values, ConsoleWindowSeam, ::testing::ValuesIn(std::vector<SeamCase>{
+    {"owned", "1", true}, {"not_owned", "0", false},
+}), test::CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace kr570

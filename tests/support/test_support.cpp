@@ -1,8 +1,10 @@
 #include "support/test_support.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -17,55 +19,33 @@ namespace kr570::test {
 
 std::vector<std::string> words(const std::string& line) {
     std::istringstream in(line);
-    std::vector<std::string> list;
-    for (std::string word; in >> word;) {
-        list.push_back(word);
-    }
-    return list;
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
-namespace {
-
-// A name in the system's temporary folder that no other test run takes.
-std::filesystem::path randomPath(const std::string& prefix) {
-    std::random_device seed;
-    return std::filesystem::temp_directory_path() /
-           (prefix + std::to_string(std::mt19937_64(seed())() % 1000000000000U));
-}
-
-}  // namespace
-
-// Under a random name: std::tmpfile's names collide between test processes that run side by side
-// under Wine.
+// In a folder of its own: std::tmpfile's names collide between test processes that run side by
+// side under Wine.
 TempStream::TempStream(const std::string& text)
-    : path_(randomPath("kr570-stream-").string()), stream_(std::fopen(path_.c_str(), "w+b")) {
+    : stream_(std::fopen(dir_.file("stream").c_str(), "w+b")) {
     if (stream_ == nullptr) {
-        throw std::runtime_error("no temporary file could be made: " + path_);
+        throw std::runtime_error("no temporary file could be made in " + dir_.path());
     }
     std::fwrite(text.data(), 1, text.size(), stream_);
     std::rewind(stream_);
 }
 
-TempStream::~TempStream() {
-    std::fclose(stream_);
-    std::remove(path_.c_str());
-}
-
-// Everything the file holds; later writes go on at the end, where the reading stops.
+// Everything the file holds; later writes go on at the end, where the stream is left.
 std::string TempStream::text() {
-    std::rewind(stream_);
-    std::string text;
-    for (int c = std::getc(stream_); c != EOF; c = std::getc(stream_)) {
-        text.push_back(static_cast<char>(c));
-    }
-    return text;
+    std::fseek(stream_, 0, SEEK_END);  // which also writes out what the stream holds back
+    return readFile(dir_.file("stream"));
 }
 
 // A fresh folder under a random name: creating it fails when the name is taken, so a folder is
 // never shared with another test run.
 TempDir::TempDir() {
+    std::random_device seed;
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-        const auto candidate = randomPath("kr570-test-");
+        const std::string name = std::to_string(std::mt19937_64(seed())() % 1000000000000U);
+        const auto candidate = std::filesystem::temp_directory_path() / ("kr570-test-" + name);
         if (std::filesystem::create_directory(candidate)) {
             path_ = candidate.generic_u8string();
         }
@@ -97,6 +77,18 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::u8path(path), ignored);
 }
 
+std::vector<std::string> listing(const std::string& folder) {
+    const std::filesystem::path root = std::filesystem::u8path(folder);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_directory()) {
+            names.push_back(entry.path().lexically_relative(root).generic_u8string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     const std::size_t at = text.find(from);
     return at == std::string::npos ? text : text.replace(at, from.size(), to);
@@ -105,9 +97,8 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 std::string randomBytes(std::size_t count, unsigned seed) {
     std::mt19937 generator(seed);
     std::string bytes;
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes.push_back(static_cast<char>(generator() & 0xFFU));
-    }
+    std::generate_n(std::back_inserter(bytes), count,
+                    [&generator] { return static_cast<char>(generator() & 0xFFU); });
     return bytes;
 }
 
@@ -132,11 +123,11 @@ std::string hexOf(const EepromImage& image, int count) {
 namespace {
 
 // The header bytes a row may change by their record names.
+// clang-format off
 const std::pair<const char*, std::uint8_t ConfigRecord::*> kHeaderBytes[] = {
-    {"productId", &ConfigRecord::productId},
-    {"revisionMajor", &ConfigRecord::revisionMajor},
-    {"revisionMinor", &ConfigRecord::revisionMinor},
-    {"fixedByte57", &ConfigRecord::fixedByte57}};
+    {"productId", &ConfigRecord::productId}, {"revisionMajor", &ConfigRecord::revisionMajor},
+    {"revisionMinor", &ConfigRecord::revisionMinor}, {"fixedByte57", &ConfigRecord::fixedByte57}};
+// clang-format on
 
 void store(ConfigRecord& record, const std::string& field, const std::string& value) {
     const auto number = [&value] { return std::stol(value, nullptr, 0); };
@@ -162,9 +153,7 @@ void store(ConfigRecord& record, const std::string& field, const std::string& va
 std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
     std::string text;
     for (std::size_t i = 0; i < count; ++i) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
-        text += hex;
+        text += {"0123456789abcdef"[bytes[i] >> 4U], "0123456789abcdef"[bytes[i] & 0xFU]};
     }
     return text;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -27,38 +28,26 @@ inline std::ostream& operator<<(std::ostream& os, const NamedCase& row) {
     return os << row.name;
 }
 
+// A row of a table whose cases differ in one value alone.
+template <typename Value>
+struct ValueCase : NamedCase {
+    Value value;
+};
+
 // For INSTANTIATE_TEST_SUITE_P: names each test after its row, with every character that a
 // test name cannot hold turned into '_'.
 struct CaseName {
     template <typename Row>
     std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
         std::string name = info.param.name;
-        for (char& c : name) {
-            c = std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_';  // in the "C" locale
-        }
+        const auto other = [](unsigned char c) { return std::isalnum(c) == 0; };  // in "C" locale
+        std::replace_if(name.begin(), name.end(), other, '_');
         return name;
     }
 };
 
 // The words of `line`, split at blanks: a command line as a row writes it.
 std::vector<std::string> words(const std::string& line);
-
-// A stream on a file of its own, removed with the object: it holds `text`, read from its start,
-// and text() gives back all it holds, what was written to it included.
-class TempStream {
-  public:
-    explicit TempStream(const std::string& text = "");
-    ~TempStream();
-    TempStream(const TempStream&) = delete;
-    TempStream& operator=(const TempStream&) = delete;
-
-    std::FILE* stream() const { return stream_; }
-    std::string text();
-
-  private:
-    std::string path_;
-    std::FILE* stream_;
-};
 
 // A folder that exists for the life of the object. Paths and names here are UTF-8 on every
 // system, as the tool takes them.
@@ -76,9 +65,28 @@ class TempDir {
     std::string path_;
 };
 
+// A stream on a file of its own, removed with the object: it holds `text`, read from its start,
+// and text() gives back all it holds, what was written to it included.
+class TempStream {
+  public:
+    explicit TempStream(const std::string& text = "");
+    ~TempStream() { std::fclose(stream_); }
+    TempStream(const TempStream&) = delete;
+    TempStream& operator=(const TempStream&) = delete;
+
+    std::FILE* stream() const { return stream_; }
+    std::string text();
+
+  private:
+    TempDir dir_;
+    std::FILE* stream_;
+};
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
+// The files in `folder` and its subfolders, named from it with '/' between the parts, sorted.
+std::vector<std::string> listing(const std::string& folder);
 
 // Path of a file shipped in the source tree, and what it holds.
 std::string sourcePath(const std::string& relative);

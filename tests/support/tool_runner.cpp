@@ -23,6 +23,34 @@ RunResult Tool::in(const std::string& folder) const {
     return runTool(arguments, folder, setup);
 }
 
+namespace {
+
+// The system calls of a traced run as rows give them: without the process id, descriptor
+// numbers and the padding before the result, with the run's folder as DIR and the random part
+// of a temporary file's name as XXXXXX.
+std::vector<std::string> tracedCalls(const std::string& trace, const std::string& folder) {
+    const std::regex call(R"(^\d+ +(.*?) *= (.*)$)");
+    const std::regex descriptor(R"(\b\d+<)");
+    const std::regex temporary(R"(([/"]\.[^/"<>]+\.)[A-Za-z0-9]{6}([">]))");
+    std::vector<std::string> calls;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch parts;
+        if (!std::regex_match(line, parts, call)) {
+            continue;
+        }
+        std::string text = parts[1].str() + " = " + parts[2].str();
+        for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder)) {
+            text.replace(at, folder.size(), "DIR");
+        }
+        text = std::regex_replace(text, descriptor, "<");
+        calls.push_back(std::regex_replace(text, temporary, "$1XXXXXX$2"));
+    }
+    return calls;
+}
+
+}  // namespace
+
 void expectOutcome(const Tool& row, const RunResult& run, const std::string& folder) {
     EXPECT_EQ(row.status, run.status) << run.err;
     EXPECT_EQ(row.signal, run.signal);
@@ -53,41 +81,6 @@ RunResult check(const Tool& row) {
     RunResult run = row.in(dir.path());
     expectOutcome(row, run, dir.path());
     return run;
-}
-
-const char* unsupported(const Tool& row) {
-    bool full = false;
-    for (const std::string& argument : row.arguments) {
-        full = full || argument == "/dev/full";
-    }
-    for (const auto& descriptor : row.setup.descriptors) {
-        full = full || descriptor.second == "/dev/full";
-    }
-    if (full && fullDevice() == nullptr) {
-        return "this system has no device that is always full";
-    }
-    return missingFeature(row.setup);
-}
-
-std::vector<std::string> tracedCalls(const std::string& trace, const std::string& folder) {
-    const std::regex call(R"(^\d+ +(.*?) *= (.*)$)");
-    const std::regex descriptor(R"(\b\d+<)");
-    const std::regex temporary(R"(([/"]\.[^/"<>]+\.)[A-Za-z0-9]{6}([">]))");
-    std::vector<std::string> calls;
-    std::istringstream lines(trace);
-    for (std::string line; std::getline(lines, line);) {
-        std::smatch parts;
-        if (!std::regex_match(line, parts, call)) {
-            continue;
-        }
-        std::string text = parts[1].str() + " = " + parts[2].str();
-        for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder)) {
-            text.replace(at, folder.size(), "DIR");
-        }
-        text = std::regex_replace(text, descriptor, "<");
-        calls.push_back(std::regex_replace(text, temporary, "$1XXXXXX$2"));
-    }
-    return calls;
 }
 
 }  // namespace kr570::test

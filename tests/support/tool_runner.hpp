@@ -126,7 +126,7 @@ struct Tool : NamedCase {
 };
 
 // Why this system cannot run `row` (a file size limit, strace, a device that is always full);
-// nullptr when it can.
+// nullptr when it can. One for each system.
 const char* unsupported(const Tool& row);
 
 // A table of runs, each row a Tool; a row this system cannot run is skipped with the reason.
@@ -145,20 +145,8 @@ void expectOutcome(const Tool& row, const RunResult& run, const std::string& fol
 // Runs `row` in a folder of its own and checks what came of it.
 RunResult check(const Tool& row);
 
-// The system calls of a traced run as rows give them: without the process id, descriptor
-// numbers and the padding before the result, with the run's folder as DIR and the random part
-// of a temporary file's name as XXXXXX.
-std::vector<std::string> tracedCalls(const std::string& trace, const std::string& folder);
-
 // A device on which every write fails for want of space; nullptr where there is none.
 const char* fullDevice();
-
-// Why this system cannot give a run `setup` (a file size limit has no Windows form, strace may
-// be missing); nullptr when it can.
-const char* missingFeature(const RunSetup& setup);
-
-// Whether the tests run as a user who may write any file, write-protected or not (root).
-bool writesAnyFile();
 
 // Makes a FIFO at `path`; false where the system has none.
 bool makeFifo(const std::string& path);

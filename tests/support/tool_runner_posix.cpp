@@ -9,11 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 #include "support/tool_runner.hpp"
@@ -33,9 +35,11 @@ void openToEveryUser(const std::string& folder, fs::perms files = fs::perms::oth
     }
 }
 
-// Puts the open descriptor `fd` in the place of `target`; -1 leaves `target` closed.
+// Puts the open descriptor `fd` in the place of `target`; -1 closes `target`.
 void moveTo(int fd, int target) {
-    if (fd >= 0 && fd != target) {
+    if (fd < 0) {
+        close(target);
+    } else if (fd != target) {
         dup2(fd, target);
         close(fd);
     }
@@ -69,7 +73,8 @@ class ToolRun {
             environment_.push_back("ASAN_OPTIONS=" + std::string(asan ? asan : "") +
                                    ":detect_leaks=0");
         }
-        const bool asNobody = setup.unprivileged && writesAnyFile();
+        // Only a user who may write any file, write-protected or not (root), becomes nobody.
+        const bool asNobody = setup.unprivileged && geteuid() == 0;
         argv_.emplace_back(asNobody ? unprivilegedTool() : std::string(KR570CONVERT_PATH));
         argv_.insert(argv_.end(), arguments.begin(), arguments.end());
     }
@@ -89,11 +94,8 @@ class ToolRun {
         if (!setup_.strace.empty()) {
             result.trace = readFile(io_.file("trace"));
             // strace notes on the shared standard error how it resolved a -P path: not the tool's.
-            const std::size_t note = result.err.find("strace: Requested path");
-            if (note != std::string::npos) {
-                const std::size_t from = result.err.rfind('\n', note) + 1;  // npos + 1 is 0
-                result.err.erase(from, result.err.find('\n', note) + 1 - from);
-            }
+            result.err =
+                std::regex_replace(result.err, std::regex("strace: Requested path.*\n"), "");
         }
         return result;
     }
@@ -105,7 +107,8 @@ class ToolRun {
     std::string unprivilegedTool() {
         const passwd* nobody = getpwnam("nobody");
         // 65534 is nobody and nogroup wherever the name is not in the user database.
-        user_ = nobody != nullptr ? User{nobody->pw_uid, nobody->pw_gid} : User{65534, 65534};
+        uid_ = nobody != nullptr ? nobody->pw_uid : 65534;
+        gid_ = nobody != nullptr ? nobody->pw_gid : 65534;
         const std::string tool = io_.file("kr570convert");
         fs::copy_file(KR570CONVERT_PATH, tool);
         openToEveryUser(io_.path(), fs::perms::others_read | fs::perms::others_exec);
@@ -116,15 +119,10 @@ class ToolRun {
     // In the child: the standard streams, the limit, the environment, the user, the folder,
     // then the tool.
     [[noreturn]] void startTool() {
-        if (setup_.inputClosed) {
-            close(STDIN_FILENO);
-        } else {
-            moveTo(open(io_.file("stdin").c_str(), O_RDONLY), STDIN_FILENO);
-        }
+        moveTo(setup_.inputClosed ? -1 : open(io_.file("stdin").c_str(), O_RDONLY), STDIN_FILENO);
         moveTo(open(io_.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
         moveTo(open(io_.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
         for (const auto& [descriptor, path] : setup_.descriptors) {
-            close(descriptor);
             moveTo(path.empty() ? -1 : open(path.c_str(), O_WRONLY), descriptor);
         }
         const auto limit = static_cast<rlim_t>(setup_.fileSizeLimit);
@@ -136,18 +134,14 @@ class ToolRun {
             putenv(entry.data());
         }
         // As setpriv --reuid=nobody --regid=nogroup --clear-groups does.
-        if (user_.uid != 0 &&
-            (setgroups(0, nullptr) != 0 || setgid(user_.gid) != 0 || setuid(user_.uid) != 0)) {
+        if (uid_ != 0 && (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0)) {
             childFails("cannot become nobody");
         }
         if (chdir(workDir_.c_str()) != 0) {
             childFails("cannot enter the work folder " + workDir_);
         }
-        std::vector<char*> argv;
-        for (std::string& argument : argv_) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv(argv_.size() + 1, nullptr);  // ending in nullptr
+        std::transform(argv_.begin(), argv_.end(), argv.begin(), [](auto& a) { return a.data(); });
         execvp(argv[0], argv.data());
         childFails("cannot start " + argv_[0]);
     }
@@ -170,17 +164,13 @@ class ToolRun {
         result.peakKib = usage.ru_maxrss;
     }
 
-    struct User {
-        uid_t uid;
-        gid_t gid;
-    };
-
     const RunSetup& setup_;
     const std::string workDir_;
     TempDir io_;
     std::vector<std::string> argv_;
     std::vector<std::string> environment_;
-    User user_{0, 0};  // the user the run goes as; 0: the test's own
+    uid_t uid_ = 0;  // the user the run goes as; 0: the test's own
+    gid_t gid_ = 0;
 };
 
 }  // namespace
@@ -198,13 +188,10 @@ const char* fullDevice() {
     return "/dev/full";
 }
 
-const char* missingFeature(const RunSetup& setup) {
-    const bool strace = setup.strace.empty() || std::system("strace -V >/dev/null 2>&1") == 0;
+// Only strace may be missing.
+const char* unsupported(const Tool& row) {
+    const bool strace = row.setup.strace.empty() || std::system("strace -V >/dev/null 2>&1") == 0;
     return strace ? nullptr : "strace is not installed (Debian package strace)";
-}
-
-bool writesAnyFile() {
-    return geteuid() == 0;
 }
 
 bool makeFifo(const std::string& path) {

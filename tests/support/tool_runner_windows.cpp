@@ -4,9 +4,12 @@
 // psapi.h needs the types of windows.h.
 #include <psapi.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cwchar>
+#include <filesystem>
+#include <regex>
 
 #include "support/tool_runner.hpp"
 
@@ -16,11 +19,7 @@ namespace {
 
 // Arguments, folders and names are UTF-8 in the tests, and the wide functions take them all.
 std::wstring wide(const std::string& utf8) {
-    const int size = static_cast<int>(utf8.size());
-    std::wstring text(static_cast<std::size_t>(size), L'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, text.data(), size);
-    text.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-    return text;
+    return std::filesystem::u8path(utf8).wstring();
 }
 
 // One argument as the C runtime of the child splits its command line again: quoted when it
@@ -29,19 +28,9 @@ std::string quoted(const std::string& argument) {
     if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
         return argument;
     }
-    std::string out = "\"";
-    std::size_t backslashes = 0;
-    for (const char c : argument) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-        backslashes = 0;
-        out.push_back(c);
-    }
-    out.append(2 * backslashes, '\\');
-    return out + "\"";
+    const std::string escaped =
+        std::regex_replace(argument, std::regex(R"x((\\*)")x"), R"x($1$1\")x");
+    return "\"" + std::regex_replace(escaped, std::regex(R"x((\\+)$)x"), "$1$1") + "\"";
 }
 
 // This process's environment with the entries NAME=VALUE added or replaced, as the block of
@@ -66,61 +55,40 @@ std::wstring environmentBlock(const std::vector<std::string>& extra) {
     return block + added + L'\0';
 }
 
-enum class Access { Read, Create, Write };
-
-HANDLE inheritable(const std::string& path, Access access) {
+// A handle on `path` that the run inherits, opened for `access` (GENERIC_READ or GENERIC_WRITE)
+// as `disposition` says.
+HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition = OPEN_EXISTING) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return CreateFileW(wide(path).c_str(), access == Access::Read ? GENERIC_READ : GENERIC_WRITE,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                       access == Access::Create ? CREATE_ALWAYS : OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-void closeHandle(HANDLE& handle) {
+void closeHandle(HANDLE handle) {
     if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
         CloseHandle(handle);
     }
-    handle = nullptr;
 }
 
-// The three standard handles a run starts with, closed again here once it has ended.
-struct StandardHandles {
-    std::array<HANDLE, 3> handles{};
-
-    StandardHandles(const TempDir& io, const RunSetup& setup) {
-        handles[0] = setup.inputClosed ? nullptr : inheritable(io.file("stdin"), Access::Read);
-        handles[1] = inheritable(io.file("stdout"), Access::Create);
-        handles[2] = inheritable(io.file("stderr"), Access::Create);
-        for (const auto& [descriptor, path] : setup.descriptors) {
-            HANDLE& handle = handles.at(static_cast<std::size_t>(descriptor));
-            closeHandle(handle);
-            // A closed descriptor is a process started without that handle.
-            handle = path.empty() ? nullptr : inheritable(path, Access::Write);
-        }
+// The three standard handles a run starts with.
+std::array<HANDLE, 3> standardHandles(const TempDir& io, const RunSetup& setup) {
+    std::array<HANDLE, 3> handles = {
+        setup.inputClosed ? nullptr : inheritable(io.file("stdin"), GENERIC_READ),
+        inheritable(io.file("stdout"), GENERIC_WRITE, CREATE_ALWAYS),
+        inheritable(io.file("stderr"), GENERIC_WRITE, CREATE_ALWAYS)};
+    for (const auto& [descriptor, path] : setup.descriptors) {
+        HANDLE& handle = handles.at(static_cast<std::size_t>(descriptor));
+        closeHandle(handle);
+        // A closed descriptor is a process started without that handle.
+        handle = path.empty() ? nullptr : inheritable(path, GENERIC_WRITE);
     }
-    ~StandardHandles() {
-        for (HANDLE& handle : handles) {
-            closeHandle(handle);
-        }
-    }
-    StandardHandles(const StandardHandles&) = delete;
-    StandardHandles& operator=(const StandardHandles&) = delete;
-};
+    return handles;
+}
 
 // Console text with CR LF line ends back to "\n"; a line end without its CR is marked, so
 // that it shows in the comparison with the expected text.
 std::string consoleText(const std::string& raw) {
-    std::string text;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
-            continue;
-        }
-        if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) {
-            text += "<LF without CR>";
-        }
-        text.push_back(raw[i]);
-    }
-    return text;
+    const std::string marked = std::regex_replace(raw, std::regex("\n"), "<LF without CR>\n");
+    return std::regex_replace(marked, std::regex("\r<LF without CR>\n"), "\n");
 }
 
 // Waits for the run to end (or ends it when it hangs) and takes its status and memory.
@@ -155,36 +123,31 @@ RunResult runTool(const std::vector<std::string>& arguments, const std::string& 
     }
     std::wstring commandLine = wide(line);
     std::wstring environment = environmentBlock(setup.environment);
+    const std::array<HANDLE, 3> standard = standardHandles(io, setup);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = standard[0];
+    startup.hStdOutput = standard[1];
+    startup.hStdError = standard[2];
+    PROCESS_INFORMATION process{};
     RunResult result;
-    {
-        const StandardHandles standard(io, setup);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = standard.handles[0];
-        startup.hStdOutput = standard.handles[1];
-        startup.hStdError = standard.handles[2];
-        PROCESS_INFORMATION process{};
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                           CREATE_UNICODE_ENVIRONMENT, environment.data(), wide(workDir).c_str(),
-                           &startup, &process) != 0) {
-            if (setup.whileRunning) {
-                setup.whileRunning(static_cast<int>(process.dwProcessId), workDir);
-            }
-            finish(process, result);
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_UNICODE_ENVIRONMENT, environment.data(), wide(workDir).c_str(),
+                       &startup, &process) != 0) {
+        if (setup.whileRunning) {
+            setup.whileRunning(static_cast<int>(process.dwProcessId), workDir);
         }
+        finish(process, result);
     }
+    std::for_each(standard.begin(), standard.end(), closeHandle);
     result.out = consoleText(readFile(io.file("stdout")));
     result.err = consoleText(readFile(io.file("stderr")));
     return result;
 }
 
 std::string nativeText(const std::string& text) {
-    std::string native;
-    for (const char c : text) {
-        native += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    }
-    return native;
+    return std::regex_replace(text, std::regex("\n"), "\r\n");
 }
 
 // Windows has no device that is always full.
@@ -192,16 +155,19 @@ const char* fullDevice() {
     return nullptr;
 }
 
-const char* missingFeature(const RunSetup& setup) {
-    if (!setup.strace.empty()) {
+// Windows has no device that is always full, no file size limit and no strace.
+const char* unsupported(const Tool& row) {
+    bool full = std::count(row.arguments.begin(), row.arguments.end(), "/dev/full") > 0;
+    for (const auto& descriptor : row.setup.descriptors) {
+        full = full || descriptor.second == "/dev/full";
+    }
+    if (full) {
+        return "this system has no device that is always full";
+    }
+    if (!row.setup.strace.empty()) {
         return "this system cannot run the tool under strace";
     }
-    return setup.fileSizeLimit >= 0 ? "Windows has no file size limit" : nullptr;
-}
-
-// The read-only attribute holds for every user.
-bool writesAnyFile() {
-    return false;
+    return row.setup.fileSizeLimit >= 0 ? "Windows has no file size limit" : nullptr;
 }
 
 // Windows' named pipes live in a namespace of their own, not among the files of a folder.

@@ -15,14 +15,10 @@
 namespace kr570 {
 namespace {
 
-// 09:05:03 on 18 March 2010.
-std::tm exampleTime() {
-    return reportCreationTime("1268903103", 0);
-}
-
+// The report of `record` made at 09:05:03 on 18 March 2010.
 std::string reportOf(const ConfigRecord& record, const std::string& source = "config.hex") {
     test::TempStream out;
-    writeConfigReport(out.stream(), record, source, exampleTime());
+    writeConfigReport(out.stream(), record, source, reportCreationTime("1268903103", 0));
     return out.text();
 }
 
@@ -149,15 +145,11 @@ TEST_P(ReportClock, TakesOnlyAWellFormedSourceDateEpoch) {
     const std::time_t now = 1700000000;
     const std::tm local = *std::localtime(&now);
     const std::tm chosen = reportCreationTime(GetParam().value, now);
-    if (GetParam().fromEpoch) {
-        EXPECT_EQ(2010 - 1900, chosen.tm_year);
-        EXPECT_EQ(9, chosen.tm_hour);
-        EXPECT_EQ(3, chosen.tm_sec);
-    } else {
-        EXPECT_EQ(local.tm_year, chosen.tm_year);
-        EXPECT_EQ(local.tm_hour, chosen.tm_hour);
-        EXPECT_EQ(local.tm_min, chosen.tm_min);
-    }
+    const bool epoch = GetParam().fromEpoch;  // 09:05:03 on 18 March 2010, or else the local time
+    EXPECT_EQ(epoch ? 2010 - 1900 : local.tm_year, chosen.tm_year);
+    EXPECT_EQ(epoch ? 9 : local.tm_hour, chosen.tm_hour);
+    EXPECT_EQ(epoch ? 5 : local.tm_min, chosen.tm_min);
+    EXPECT_EQ(epoch ? 3 : local.tm_sec, chosen.tm_sec);
 }
 
 // clang-format off
