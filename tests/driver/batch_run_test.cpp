@@ -321,6 +321,15 @@ std::string wholeImage(bool asHex) {
                  : std::string(bytes, EepromImage::kSize);
 }
 
+// The default report of nan.hex, whose inductance is a NaN: so are the estimates.
+std::string nanReport() {
+    std::string report = replaced(kDefaultReport, "config.hex", "nan.hex");
+    for (const char* number : {"1.70", "192.552247", "0.192552", "0.192552"}) {
+        report = replaced(report, number, "nan");
+    }
+    return report;
+}
+
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs, ::testing::Values(
     Tool("report_on_standard_output").args("config.hex -").prints(kDefaultReport).warns(kFinished),
@@ -333,6 +342,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs, ::testing::Values(
         .warns("(standard input):2: warning: '\\x1a' is not a keyword; it is ignored\n"),
     Tool("standard_input_is_hex").args("- out.txt").input(kDefaultHex).prints(kFinished)
         .writes("out.txt", replaced(kDefaultReport, "config.hex", "-")),
+    // Every system writes a NaN as "nan", whatever sign its math library gives it.
+    Tool("nan_estimates").args("--from=text - out.hex").input("current 20\n").prints("; Calculated "
+        "motor parameters:\n;   On time= nan usecond\n;   Duty Cycle= nan %\n;   Slew Rate= nan \n\n"
+        + kFinished).warns("(standard input): warning: the calculated motor parameters are not a "
+        "number: 'current' x 'resistance' (30) is not below 'drive_voltage' (24)\n"),
+    Tool("negative_nan_in_a_report").file("nan.hex", replaced(kDefaultHex, ":00000001FF",
+        ":040028000000c0ff15\n:00000001FF")).args("-q nan.hex out.txt").writes("out.txt",
+        nanReport()),
     // A file named alone is converted beside itself.
     Tool("text_alone").args("in.txt").prints(test::kDefaultMotorBlock + "Output file: in.hex\n" + kFinished)
         .writes("in.hex", kDefaultHex),

@@ -154,6 +154,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, CompareRun, ::testing::Values(
         .file("b.hex", defaultWith(record(40, {1, 0, 0xc0, 0x7f}))).args("-q --compare a.hex b.hex")
         .exits(1).prints("inductance: nan (0x7fc00000) (A) != nan (0x7fc00001) (B)\n" +
         oneDiffers("a.hex", "b.hex", "inductance")),
+    Tool("negative_nan").file("a.hex", defaultWith(record(40, {0, 0, 0xc0, 0xff})))
+        .file("b.hex", defaultWith(record(40, {0, 0, 0xc0, 0x7f}))).args("-q --compare a.hex b.hex")
+        .exits(1).prints("inductance: nan (0xffc00000) (A) != nan (0x7fc00000) (B)\n" +
+        oneDiffers("a.hex", "b.hex", "inductance")),
     Tool("notice_after_its_nul").file("a.hex", defaultWith(record(10, {0, 1, 2})))
         .file("b.hex", defaultWith(record(10, {0, 3, 4}))).args("-q --compare a.hex b.hex").exits(1)
         .prints("notice: 'Co' in both, but the bytes after its NUL differ\n" +

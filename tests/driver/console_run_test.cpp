@@ -10,6 +10,7 @@ namespace kr570 {
 namespace {
 
 using test::kDefaultHex;
+using test::kDefaultText;
 using test::Tool;
 
 const std::string kBanner =
@@ -121,6 +122,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConsoleFailures, ::testing::ValuesIn(std::vector
     {"erased_readback", "erased.bin\nout.txt\n",
         "erased.bin holds no configuration: the EEPROM is erased (every byte 0xff)"},
 }), test::CaseName());
+// clang-format on
+
+// A name between double quotes is read whole, blanks included, as a console pastes a file dragged
+// into it; an unquoted name is one word.
+class QuotedNames : public test::ToolRows {};
+
+TEST_P(QuotedNames, AreReadWhole) {
+    test::check(GetParam());
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, QuotedNames, ::testing::Values(
+    Tool("blanks_between_quotes").file("x axis.txt", kDefaultText).input("\"x axis.txt\"\n\"x axis.hex\"\n")
+        .prints(kAsked + kEstimates).writes("x axis.hex", kDefaultHex),
+    Tool("quotes_without_blanks").file("typos.txt", kDefaultText).input("\"typos.txt\" out.hex\n")
+        .prints(kAsked + kEstimates).writes("out.hex", kDefaultHex),
+    Tool("unquoted_is_one_word").file("x axis.txt", kDefaultText).input("x axis.txt\n").exits(1)
+        .prints(kBanner + "Can't open input file x" + kWaited)
+), test::CaseName());
 // clang-format on
 
 // The dialogue warns as a batch run does, on standard error; its standard output stays the

@@ -91,5 +91,18 @@ TEST(TerminalKeyWait, WaitsForAFreshKeyWithoutEcho) {
     EXPECT_EQ("\r\nProgram finished!\r\n", after) << "the key must not be echoed";
 }
 
+// A terminal pastes a file dropped on it between single quotes; the name is read whole.
+TEST(TerminalDialogue, TakesANamePastedBetweenSingleQuotes) {
+    test::TempDir dir;
+    test::writeFile(dir.file("x axis.txt"), test::kDefaultText);
+    Terminal terminal(dir.path());
+    ASSERT_TRUE(terminal.waitFor("Enter input file name: "));
+    terminal.type("'x axis.txt' \r");
+    ASSERT_TRUE(terminal.waitFor("Enter output file name: ")) << terminal.screen;
+    terminal.type("'x axis.hex'\r");
+    ASSERT_TRUE(terminal.waitFor("Program finished!")) << terminal.screen;
+    EXPECT_EQ(test::kDefaultHex, test::readFile(dir.file("x axis.hex")));
+}
+
 }  // namespace
 }  // namespace kr570

@@ -221,6 +221,13 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, WideArguments, ::testing::Values(
 ), test::CaseName());
 // clang-format on
 
+// "/?" asks for the usage, as it does of Windows' own programs.
+TEST(WindowsWords, SlashQuestionMarkPrintsTheUsage) {
+    const auto help = test::check(Tool().args("--help"));
+    EXPECT_EQ(0U, help.out.find("Usage: kr570convert"));
+    test::check(Tool().args("/?").prints(help.out));
+}
+
 // A run while another program holds `held` open, letting others do what `sharing` says, and
 // has it locked whole when `locked`.
 struct HeldCase : Tool {
