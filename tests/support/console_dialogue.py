@@ -1,18 +1,13 @@
-#!/ usr / bin / env python3
-""
-    "Names typed at a console, for the Windows build under Wine.
+#!/usr/bin/env python3
+"""Names typed at a console, for the Windows build under Wine.
 
-    Usage : console_dialogue.py WINE EXECUTABLE SOURCE_DIR
+Usage: console_dialogue.py WINE EXECUTABLE SOURCE_DIR
 
-                Started on a pseudo -
-    terminal,
-    Wine gives the executable a console whose input comes from that terminal
-    : the names are typed there,
-      in UTF - 8,
-      and reach the program as the console's UTF-16, whatever its code page.Each row types an
-              input and an output name at the dialogue's prompts and checks the file written under
-                  that name and the name in the report's header. A pipe carries bytes instead;
-the end-to-end tests of the suite type names that way.
+Started on a pseudo-terminal, Wine gives the executable a console whose input comes from that
+terminal: the names are typed there, in UTF-8, and reach the program as the console's UTF-16,
+whatever its code page. Each row types an input and an output name at the dialogue's prompts
+and checks the file written under that name and the name in the report's header. A pipe
+carries bytes instead; the end-to-end tests of the suite type names that way.
 """
 import os
 import pty
@@ -23,15 +18,15 @@ import tempfile
 import time
 import tty
 
-#The input 's name, its contents (a file of the source tree), the output' s name and the file
-#that output must equal(with CR LF line ends, and the report's header naming the input).
+# The input's name, its contents (a file of the source tree), the output's name and the file
+# that output must equal (with CR LF line ends, and the report's header naming the input).
 ROWS = [
     ("Ось-X.txt", "examples/default.txt", "Ось-X.hex", "tests/golden/default.hex"),
     ("軸.hex", "tests/golden/default.hex", "軸-report.txt", "tests/golden/default_report.txt"),
     ("Größe.txt", "examples/default.txt", "Größe.hex", "tests/golden/default.hex"),
 ]
 
-#Wine draws its console on the terminal with control sequences, and blanks as cursor moves.
+# Wine draws its console on the terminal with control sequences, and blanks as cursor moves.
 CONTROL = re.compile(rb"\x1b\[[0-9;?]*[A-Za-z]|\s")
 
 
@@ -40,13 +35,13 @@ def dialogue(wine, executable, folder, names):
     status and what the terminal showed."""
     pid, terminal = pty.fork()
     if pid == 0:
-#Keys reach the console as typed : Enter as a carriage return, no echo by the terminal.
+        # Keys reach the console as typed: Enter as a carriage return, no echo by the terminal.
         tty.setraw(0)
         os.chdir(folder)
         os.execv(wine, [wine, executable])
     shown = b""
     typed = 0
-#A run that hangs fails its row rather than the suite's time limit.
+    # A run that hangs fails its row rather than the suite's time limit.
     deadline = time.monotonic() + 60
     while time.monotonic() < deadline:
         if typed < len(names) and CONTROL.sub(b"", shown).count(b"name:") > typed:
