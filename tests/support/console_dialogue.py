@@ -18,12 +18,14 @@ import tempfile
 import time
 import tty
 
-# The input's name, its contents (a file of the source tree), the output's name and the file
+# The input's name as typed, its contents (a file of the source tree), the output's name and the file
 # that output must equal (with CR LF line ends, and the report's header naming the input).
 ROWS = [
     ("Ось-X.txt", "examples/default.txt", "Ось-X.hex", "tests/golden/default.hex"),
     ("軸.hex", "tests/golden/default.hex", "軸-report.txt", "tests/golden/default_report.txt"),
     ("Größe.txt", "examples/default.txt", "Größe.hex", "tests/golden/default.hex"),
+    # A file dragged into the console window: its name pasted between double quotes.
+    ('"x axis.txt"', "examples/default.txt", '"x axis.hex"', "tests/golden/default.hex"),
 ]
 
 # Wine draws its console on the terminal with control sequences, and blanks as cursor moves.
@@ -65,13 +67,14 @@ def main():
     wine, executable, source = sys.argv[1:4]
     os.environ.update(SOURCE_DATE_EPOCH="1268903103", LANG="C.UTF-8", KR570_OWNS_CONSOLE="0")
     failures = 0
-    for input_name, contents, output_name, expected in ROWS:
+    for typed_input, contents, typed_output, expected in ROWS:
+        input_name, output_name = typed_input.strip('"'), typed_output.strip('"')
         with tempfile.TemporaryDirectory() as folder:
             with open(os.path.join(source, contents), "rb") as given, open(
                 os.path.join(folder, input_name), "wb"
             ) as copy:
                 copy.write(given.read())
-            status, shown = dialogue(wine, executable, folder, [input_name, output_name])
+            status, shown = dialogue(wine, executable, folder, [typed_input, typed_output])
             with open(os.path.join(source, expected), "rb") as golden:
                 want = golden.read().replace(b"config.hex", input_name.encode())
             want = want.replace(b"\n", b"\r\n")
