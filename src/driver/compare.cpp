@@ -262,12 +262,12 @@ namespace {
 
 // The expected side as the verdict names it: the first file with the unit and the --sets that
 // were applied to it.
-std::string expectedSide(const CommandLine& given, const CommandLine& withUnit) {
+std::string expectedSide(const CommandLine& withUnit, const std::vector<Override>& sets) {
     std::string side = withUnit.compared[0].given;
     if (withUnit.unit) {
         side += " with unit " + *withUnit.unit + " of " + withUnit.unitsTable;
     }
-    for (const Override& override : given.sets) {
+    for (const Override& override : sets) {
         side += " " + override.option;
     }
     return side;
@@ -307,7 +307,7 @@ int compareFiles(const CommandLine& given, Console& console) {
         }
     }
     printText(console.out, "%s\n",
-              verdictOf(comparison, expectedSide(given, commandLine), nameB.given).c_str());
+              verdictOf(comparison, expectedSide(commandLine, given.sets), nameB.given).c_str());
     return comparison.equal() ? kCompareEqual : kCompareDifferent;
 }
 

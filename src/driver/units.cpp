@@ -65,7 +65,8 @@ Unit unitOf(const UnitRow& row, const std::string& where, std::vector<std::strin
     for (const auto& [column, value] : row.values) {
         Override override;
         override.setting = findSetting(column);
-        override.option = "unit " + row.name + ", " + column + "=" + value;
+        override.option =
+            formatted("unit %s, %s=%s", row.name.c_str(), column.c_str(), value.c_str());
         Reporter unheard;
         Diagnostics diagnostics(unheard, override.option);
         const auto why =
@@ -73,8 +74,8 @@ Unit unitOf(const UnitRow& row, const std::string& where, std::vector<std::strin
                 ? std::nullopt
                 : readSettingValue(*override.setting, value, override.value, diagnostics);
         if (why) {
-            problems.push_back(where + "unit " + row.name + ", column '" + column +
-                               "': " + why->what);
+            problems.push_back(formatted("%sunit %s, column '%s': %s", where.c_str(),
+                                         row.name.c_str(), column.c_str(), why->what.c_str()));
         } else if (override.setting != nullptr) {
             unit.overrides.push_back(std::move(override));
         }
@@ -95,8 +96,9 @@ std::vector<std::string> readUnits(const std::string& table, Units& units) {
     std::vector<std::string> layout;
     const UnitsTable read = readUnitsTable(source, layout);
     (void)std::fclose(file);  // read only: closing loses nothing
+    problems.reserve(layout.size());
     for (const std::string& problem : layout) {
-        problems.push_back(table + ":" + problem);
+        problems.push_back(formatted("%s:%s", table.c_str(), problem.c_str()));
     }
     units.table = table;
     checkColumns(read, table + ":" + std::to_string(read.headerLine) + ": ", problems);

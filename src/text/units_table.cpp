@@ -92,17 +92,17 @@ bool isSkipped(const std::string& line) {
 
 // A row's cells as a unit: its name and the values it gives, a decimal comma made a point where
 // a spreadsheet that separates cells with ';' wrote one.
-UnitRow rowOf(long line, const std::vector<std::string>& cells,
-              const std::vector<std::string>& columns, char separator) {
+UnitRow rowOf(long line, const std::vector<std::string>& cells, const UnitsTable& table,
+              char separator) {
     UnitRow row{line, cells.front(), {}};
     for (std::size_t i = 1; i < cells.size(); ++i) {
         std::string value = cells[i];
-        const Setting* setting = findSetting(columns[i - 1]);
+        const Setting* setting = findSetting(table.columns[i - 1]);
         if (separator == ';' && setting != nullptr && setting->kind == ValueKind::Float) {
             std::replace(value.begin(), value.end(), ',', '.');
         }
         if (!value.empty()) {
-            row.values.emplace_back(columns[i - 1], value);
+            row.values.emplace_back(table.columns[i - 1], value);
         }
     }
     return row;
@@ -142,7 +142,7 @@ UnitsTable readUnitsTable(ByteSource& source, std::vector<std::string>& problems
                 std::to_string(line->first) + ": " +
                 (problem.empty() ? "more cells than the header has columns" : problem));
         } else {
-            table.rows.push_back(rowOf(line->first, cells, table.columns, separator));
+            table.rows.push_back(rowOf(line->first, cells, table, separator));
         }
     }
     return table;
