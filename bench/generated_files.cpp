@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "config/config_record.hpp"
 #include "eeprom/config_block.hpp"
@@ -95,7 +96,7 @@ void writeWholeImage(const std::string& path) {
         image->putByte(i, (seed >> 16) & 0xFFU);
     }
     std::FILE* file = create(path);
-    writeHex(file, *image, static_cast<int>(EepromImage::kSize));
+    writeHex(file, *image, std::vector<std::uint8_t>(EepromImage::kSize, 1));  // every byte
     std::fclose(file);
 }
 
