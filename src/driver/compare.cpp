@@ -171,16 +171,17 @@ std::string verdictOf(const Comparison& c, const std::string& nameA, const std::
         c.settings.empty()
             ? formatted("The %d setting%s equal in A (%s) and B (%s)", c.compared,
                         c.compared == 1 ? " is" : "s are", nameA.c_str(), nameB.c_str())
-            : formatted("%zu of the %d settings %s between A (%s) and B (%s): %s",
-                        c.settings.size(), c.compared,
+            : formatted("%u of the %d settings %s between A (%s) and B (%s): %s",
+                        static_cast<unsigned>(c.settings.size()), c.compared,
                         c.settings.size() == 1 ? "differs" : "differ", nameA.c_str(), nameB.c_str(),
                         names(c.settings).c_str());
     if (!c.header.empty()) {
         line += "; " + counted(c.header.size(), "header field") + ": " + names(c.header);
     }
     if (c.bytesBeyond > 0) {
-        line += formatted("; %s after the block, the first at 0x%04zx",
-                          counted(c.bytesBeyond, "byte").c_str(), c.firstBytesBeyond);
+        line += formatted("; %s after the block, the first at 0x%04x",
+                          counted(c.bytesBeyond, "byte").c_str(),
+                          static_cast<unsigned>(c.firstBytesBeyond));
     }
     return line;
 }

@@ -14,6 +14,12 @@ namespace kr570 {
 
 namespace {
 
+// A count or an address within the image, for a message: the image is far smaller than an
+// unsigned holds, and "%u" means the same to every C library.
+unsigned asUnsigned(std::size_t value) {
+    return static_cast<unsigned>(value);
+}
+
 // Why an image that gave the store no usable block holds no configuration, as far as the file
 // tells.
 std::optional<std::string> whyNoBlock(const ImageStore& store, const KindRow& kind) {
@@ -23,17 +29,17 @@ std::optional<std::string> whyNoBlock(const ImageStore& store, const KindRow& ki
     }
     if (store.blockBytesGiven() == 0) {
         return formatted(
-            "its %zu bytes of data lie at addresses 0x%04zx to 0x%04zx, none in the "
+            "its %u bytes of data lie at addresses 0x%04x to 0x%04x, none in the "
             "configuration block (addresses 0 to 71)",
-            given.count, given.lowest, given.highest);
+            asUnsigned(given.count), asUnsigned(given.lowest), asUnsigned(given.highest));
     }
     if (store.blockErased()) {
         return store.blockBytesGiven() == block::kLength
                    ? std::string("the EEPROM is erased (every byte 0xff)")
                    : formatted(
-                         "the EEPROM is erased (its %zu bytes of the configuration block "
+                         "the EEPROM is erased (its %u bytes of the configuration block "
                          "are all 0xff)",
-                         store.blockBytesGiven());
+                         asUnsigned(store.blockBytesGiven()));
     }
     return std::nullopt;
 }
@@ -56,15 +62,15 @@ std::optional<Failure> readImage(const Input& input, const KindRow& kind, Config
     if (given < block::kLength && !input.partialBlockTaken) {
         // A cut read-back: zeros for the missing bytes would pass for settings.
         return Failure{
-            formatted("%s holds only %zu of the %zu bytes of the configuration block; "
+            formatted("%s holds only %u of the %u bytes of the configuration block; "
                       "--force converts it with the others read as 0",
-                      name.c_str(), given, block::kLength)};
+                      name.c_str(), asUnsigned(given), asUnsigned(block::kLength))};
     }
     if (given < block::kLength) {
         diagnostics.warn(0,
-                         "only %zu of the %zu bytes of the configuration block are in the file; "
+                         "only %u of the %u bytes of the configuration block are in the file; "
                          "the others read as 0",
-                         given, block::kLength);
+                         asUnsigned(given), asUnsigned(block::kLength));
     }
     if (!hasBlockSignature(image)) {
         diagnostics.warn(0,

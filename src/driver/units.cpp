@@ -159,7 +159,8 @@ int refuse(const std::vector<std::string>& problems, Reporter& reporter) {
     for (const std::string& problem : problems) {
         reporter.fail(Failure{problem});
     }
-    reporter.usage(formatted("%zu problem%s; nothing written", problems.size(),
+    reporter.usage(formatted("%u problem%s; nothing written",
+                             static_cast<unsigned>(problems.size()),
                              problems.size() == 1 ? "" : "s"));
     return kExitUsage;
 }

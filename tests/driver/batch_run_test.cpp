@@ -403,11 +403,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchOutputs, ::testing::Values(
         "read as hexadecimal 0x33 (51); write 0x33 to say so\n"),
     // The output's name says what it holds; an image out of an image keeps every byte it gave.
     Tool("patched_read_back_is_whole").file("readback.hex", test::kReadBack)
-        .args("--set ontime=96 readback.hex patched.bin").prints(kFinished).writes("patched.bin", patchedReadBack()),
+        .args("--set ontime=96 readback.hex patched.bin").prints(kFinished).writesBytes("patched.bin", patchedReadBack()),
     Tool("gaps_stay_gaps").file("gaps.hex", kGaps).args("gaps.hex out.hex").prints(kFinished)
         .writes("out.hex", kGaps),
     Tool("gaps_read_as_erased_in_raw_binary").file("gaps.hex", kGaps)
-        .args("gaps.hex out.bin").prints(kFinished).writes("out.bin", test::bytesOf(kDefaultHex)
+        .args("gaps.hex out.bin").prints(kFinished).writesBytes("out.bin", test::bytesOf(kDefaultHex)
         + std::string(0x100 - 72, '\xff') + "\x01\x02"),
     // --force replaces what the run would not.
     Tool("force_text_over_a_hand_written_text").args("--force in.txt notes.txt").prints(kEstimates)

@@ -48,7 +48,7 @@ std::string oneDiffers(const std::string& a, const std::string& b, const std::st
 // An Intel HEX data record of `bytes` at `address`, with its checksum.
 std::string record(unsigned address, const std::vector<unsigned>& bytes) {
     auto sum = static_cast<unsigned>(bytes.size()) + (address >> 8U) + (address & 0xFFU);
-    std::string text = formatted(":%02zx%04x00", bytes.size(), address);
+    std::string text = formatted(":%02x%04x00", static_cast<unsigned>(bytes.size()), address);
     for (const unsigned byte : bytes) {
         text += formatted("%02x", byte);
         sum += byte;

@@ -98,8 +98,9 @@ INSTANTIATE_TEST_SUITE_P(Files, Garbage, ::testing::ValuesIn(std::vector<Garbage
     {"binary_as_hex", "noise.hex", test::randomBytes(1 << 20, 1), kReport},
     {"binary_as_text", "noise.txt", test::randomBytes(1 << 20, 2), kReport},
     {"colons_as_hex", "colons.hex", std::string(100000, ':'), nullptr},
-    {"nul_bytes_as_hex", "nul.hex", std::string(":01000000\0\0ee\n", 14), nullptr},
-    {"nul_bytes_as_text", "nul.txt", std::string("ontime\0 5 ontime 6\0", 19), nullptr},
+    // Not "nul.*": on Windows that is the null device, whatever the extension.
+    {"nul_bytes_as_hex", "nuls.hex", std::string(":01000000\0\0ee\n", 14), nullptr},
+    {"nul_bytes_as_text", "nuls.txt", std::string("ontime\0 5 ontime 6\0", 19), nullptr},
     {"non_ascii_as_text", "utf8.txt", "stepmode h\xC3\xA4lf \xE2\x82\xAC ontime 7\n", kHex},
     {"truncated_hex", "cut.hex", ":1000000085c21e4f1101006343", nullptr},
     {"truncated_text", "cut.txt", "ontime 5\nfollowmotorparam", kHex},
