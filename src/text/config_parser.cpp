@@ -308,7 +308,7 @@ class ValueReader {
                 quoted(number.text()) + " does not fit '" + keyword.keyword + "' (0x0 to 0xff)",
                 shown + " is stored");
         }
-        // Seven bits address a device on the bus, and the I2C specification keeps the lowest
+        // Seven bits address a device on the bus, and the I2C bus keeps the lowest
         // and highest eight for itself.
         if (stored < 0x08 || stored > 0x77) {
             adjusted(line,
