@@ -65,9 +65,7 @@ bool outputMayBeReplaced(Conversion& c, const Configuration& configuration) {
                           : lossOnReplacing(c.target, c.outputKind, configuration.given);
     if (loss) {
         c.file.discard();
-        c.reporter.fail(
-            Failure{c.output.given + " exists and " + *loss + "; " +
-                    (c.reporter.mode().dialogue ? "it is kept" : "use --force to replace it")});
+        c.reporter.fail(Failure{keptOutput(c.output.given, *loss, c.reporter.mode().dialogue)});
     }
     return !loss;
 }

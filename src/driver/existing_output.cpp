@@ -7,13 +7,11 @@
 #include "io/byte_source.hpp"
 #include "io/diagnostics.hpp"
 #include "platform/platform.hpp"
+#include "text/config_report.hpp"
 
 namespace kr570 {
 
 namespace {
-
-// The first line of every report, as the report writer begins it.
-constexpr char kReportStart[] = "; KR570 Configuration File created by KR570Convert";
 
 bool isReport(ByteSource& existing) {
     const std::size_t length = sizeof kReportStart - 1;
@@ -71,6 +69,11 @@ std::optional<std::string> lossOnReplacing(const platform::OutputTarget& target,
     }
     (void)std::fclose(file);  // read only: closing loses nothing
     return loss;
+}
+
+std::string keptOutput(const std::string& output, const std::string& loss, bool dialogue) {
+    return output + " exists and " + loss + "; " +
+           (dialogue ? "it is kept" : "use --force to replace it");
 }
 
 }  // namespace kr570

@@ -19,4 +19,8 @@ namespace kr570 {
 std::optional<std::string> lossOnReplacing(const platform::OutputTarget& target, FileKind kind,
                                            const std::vector<std::uint8_t>& written);
 
+// What a run says of an output it keeps for `loss`: that it is kept, in the dialogue, where no
+// option can be given; how to replace it anyway, on the command line.
+std::string keptOutput(const std::string& output, const std::string& loss, bool dialogue);
+
 }  // namespace kr570

@@ -170,11 +170,15 @@ std::optional<Failure> readConfiguration(const Input& input, Reporter& reporter,
     return none;
 }
 
+void applyOverrides(const std::vector<Override>& overrides, ConfigRecord& record) {
+    for (const Override& override : overrides) {
+        copySetting(*override.setting, override.value, record);
+    }
+}
+
 void finishConfiguration(const std::vector<Override>& overrides, Diagnostics& diagnostics,
                          Configuration& configuration) {
-    for (const Override& override : overrides) {
-        copySetting(*override.setting, override.value, configuration.record);
-    }
+    applyOverrides(overrides, configuration.record);
     if (!isImage(configuration.kind) || !overrides.empty()) {
         warnAboutMotorSettings(configuration.record, diagnostics);
     }

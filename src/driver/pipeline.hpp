@@ -85,6 +85,9 @@ std::optional<Failure> readConfiguration(const Input& input, Reporter& reporter,
 void finishConfiguration(const std::vector<Override>& overrides, Diagnostics& diagnostics,
                          Configuration& configuration);
 
+// The overrides in order, the last one winning, on `record`.
+void applyOverrides(const std::vector<Override>& overrides, ConfigRecord& record);
+
 // Writes the configuration as `kind`: the report of its settings (naming `sourceName` as the
 // file it came from), or its block as an image file. Any kind the table writes.
 void writeConfiguration(FileKind kind, std::FILE* output, const Configuration& configuration,

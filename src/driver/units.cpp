@@ -123,9 +123,7 @@ std::vector<std::string> sharedAddresses(const Units& units, const ConfigRecord&
     std::vector<std::pair<std::uint8_t, const Unit*>> taken;
     for (const Unit& unit : units.units) {
         ConfigRecord record = base;
-        for (const Override& override : unit.overrides) {
-            copySetting(*override.setting, override.value, record);
-        }
+        applyOverrides(unit.overrides, record);
         const std::uint8_t address = record.TWI_slaveAddress;
         const auto other = std::find_if(taken.begin(), taken.end(),
                                         [address](const auto& t) { return t.first == address; });
@@ -194,7 +192,7 @@ std::vector<std::string> checkUnits(const CommandLine& commandLine, const Units&
                                             : lossOnReplacing(platform::inspectOutput(output), kind,
                                                               configuration->given);
         if (loss) {
-            problems.push_back(output + " exists and " + *loss + "; use --force to replace it");
+            problems.push_back(keptOutput(output, *loss, false));
         }
     }
     return problems;

@@ -49,7 +49,7 @@ void writeNotice(std::FILE* out, const char* notice, std::size_t size) {
 
 void writeHeader(std::FILE* out, const ConfigRecord& r, const std::string& sourceName,
                  const std::tm& created) {
-    putText("; KR570 Configuration File created by KR570Convert V" KR570_VERSION "\n", out);
+    printText(out, "%s V%s\n", kReportStart, KR570_VERSION);
     printText(out, "; Source file: %s\n", sourceName.c_str());
     char time[48];
     char date[48];

@@ -10,6 +10,10 @@
 
 namespace kr570 {
 
+// How every report begins, before the version: what tells a report of this tool from a text
+// of the user's.
+constexpr char kReportStart[] = "; KR570 Configuration File created by KR570Convert";
+
 // Writes the whole report: a header naming the source file and the time of creation and
 // showing the block's product id, revision and notice, then every setting under a comment
 // line for its group, with the calculated motor parameters after the motor settings.
