@@ -224,20 +224,6 @@ val motorOf(const ConfigRecord& record) {
     return motor;
 }
 
-// The words of a list as the command line gives it: "text, hex, srec, bin or list".
-std::vector<std::string> wordsOf(const std::string& list) {
-    std::vector<std::string> words;
-    for (std::size_t start = 0; start < list.size();) {
-        const std::size_t end = std::min(list.find_first_of(", ", start), list.size());
-        const std::string word = list.substr(start, end - start);
-        if (!word.empty() && word != "or") {
-            words.push_back(word);
-        }
-        start = end + 1;
-    }
-    return words;
-}
-
 const char* kindName(ValueKind kind) {
     switch (kind) {
         case ValueKind::Float:
@@ -348,12 +334,11 @@ val settings() {
 // The kinds of file as the command line names them, in the table's order, and whether the
 // tool writes each.
 val kinds() {
-    const std::vector<std::string> written = wordsOf(kindWords(true));
-    return arrayOf(wordsOf(kindWords(false)), [&written](const std::string& word) {
+    return arrayOf(allKinds(), [](FileKind kind) {
         val row = val::object();
-        row.set("word", word);
-        row.set("description", std::string(kindDescription(*kindNamed(word))));
-        row.set("written", std::find(written.begin(), written.end(), word) != written.end());
+        row.set("word", std::string(kindRow(kind).word));
+        row.set("description", std::string(kindDescription(kind)));
+        row.set("written", isWritten(kind));
         return row;
     });
 }

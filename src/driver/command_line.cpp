@@ -202,7 +202,7 @@ class Parser {
             const bool written = name == "--to";
             std::optional<FileKind>& kind = written ? result_.to : result_.from;
             kind = kindNamed(value);
-            if (!kind || (written && isImage(*kind) && kindRow(*kind).write == nullptr)) {
+            if (!kind || (written && !isWritten(*kind))) {
                 fail(name + " takes " + kindWords(written) + ", not '" + value + "'");
             }
         } else if (name == "--set") {

@@ -78,10 +78,18 @@ std::optional<FileKind> kindNamed(const std::string& word) {
     return std::nullopt;
 }
 
+std::vector<FileKind> allKinds() {
+    std::vector<FileKind> kinds;
+    for (const KindRow& row : kKinds) {
+        kinds.push_back(row.kind);
+    }
+    return kinds;
+}
+
 std::string kindWords(bool writtenOnly) {
     std::vector<std::string> words;
     for (const KindRow& row : kKinds) {
-        if (!writtenOnly || row.kind == FileKind::Text || row.write != nullptr) {
+        if (!writtenOnly || isWritten(row.kind)) {
             words.emplace_back(row.word);
         }
     }
@@ -121,7 +129,7 @@ FileKind kindByName(const std::string& name) {
 std::optional<FileKind> kindWritten(const std::string& name, std::optional<FileKind> to,
                                     std::string& mistake) {
     const std::optional<FileKind> named = name == "-" ? std::nullopt : kindClaimedByName(name);
-    if (named && isImage(*named) && kindRow(*named).write == nullptr) {
+    if (named && !isWritten(*named)) {
         mistake = name + " names " + kindDescription(*named) +
                   ", which kr570convert does not write; it writes " + kindWords(true);
     } else if (named && to && named != to) {

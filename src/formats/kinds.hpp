@@ -83,6 +83,14 @@ inline bool isImage(FileKind kind) {
     return kind != FileKind::Text;
 }
 
+// Whether the tool writes the kind: the report for configuration text, a writer for an image.
+inline bool isWritten(FileKind kind) {
+    return !isImage(kind) || kindRow(kind).write != nullptr;
+}
+
+// Every kind, in the order the kinds are listed to the user.
+std::vector<FileKind> allKinds();
+
 // What the content says the file holds, when it says so unmistakably; empty when only the name
 // can tell. Looks at the start of the source without consuming it.
 std::optional<FileKind> kindByContent(ByteSource& source);
