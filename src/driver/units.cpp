@@ -180,48 +180,54 @@ std::unique_ptr<Configuration> unitConfiguration(const Configuration& base, cons
     return configuration;
 }
 
-// Checks every unit before anything is written: its warnings, and the file it would replace.
-std::vector<std::string> checkUnits(const CommandLine& commandLine, const Units& units,
-                                    const Configuration& base, FileKind kind, Reporter& reporter) {
-    std::vector<std::string> problems = sharedAddresses(units, base.record);
+// A unit as it is written: the file it goes to and its configuration.
+struct UnitFile {
+    std::string name;
+    std::string output;
+    std::unique_ptr<Configuration> configuration;
+};
+
+// Makes every unit once, before anything is written: its warnings told, and the file it would
+// replace checked, with each problem added to `problems`.
+std::vector<UnitFile> makeUnits(const CommandLine& commandLine, const Units& units,
+                                const Configuration& base, FileKind kind, Reporter& reporter,
+                                std::vector<std::string>& problems) {
+    std::vector<UnitFile> made;
     for (const Unit& unit : units.units) {
-        const auto configuration =
-            unitConfiguration(base, unit, commandLine.input.shown(), reporter);
-        const std::string output = unitOutput(commandLine, unit, kind);
+        UnitFile file{unit.name, unitOutput(commandLine, unit, kind),
+                      unitConfiguration(base, unit, commandLine.input.shown(), reporter)};
         const auto loss = commandLine.force ? std::nullopt
-                                            : lossOnReplacing(platform::inspectOutput(output), kind,
-                                                              configuration->given);
+                                            : lossOnReplacing(platform::inspectOutput(file.output),
+                                                              kind, file.configuration->given);
         if (loss) {
-            problems.push_back(keptOutput(output, *loss, false));
+            problems.push_back(keptOutput(file.output, *loss, false));
         }
+        made.push_back(std::move(file));
     }
-    return problems;
+    return made;
 }
 
 // Writes every unit; the status, once a failure is told with the units written before it.
-int writeEach(const CommandLine& commandLine, const Units& units, const Configuration& base,
-              FileKind kind, Console& console, Reporter& reporter) {
+int writeEach(const CommandLine& commandLine, const std::vector<UnitFile>& units, FileKind kind,
+              Console& console, Reporter& reporter) {
     std::string written;
-    for (const Unit& unit : units.units) {
-        Reporter unheard;  // each unit's warnings were told when it was checked
-        const auto configuration =
-            unitConfiguration(base, unit, commandLine.input.shown(), unheard);
-        const std::string output = unitOutput(commandLine, unit, kind);
+    for (const UnitFile& unit : units) {
         OutputFile file;
-        bool done = file.open(output, platform::inspectOutput(output));
+        bool done = file.open(unit.output, platform::inspectOutput(unit.output));
         if (done) {
-            writeConfiguration(kind, file.beginWriting(), *configuration, commandLine.input.given);
+            writeConfiguration(kind, file.beginWriting(), *unit.configuration,
+                               commandLine.input.given);
             done = file.commit();
         }
         if (!done) {
-            reporter.fail(Failure{"Can't write output file " + output + " (units written: " +
+            reporter.fail(Failure{"Can't write output file " + unit.output + " (units written: " +
                                       (written.empty() ? "none" : written) + ")",
                                   file.error()});
             return kExitFailed;
         }
         written += (written.empty() ? "" : ", ") + unit.name;
         if (!commandLine.quiet) {
-            printText(console.out, "Output file: %s\n", output.c_str());
+            printText(console.out, "Output file: %s\n", unit.output.c_str());
         }
     }
     if (!commandLine.quiet) {
@@ -267,8 +273,10 @@ int writeUnits(const CommandLine& commandLine, Console& console) {
         return kExitFailed;
     }
     const FileKind kind = commandLine.to.value_or(FileKind::IntelHex);
-    const auto more = checkUnits(commandLine, units, *base, kind, reporter);
-    problems.insert(problems.end(), more.begin(), more.end());
+    const auto shared = sharedAddresses(units, base->record);
+    problems.insert(problems.end(), shared.begin(), shared.end());
+    const std::vector<UnitFile> made =
+        makeUnits(commandLine, units, *base, kind, reporter, problems);
     if (!problems.empty()) {
         return refuse(problems, reporter);
     }
@@ -282,7 +290,7 @@ int writeUnits(const CommandLine& commandLine, Console& console) {
         std::filesystem::create_directories(std::filesystem::u8path(commandLine.outputFolder),
                                             unmade);
     }
-    return writeEach(commandLine, units, *base, kind, console, reporter);
+    return writeEach(commandLine, made, kind, console, reporter);
 }
 
 }  // namespace kr570
