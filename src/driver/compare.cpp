@@ -44,15 +44,13 @@ std::string shortestText(float value) {
 // tell them apart; a NaN as "nan", with its bit pattern when the two patterns differ.
 std::pair<std::string, std::string> floatTexts(float a, float b) {
     const auto text = [](float value, float other, int decimals) {
-        if (!std::isnan(value)) {
-            return formatted("%.*f", decimals, static_cast<double>(value));
-        }
         std::uint32_t bits = 0;
         std::uint32_t otherBits = 0;
         std::memcpy(&bits, &value, sizeof bits);
         std::memcpy(&otherBits, &other, sizeof otherBits);
-        return std::isnan(other) && bits != otherBits ? formatted("nan (0x%08x)", bits)
-                                                      : std::string("nan");
+        return std::isnan(value) && std::isnan(other) && bits != otherBits
+                   ? formatted("nan (0x%08x)", bits)
+                   : decimal(static_cast<double>(value), decimals);
     };
     int decimals = 2;
     while (decimals < 45 && text(a, b, decimals) == text(b, a, decimals)) {
