@@ -155,8 +155,11 @@ void ByteSource::readTextEncoding() {
     }
     const bool little = available >= 2 && p[0] == 0xFF && p[1] == 0xFE;
     const bool big = available >= 2 && p[0] == 0xFE && p[1] == 0xFF;
-    std::string rest(reinterpret_cast<const char*>(p) + 2, available >= 2 ? available - 2 : 0);
-    if (stream_ != nullptr && (little || big) && holdsUtf16Text(rest, big)) {
+    if (stream_ == nullptr || !(little || big)) {
+        return;
+    }
+    std::string rest(reinterpret_cast<const char*>(p) + 2, available - 2);
+    if (holdsUtf16Text(rest, big)) {
         // The bytes read so far are decoded from now on, with the rest of the stream.
         utf16_ = true;
         bigEndian_ = big;
